@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# Installs, with apt-get, whatever of the build and test dependencies this machine lacks. A machine
+# that has everything is left alone (apt is not touched at all).
+set -euo pipefail
+
+QUILLMAP_PACKAGES=(
+    g++ cmake ninja-build pkg-config
+    qt6-base-dev libgtest-dev libgmock-dev libbenchmark-dev libicu-dev
+    python3 python3-pyftpdlib python3-aiosmtpd dovecot-pop3d
+    curl sed iproute2 procps
+)
+
+quillmap_missing_packages() {
+    local missing=()
+    for p in "${QUILLMAP_PACKAGES[@]}"; do
+        if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+            missing+=("$p")
+        fi
+    done
+    echo "${missing[@]:-}"
+}
+
+quillmap_install_deps() {
+    local missing
+    missing=$(quillmap_missing_packages)
+    if [ -z "$missing" ]; then
+        return 0
+    fi
+    echo "Installing missing packages: $missing"
+    local sudo=()
+    if [ "$(id -u)" != 0 ]; then sudo=(sudo); fi
+    export DEBIAN_FRONTEND=noninteractive
+    "${sudo[@]}" apt-get update -qq
+    # shellcheck disable=SC2086
+    "${sudo[@]}" apt-get install -y -qq --no-install-recommends $missing >/dev/null
+    # The POP3 test server is started by the tests themselves; a system-wide one is not wanted.
+    if command -v service >/dev/null 2>&1; then "${sudo[@]}" service dovecot stop >/dev/null 2>&1 || true; fi
+}
+
+# Configures and builds into the given folder. Extra CMake arguments follow the folder.
+quillmap_build() {
+    local dir=$1
+    shift
+    cmake -S "$QUILLMAP_ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+    cmake --build "$dir" -j "$(nproc)"
+}

@@ -1,0 +1,50 @@
+#include "app/Commands.h"
+#include "core/Version.h"
+#include "platform/ProgramFolder.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <cstdio>
+#include <iostream>
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QString::fromLatin1(core::kProgramTitle));
+    QCoreApplication::setApplicationVersion(QString::fromLatin1(core::kVersionText));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Quillmap watches the global address of a broadband router and keeps web pages and a notice mail "
+        "up to date.\n\nCommands:\n") + app::CommandSummaries().join(u'\n'));
+    parser.addHelpOption();
+    const QCommandLineOption versionOption(QStringList{QStringLiteral("version"), QStringLiteral("v")},
+                                           QStringLiteral("Print the version and exit."));
+    const QCommandLineOption homeOption(QStringLiteral("home"),
+                                        QStringLiteral("Use DIR as the program's folder (settings, log)."),
+                                        QStringLiteral("DIR"));
+    parser.addOption(versionOption);
+    parser.addOption(homeOption);
+    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("The tool to run."));
+    // Options after the command name belong to the command.
+    parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
+    parser.process(app);
+
+    if (parser.isSet(versionOption)) {
+        std::printf("Quillmap %s\n", core::kVersionText);
+        return 0;
+    }
+    platform::InitProgramFolder(parser.value(homeOption));
+
+    const QStringList positional = parser.positionalArguments();
+    if (positional.isEmpty()) {
+        std::cerr << "quillmap: no command given (see --help)" << std::endl;
+        return 2;
+    }
+    const app::Command* command = app::FindCommand(positional.first());
+    if (!command) {
+        std::cerr << "quillmap: unknown command: " << positional.first().toStdString() << std::endl;
+        return 2;
+    }
+    return command->run(positional.mid(1));
+}

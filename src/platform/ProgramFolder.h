@@ -1,0 +1,25 @@
+#pragma once
+// Where the program keeps Quillmap.ini, Log.txt, Readme.txt and Upload.htm.
+
+#include <QString>
+#include <string>
+
+namespace platform {
+
+// Chooses the program's folder once: the explicit folder (from --home) when given, else
+// $QUILLMAP_HOME, else the folder of the program file when it is writable (a portable copy), else
+// $XDG_CONFIG_HOME/quillmap (~/.config/quillmap), created with mode 0700.
+void InitProgramFolder(const QString& explicitFolder = QString());
+
+// The folder chosen by InitProgramFolder (initialised on first use when nobody called it), with a
+// trailing separator.
+QString ProgramFolder();
+
+// A file in the program's folder, as a path in the local 8-bit form the rest of the program uses.
+QString ProgramFile(const QString& name);
+
+// Native path text (UTF-8 on POSIX) <-> the program's code page 932 text.
+std::string PathToCp932(const QString& path);
+QString PathFromCp932(const std::string& path);
+
+} // namespace platform
