@@ -5,10 +5,16 @@
 
 namespace app {
 
-int RunSettingsCommand(const QStringList&)
+namespace {
+
+int Run(const QStringList&)
 {
     std::cerr << "quillmap: settings are not available in this build" << std::endl;
     return 1;
 }
+
+const CommandRegistration registration({"settings", "Print the settings of the program's folder.", &Run});
+
+} // namespace
 
 } // namespace app

@@ -1,24 +1,30 @@
 #include "app/Commands.h"
 
-#include <iterator>
+#include <algorithm>
+#include <cstring>
+#include <vector>
 
 namespace app {
 
-// Each tool lives in its own file; this table is the only place that names them all.
-int RunSettingsCommand(const QStringList& args);
-
 namespace {
 
-const Command kCommands[] = {
-    {"settings", "Load the settings file and print it; --save writes it back in the current form.",
-     &RunSettingsCommand},
-};
+// Function-local so that registrations from other files' static objects find it constructed.
+std::vector<Command>& Registry()
+{
+    static std::vector<Command> commands;
+    return commands;
+}
 
 } // namespace
 
+CommandRegistration::CommandRegistration(Command command)
+{
+    Registry().push_back(command);
+}
+
 const Command* FindCommand(const QString& name)
 {
-    for (const Command& c : kCommands)
+    for (const Command& c : Registry())
         if (name == QLatin1String(c.name))
             return &c;
     return nullptr;
@@ -26,8 +32,11 @@ const Command* FindCommand(const QString& name)
 
 QStringList CommandSummaries()
 {
+    std::vector<Command> sorted = Registry();
+    std::sort(sorted.begin(), sorted.end(),
+              [](const Command& a, const Command& b) { return std::strcmp(a.name, b.name) < 0; });
     QStringList lines;
-    for (const Command& c : kCommands)
+    for (const Command& c : sorted)
         lines << QStringLiteral("  %1  %2").arg(QLatin1String(c.name), QString::fromUtf8(c.summary));
     return lines;
 }

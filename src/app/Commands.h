@@ -1,5 +1,6 @@
 #pragma once
-// The command-line tools. Each takes the arguments after its name and returns the exit status.
+// The command-line tools. Each lives in its own file and registers itself with a static
+// CommandRegistration; each takes the arguments after its name and returns the exit status.
 // Output to the terminal is UTF-8; the program's own texts are converted at this edge.
 
 #include <QStringList>
@@ -13,8 +14,13 @@ struct Command
     int (*run)(const QStringList& args);
 };
 
-// Every subcommand the program knows, in the order --help lists them.
+struct CommandRegistration
+{
+    explicit CommandRegistration(Command command);
+};
+
 const Command* FindCommand(const QString& name);
+// One line per command, sorted by name, for --help.
 QStringList CommandSummaries();
 
 } // namespace app

@@ -2,17 +2,13 @@
 // Conversions between the program's internal text (code page 932 bytes) and the encodings of the
 // outside world. Everything else in the program handles code page 932 bytes only.
 
+#include "platform/LeadByte.h"
+
 #include <QString>
 #include <string>
 #include <string_view>
 
 namespace platform {
-
-// True for a byte that starts a double-byte character in code page 932.
-constexpr bool IsDBCSLeadByte(unsigned char b)
-{
-    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
-}
 
 // Code page 932 <-> UTF-8. Bytes that cannot be converted become "?" (never dropped silently, never
 // an exception), so a damaged text still shows where it is damaged.

@@ -1,0 +1,121 @@
+#pragma once
+// The settings object and the settings file "Quillmap.ini" in the program's folder. Strings are
+// code page 932 bytes; flags are 32-bit integers where any non-zero value means on.
+
+#include "text/VB.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace platform {
+class UserInterface;
+}
+
+namespace settings {
+
+using Flag = std::int32_t;
+
+class TConfig
+{
+public:
+    std::string Version;
+    Flag LeavePlural = 0;
+    Flag ShowWindow = 0;
+    Flag AutoRun = 0;
+    Flag RecLog = 0;
+    std::int32_t Interval = 0;
+    std::int32_t TimeOut = 0;
+    Flag GatewayAuto = 0;
+    std::string GatewayIP;
+    std::string StatusURL;
+    std::string StatusPost;
+    Flag StatusLogon = 0;
+    std::string StatusUser;
+    std::string StatusPass;
+    Flag GlobalIPAuto = 0;
+    std::string GlobalIPKey;
+    Flag NoScript = 0;
+    Flag FtpUpload = 0;
+    std::string FtpServer;
+    std::string FtpUser;
+    std::string FtpPass;
+    std::string FtpDir;
+    Flag FtpPasv = 0;
+    std::int32_t FtpPort = 0;
+    Flag MailNotice = 0;
+    std::string MailAddress;
+    std::string MailAddressFrom;
+    Flag MailHanKana = 0;
+    std::string SmtpServer;
+    std::string SmtpUser;
+    Flag SmtpLogon = 0;
+    std::string SmtpPass;
+    std::int32_t SmtpPort = 0;
+    Flag PopLogon = 0;
+    std::string PopServer;
+    std::string PopUser;
+    std::string PopPass;
+    std::int32_t PopPort = 0;
+    std::int32_t NoticeItem = 0;
+    std::string ReplaceFolder;
+    Flag ReplaceAllFolder = 0;
+    std::string ReplaceLink;
+    std::string ReplaceExt;
+    Flag ReplaceOnly = 0;
+    std::int32_t LogRowMax = 0;
+    std::string PrevIP;
+    Flag RobotUse = 0;
+    Flag RobotNo = 0;
+    // The keyword lists exist only after LoadSettings or AssignSettings (a fresh object has none).
+    std::unique_ptr<text::StringList> KeywordsJP;
+    std::string DescriptionJP;
+    std::unique_ptr<text::StringList> KeywordsEN;
+    std::string DescriptionEN;
+    Flag ClosedUse = 0;
+    std::int32_t ClosedMode = 0;
+    Flag ClosedFast = 0;
+    std::string ClosedString;
+    std::string ClosedFile;
+    Flag IPtoURL = 0;
+};
+
+enum class SaveScope : int
+{
+    All = 0,
+    Shutdown = 1,
+    Robots = 2,
+    FileTypes = 3,
+    Closing = 4,
+};
+
+enum PasswordService : int
+{
+    psStatus = 0,
+    psFtp = 1,
+    psPop = 2,
+    psSmtp = 3,
+};
+
+enum class ScrambleAlphabet
+{
+    LegacyAlphabet,
+    CurrentAlphabet,
+};
+
+// The settings file's path (code page 932 text is not involved: this is a native path).
+std::string SettingsFilePath();
+
+// Fills config from the settings file; on the first run (no file) shows the first-run help through ui
+// (which may be null: then nothing is shown).
+void LoadSettings(TConfig& config, platform::UserInterface* ui);
+
+// Writes one share of config. Throws SettingsWriteError ("<path> に書き込めません", code page 932)
+// when the file cannot be written; the file on disk is then untouched.
+void SaveSettings(const TConfig& config, SaveScope scope);
+
+void AssignSettings(TConfig& dest, const TConfig& src);
+int PasswordKey(const TConfig& config, int service);
+std::string ScrambleText(std::string_view text, int key, ScrambleAlphabet alphabet);
+
+} // namespace settings
