@@ -1,19 +1,100 @@
-// Placeholder until the settings model exists: reports that nothing can be loaded yet.
+// `quillmap settings [--save] [--show-passwords]`: loads the settings of the program's folder and
+// prints every field as "Section/Key=value" in UTF-8; --save also writes them back with scope All, so
+// a new program folder gets a complete Quillmap.ini.
 #include "app/Commands.h"
+#include "platform/Codepage.h"
+#include "platform/TerminalUserInterface.h"
+#include "settings/ConfigFields.h"
+#include "settings/ConfigUnit.h"
 
+#include <cstdio>
 #include <iostream>
+#include <string>
 
 namespace app {
 
 namespace {
 
-int Run(const QStringList&)
+// One field per line: control characters (the notice text has line breaks) are shown escaped.
+std::string Printable(const std::string& utf8)
 {
-    std::cerr << "quillmap: settings are not available in this build" << std::endl;
-    return 1;
+    std::string out;
+    for (const char c : utf8) {
+        const auto b = static_cast<unsigned char>(c);
+        if (c == '\r')
+            out += "\\r";
+        else if (c == '\n')
+            out += "\\n";
+        else if (c == '\t')
+            out += "\\t";
+        else if (b < 0x20 || b == 0x7F) {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02X", b);
+            out += hex;
+        } else
+            out += c;
+    }
+    return out;
 }
 
-const CommandRegistration registration({"settings", "Print the settings of the program's folder.", &Run});
+std::string FieldValue(const settings::TConfig& config, const settings::ConfigField& field,
+                       bool showPasswords)
+{
+    using namespace settings;
+    if (const auto* number = std::get_if<IntegerMember>(&field.member))
+        return std::to_string(config.**number);
+    if (const auto* list = std::get_if<ListMember>(&field.member)) {
+        std::string joined;
+        if (config.**list)
+            for (const std::string& item : *(config.**list))
+                joined += (joined.empty() ? "" : ",") + item;
+        return Printable(platform::Cp932ToUtf8(joined));
+    }
+    const std::string& value = config.*std::get<TextMember>(field.member);
+    if (field.coding == FieldCoding::Password && !showPasswords && !value.empty())
+        return "****";
+    return Printable(platform::Cp932ToUtf8(value));
+}
+
+int Run(const QStringList& args)
+{
+    bool save = false;
+    bool showPasswords = false;
+    for (const QString& arg : args) {
+        if (arg == QLatin1String("--save"))
+            save = true;
+        else if (arg == QLatin1String("--show-passwords"))
+            showPasswords = true;
+        else {
+            std::cerr << "quillmap settings: unknown argument: " << arg.toStdString()
+                      << " (use --save, --show-passwords)" << std::endl;
+            return 1;
+        }
+    }
+
+    platform::TerminalUserInterface ui;
+    settings::TConfig config;
+    settings::LoadSettings(config, &ui);
+    for (const settings::ConfigField& field : settings::ConfigFields())
+        std::cout << field.section << '/' << field.key << '=' << FieldValue(config, field, showPasswords)
+                  << '\n';
+    std::cout.flush();
+
+    if (save) {
+        try {
+            settings::SaveSettings(config, settings::SaveScope::All);
+        } catch (const settings::SettingsWriteError& e) {
+            std::cerr << "quillmap: " << platform::Cp932ToUtf8(e.what()) << std::endl;
+            return 1;
+        }
+    }
+    return 0;
+}
+
+const CommandRegistration registration({"settings",
+                                        "Print the settings of the program's folder (--save: write them back "
+                                        "complete; --show-passwords).",
+                                        &Run});
 
 } // namespace
 

@@ -6,7 +6,9 @@
 
 #include <cstdint>
 #include <memory>
+#include <stdexcept>
 #include <string>
+#include <string_view>
 
 namespace platform {
 class UserInterface;
@@ -80,8 +82,7 @@ public:
     Flag IPtoURL = 0;
 };
 
-enum class SaveScope : int
-{
+enum class SaveScope : int {
     All = 0,
     Shutdown = 1,
     Robots = 2,
@@ -89,18 +90,24 @@ enum class SaveScope : int
     Closing = 4,
 };
 
-enum PasswordService : int
-{
+enum PasswordService : int {
     psStatus = 0,
     psFtp = 1,
     psPop = 2,
     psSmtp = 3,
 };
 
-enum class ScrambleAlphabet
-{
+enum class ScrambleAlphabet {
     LegacyAlphabet,
     CurrentAlphabet,
+};
+
+// A save that could not write the settings file. what() is the code page 932 text
+// "<path> に書き込めません", ready to be shown to the user.
+class SettingsWriteError : public std::runtime_error
+{
+public:
+    explicit SettingsWriteError(const std::string& cp932Message) : std::runtime_error(cp932Message) {}
 };
 
 // The settings file's path (code page 932 text is not involved: this is a native path).
@@ -111,11 +118,16 @@ std::string SettingsFilePath();
 void LoadSettings(TConfig& config, platform::UserInterface* ui);
 
 // Writes one share of config. Throws SettingsWriteError ("<path> に書き込めません", code page 932)
-// when the file cannot be written; the file on disk is then untouched.
+// when the file cannot be written, or when it exists but cannot be read (saving would otherwise drop
+// every key this scope does not write); the file on disk is then untouched.
 void SaveSettings(const TConfig& config, SaveScope scope);
 
+// Copies every field but Version and PrevIP; the keyword lists become new copies of src's.
 void AssignSettings(TConfig& dest, const TConfig& src);
+// The scramble key of a service's password (PasswordService), 0 to 32767.
 int PasswordKey(const TConfig& config, int service);
+// A self-inverse byte substitution keyed by the low byte of key: applying it twice gives the text
+// back. Bytes outside the alphabet stay as they are.
 std::string ScrambleText(std::string_view text, int key, ScrambleAlphabet alphabet);
 
 } // namespace settings

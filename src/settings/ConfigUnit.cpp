@@ -1,0 +1,278 @@
+#include "settings/ConfigUnit.h"
+
+#include "mail/jconvert.h"
+#include "platform/ProfileFile.h"
+#include "platform/ProgramFolder.h"
+#include "settings/ConfigFields.h"
+#include "settings/FirstRun.h"
+#include "text/Sjis.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <utility>
+#include <vector>
+
+namespace settings {
+
+namespace {
+
+// The version this program writes. Older files differ in how passwords and GlobalIP/Key are stored.
+constexpr std::string_view kCurrentVersion = "1.3";
+
+QString SettingsPath()
+{
+    return platform::ProgramFile(QStringLiteral("Quillmap.ini"));
+}
+
+[[noreturn]] void ThrowWriteError(const QString& path)
+{
+    throw SettingsWriteError(platform::PathToCp932(QDir::toNativeSeparators(path)) +
+                             text::Sjis(u8" に書き込めません"));
+}
+
+std::string DefaultText(const ConfigField& field, const TConfig& config)
+{
+    if (!field.defaultText)
+        return config.MailAddress; // MailAddressFrom: the address just read
+    const std::string_view def = field.defaultText;
+    if (def.starts_with("~/"))
+        return platform::PathToCp932(QDir::homePath()) + std::string(def.substr(1));
+    return std::string(def);
+}
+
+// Version texts compare byte by byte, as the files were written: "1.3" > "1.2" > "1.1" > "1.0".
+bool VersionAbove(const TConfig& config, std::string_view version)
+{
+    return std::string_view(config.Version) > version;
+}
+
+void ReadField(const platform::ProfileFile& file, TConfig& config, const ConfigField& f)
+{
+    switch (f.coding) {
+    case FieldCoding::Integer:
+        config.*std::get<IntegerMember>(f.member) = file.ReadInteger(f.section, f.key, f.defaultInteger);
+        return;
+    case FieldCoding::Keywords: {
+        const std::string stored = file.ReadString(f.section, f.key, {});
+        // Split without quote handling: the list was joined without quoting, so this gives back
+        // exactly the items that were saved, even one that begins with a double quote.
+        config.*std::get<ListMember>(f.member) = std::make_unique<text::StringList>(
+            stored.empty() ? text::StringList{} : text::SplitText(stored, ",", false));
+        return;
+    }
+    case FieldCoding::Text:
+    case FieldCoding::Password:
+    case FieldCoding::Base64:
+    case FieldCoding::Base64Since1_2: {
+        std::string value;
+        if (f.coding == FieldCoding::Text || f.coding == FieldCoding::Password) {
+            value = file.ReadString(f.section, f.key, DefaultText(f, config));
+        } else {
+            value = file.ReadString(f.section, f.key, {});
+            if (f.coding == FieldCoding::Base64 || VersionAbove(config, "1.1"))
+                value = mail::Base64Decode(value);
+        }
+        if (f.emptyMeansDefault && value.empty())
+            value = DefaultText(f, config);
+        config.*std::get<TextMember>(f.member) = std::move(value);
+        return;
+    }
+    }
+}
+
+// Passwords are unscrambled after everything else is read, since their keys come from other fields.
+void UnscramblePasswords(TConfig& config)
+{
+    if (!VersionAbove(config, "1.0"))
+        return; // stored as plain text
+    const ScrambleAlphabet alphabet =
+        VersionAbove(config, "1.2") ? ScrambleAlphabet::CurrentAlphabet : ScrambleAlphabet::LegacyAlphabet;
+    const std::pair<std::string TConfig::*, int> passwords[] = {
+        {&TConfig::StatusPass, psStatus},
+        {&TConfig::FtpPass, psFtp},
+        {&TConfig::SmtpPass, psSmtp},
+        {&TConfig::PopPass, psPop},
+    };
+    for (const auto& [member, service] : passwords) {
+        std::string& pass = config.*member;
+        if (!pass.empty())
+            pass = ScrambleText(pass, PasswordKey(config, service), alphabet);
+    }
+}
+
+std::string JoinKeywords(const text::StringList* list)
+{
+    std::string joined;
+    if (!list)
+        return joined;
+    for (const std::string& item : *list) {
+        // A separator only after text: leading empty items vanish, as they always have in this file.
+        if (!joined.empty())
+            joined += ',';
+        joined += item;
+    }
+    return joined;
+}
+
+void WriteField(platform::ProfileFile& file, const TConfig& config, const ConfigField& f)
+{
+    switch (f.coding) {
+    case FieldCoding::Integer:
+        file.WriteInteger(f.section, f.key, config.*std::get<IntegerMember>(f.member));
+        return;
+    case FieldCoding::Keywords:
+        file.WriteString(f.section, f.key, JoinKeywords((config.*std::get<ListMember>(f.member)).get()));
+        return;
+    case FieldCoding::Text:
+        if (std::get<TextMember>(f.member) == &TConfig::Version)
+            file.WriteString(f.section, f.key, kCurrentVersion); // what was read is never written back
+        else
+            file.WriteString(f.section, f.key, config.*std::get<TextMember>(f.member));
+        return;
+    case FieldCoding::Password: {
+        const std::string& pass = config.*std::get<TextMember>(f.member);
+        file.WriteString(f.section, f.key,
+                         pass.empty() ? std::string()
+                                      : ScrambleText(pass, PasswordKey(config, f.service),
+                                                     ScrambleAlphabet::CurrentAlphabet));
+        return;
+    }
+    case FieldCoding::Base64:
+    case FieldCoding::Base64Since1_2:
+        file.WriteString(f.section, f.key, mail::Base64Encode(config.*std::get<TextMember>(f.member)));
+        return;
+    }
+}
+
+using KeyList = std::vector<std::pair<const char*, const char*>>;
+
+const KeyList kShutdownKeys = {
+    {"Config", "ShowWindow"}, {"Config", "AutoRun"}, {"Config", "RecLog"}, {"Config", "PrevIP"}};
+const KeyList kRobotsKeys = {{"ForRobot", "No"},
+                             {"ForRobot", "KeyJP"},
+                             {"ForRobot", "DescriptionJP"},
+                             {"ForRobot", "KeyEN"},
+                             {"ForRobot", "DescriptionEN"}};
+const KeyList kFileTypesKeys = {{"Config", "ReplaceExt"}, {"Config", "ReplaceOnly"}};
+const KeyList kClosingKeys = {
+    {"Closed", "Use"}, {"Closed", "Mode"}, {"Closed", "Fast"}, {"Closed", "String"}, {"Closed", "File"}};
+// What only the settings dialog writes, between the Shutdown keys and the dialogs' own shares.
+const KeyList kDialogKeys = {{"About", "Version"},
+                             {"Config", "LeavePlural"},
+                             {"Config", "Interval"},
+                             {"Config", "TimeOut"},
+                             {"Gateway", "Auto"},
+                             {"Gateway", "IP"},
+                             {"Status", "URL"},
+                             {"Status", "POST"},
+                             {"Status", "Logon"},
+                             {"Status", "User"},
+                             {"Status", "Pass"},
+                             {"Status", "NoScript"},
+                             {"GlobalIP", "Auto"},
+                             {"GlobalIP", "Key"},
+                             {"FTP", "Upload"},
+                             {"FTP", "Server"},
+                             {"FTP", "User"},
+                             {"FTP", "Pass"},
+                             {"FTP", "Dir"},
+                             {"FTP", "PASV"},
+                             {"FTP", "Port"},
+                             {"Config", "MailNotice"},
+                             {"Config", "MailAddress"},
+                             {"Config", "MailAddressFrom"},
+                             {"Config", "MailHanKana"},
+                             {"SMTP", "Server"},
+                             {"SMTP", "User"},
+                             {"SMTP", "Logon"},
+                             {"SMTP", "Pass"},
+                             {"SMTP", "Port"},
+                             {"POP", "Logon"},
+                             {"POP", "Server"},
+                             {"POP", "User"},
+                             {"POP", "Pass"},
+                             {"POP", "Port"},
+                             {"Config", "NoticeItem"},
+                             {"Config", "ReplaceFolder"},
+                             {"Config", "ReplaceAllFolder"},
+                             {"Config", "ReplaceLink"},
+                             {"Config", "LogRowMax"},
+                             {"ForRobot", "Use"},
+                             {"Config", "IPtoURL"}};
+
+KeyList ScopeKeys(SaveScope scope)
+{
+    switch (scope) {
+    case SaveScope::All: {
+        KeyList keys = kShutdownKeys;
+        for (const KeyList* part : {&kDialogKeys, &kRobotsKeys, &kFileTypesKeys, &kClosingKeys})
+            keys.insert(keys.end(), part->begin(), part->end());
+        return keys;
+    }
+    case SaveScope::Shutdown:
+        return kShutdownKeys;
+    case SaveScope::Robots:
+        return kRobotsKeys;
+    case SaveScope::FileTypes:
+        return kFileTypesKeys;
+    case SaveScope::Closing:
+        return kClosingKeys;
+    }
+    return {};
+}
+
+} // namespace
+
+std::string SettingsFilePath()
+{
+    return SettingsPath().toStdString();
+}
+
+void LoadSettings(TConfig& config, platform::UserInterface* ui)
+{
+    const QString path = SettingsPath();
+    platform::ProfileFile file(path);
+    file.Load();
+    for (const ConfigField& field : ConfigFields())
+        ReadField(file, config, field);
+    UnscramblePasswords(config);
+
+    if (!QFileInfo::exists(path)) {
+        const QString installFolder =
+            QCoreApplication::instance() ? QCoreApplication::applicationDirPath() : QString();
+        ShowFirstRunHelp(ui, platform::ProgramFolder(), installFolder);
+    }
+}
+
+void SaveSettings(const TConfig& config, SaveScope scope)
+{
+    const QString path = SettingsPath();
+    platform::ProfileFile file(path);
+    // Saving rewrites the whole file from what was read; a file that exists but cannot be read would
+    // lose every key this scope does not write.
+    if (file.Load() == platform::ProfileFile::LoadResult::Unreadable)
+        ThrowWriteError(path);
+    for (const auto& [section, key] : ScopeKeys(scope))
+        WriteField(file, config, FindConfigField(section, key));
+    if (!file.Save())
+        ThrowWriteError(path);
+}
+
+void AssignSettings(TConfig& dest, const TConfig& src)
+{
+    for (const ConfigField& f : ConfigFields()) {
+        if (const auto* text = std::get_if<TextMember>(&f.member)) {
+            if (*text != &TConfig::Version && *text != &TConfig::PrevIP)
+                dest.** text = src.**text;
+        } else if (const auto* number = std::get_if<IntegerMember>(&f.member)) {
+            dest.** number = src.**number;
+        } else {
+            const ListMember list = std::get<ListMember>(f.member);
+            // The copy is made before the old list goes, so assigning an object to itself is safe.
+            dest.*list = std::make_unique<text::StringList>(src.*list ? *(src.*list) : text::StringList{});
+        }
+    }
+}
+
+} // namespace settings

@@ -1,0 +1,19 @@
+#pragma once
+// The help a person gets when the program starts without a settings file.
+
+#include <QString>
+
+namespace platform {
+class UserInterface;
+}
+
+namespace settings {
+
+// Opens Readme.txt of the program's folder. When the folder has none but the installation folder (the
+// folder of the program file) has one, that copy is put into the program's folder first. Without any
+// Readme.txt a short message says to read it. ui may be null: the copy is still made, nothing is
+// shown. When the file cannot be opened, the message is shown instead.
+void ShowFirstRunHelp(platform::UserInterface* ui, const QString& programFolder,
+                      const QString& installFolder);
+
+} // namespace settings
