@@ -1,0 +1,114 @@
+#pragma once
+// The SMTP client with AUTH LOGIN. It works on a blocking connection of its own: each step waits for
+// its reply without processing events, so nothing else of the program runs meanwhile. Every wait is
+// bounded by TimeOut (the connect, every reply, every write), so a silent server cannot hold the
+// program for longer than that per step.
+
+#include "mail/MailCharset.h"
+#include "net/IdMessage.h"
+
+#include <QObject>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class QTcpSocket;
+class QDeadlineTimer;
+
+namespace net {
+
+// Every failure of the client; the callers catch this base.
+class EIdException : public std::runtime_error
+{
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The connection could not be made, broke, or a wait ran past the time-out.
+class EIdSocketError : public EIdException
+{
+public:
+    using EIdException::EIdException;
+};
+
+// A reply whose code was not among the expected ones; carries the last reply line.
+class ProtocolReplyError : public EIdException
+{
+public:
+    ProtocolReplyError(int replyCode, const std::string& replyLine)
+        : EIdException(replyLine), m_replyCode(replyCode)
+    {
+    }
+    int ReplyCode() const { return m_replyCode; }
+
+private:
+    int m_replyCode;
+};
+
+enum TAuthenticationType : int {
+    atNone = 0,
+    atLogin = 1,
+};
+
+class TIdSMTP : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit TIdSMTP(QObject* parent = nullptr);
+    ~TIdSMTP() override;
+
+    std::string Host;
+    int Port = 25;
+    std::string UserId;
+    std::string Password;
+    TAuthenticationType AuthenticationType = atNone;
+    std::string MailAgent;
+    // Milliseconds allowed for the connect, for each reply and for each write.
+    int TimeOut = 20000;
+    // How body lines and header words are coded; the user's locale unless a caller sets another.
+    mail::MailCharset Charset = mail::UserMailCharset();
+    // The name sent with EHLO and HELO; empty means this machine's host name.
+    std::string LocalHostName;
+
+    // Connects, reads the greeting (220) and introduces itself with EHLO, or HELO when EHLO is
+    // refused. Any failure disconnects before it is passed on.
+    void Connect();
+    // AUTH LOGIN with UserId and Password; false without doing anything unless the type is atLogin.
+    bool Authenticate();
+    void Send(const TIdMessage& message);
+    // Writes "Quit" without waiting for an answer and closes. Never throws.
+    void Disconnect();
+    bool Connected() const;
+
+    // Reads one reply; fails with ProtocolReplyError when expected is not empty and does not hold
+    // the reply's code.
+    int FetchReply(const std::vector<int>& expected = {});
+    int SendCheckedCommand(std::string_view command, const std::vector<int>& expected = {});
+
+    const std::vector<std::string>& OfferedMechanisms() const { return m_offeredMechanisms; }
+    bool LoggedOn() const { return m_loggedOn; }
+    int ReplyCode() const { return m_replyCode; }
+    const std::vector<std::string>& ReplyLines() const { return m_replyLines; }
+
+signals:
+    // The TCP connection stands (the greeting has not been read yet).
+    void OnConnected();
+
+private:
+    std::string ReadLine(const QDeadlineTimer& deadline);
+    void Write(std::string_view bytes);
+    void CollectMechanisms();
+    std::string HostNameForHello() const;
+
+    std::unique_ptr<QTcpSocket> m_socket;
+    std::string m_input;
+    std::vector<std::string> m_offeredMechanisms;
+    std::vector<std::string> m_replyLines;
+    int m_replyCode = 0;
+    bool m_loggedOn = false;
+};
+
+} // namespace net
