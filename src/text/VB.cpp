@@ -1,5 +1,7 @@
 #include "text/VB.h"
 
+#include "platform/WidthMap.h"
+
 #include <algorithm>
 #include <vector>
 
@@ -318,6 +320,17 @@ std::string ReplaceAllText(std::string_view text, std::string_view oldText, std:
     if (b < text.size())
         out.append(text.substr(b));
     return out;
+}
+
+std::string StrConvMap(std::string_view text, unsigned flags)
+{
+    const bool half = (flags & kMapHalfWidth) != 0;
+    const bool full = (flags & kMapFullWidth) != 0;
+    // Neither width, or both at once (which contradict each other): the system's mapping refuses,
+    // and the text comes back unchanged. The empty text needs no mapping.
+    if (text.empty() || half == full)
+        return std::string(text);
+    return half ? platform::ToHalfWidth(text) : platform::ToFullWidth(text);
 }
 
 } // namespace text
