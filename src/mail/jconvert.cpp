@@ -324,9 +324,9 @@ size_t QLength(std::string_view bytes)
 }
 
 // Writes a run of words as encoded-words of at most 75 characters each (the continuation starts
-// after CR LF TAB). A cut falls between characters only: each encoded-word must decode on its own,
-// so an ISO-2022-JP word that is cut in double-byte mode is closed with the escape to ASCII and the
-// next one reopens double-byte mode.
+// after CR LF TAB). In ISO-2022-JP a cut falls between characters only: each encoded-word must
+// decode on its own, so a word cut in double-byte mode is closed with the escape to ASCII and the
+// next one reopens double-byte mode. Text sent without conversion is cut between any two bytes.
 class EncodedWordWriter
 {
 public:
@@ -372,9 +372,7 @@ private:
                 length += std::min<size_t>(2, left - length);
             return length;
         }
-        if (m_jis)
-            return doubleByte ? std::min<size_t>(2, left) : 1;
-        return platform::IsDBCSLeadByte(Byte(s, i)) ? std::min<size_t>(2, left) : 1;
+        return m_jis && doubleByte ? std::min<size_t>(2, left) : 1;
     }
 
     size_t EncodedLength(size_t bytes, size_t qLength) const { return m_q ? qLength : (bytes + 2) / 3 * 4; }
