@@ -1,0 +1,127 @@
+#include "core/OperationLog.h"
+
+#include "core/Version.h"
+#include "platform/Codepage.h"
+#include "platform/ProgramFolder.h"
+#include "platform/UserInterface.h"
+#include "text/Sjis.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+#include <QLocale>
+
+namespace core {
+
+namespace {
+
+// The long time of the system without the time zone that Qt's locale data adds to it: a log line
+// shows the local time, as the clock on the desktop does.
+QString LongTimeFormat(const QLocale& locale)
+{
+    const QString format = locale.timeFormat(QLocale::LongFormat);
+    QString result;
+    bool quoted = false;
+    for (const QChar c : format) {
+        if (c == u'\'')
+            quoted = !quoted;
+        if (!quoted && c == u't')
+            continue;
+        result += c;
+    }
+    return result.trimmed();
+}
+
+} // namespace
+
+OperationLog::OperationLog(QObject* parent) : QObject(parent) {}
+
+std::string OperationLog::TimeText()
+{
+    const QLocale locale = QLocale::system();
+    const QDateTime now = QDateTime::currentDateTime();
+    const QString text = locale.toString(now.date(), QLocale::ShortFormat) + u' ' +
+                         locale.toString(now.time(), LongTimeFormat(locale));
+    return platform::QStringToCp932(text);
+}
+
+void OperationLog::SetRecLog(bool on)
+{
+    // Switching the option on again is the user's way of saying the file is worth another try.
+    if (on && !m_recLog)
+        m_fileFailed = false;
+    m_recLog = on;
+}
+
+void OperationLog::AppendRow(LogRow row)
+{
+    const size_t limit = m_logRowMax > 0 ? static_cast<size_t>(m_logRowMax) : 0;
+    if (m_rows.size() > limit) {
+        m_rows.pop_front();
+        emit FirstRowRemoved();
+    }
+    m_rows.push_back(std::move(row));
+    emit RowAdded(m_rows.back());
+}
+
+bool OperationLog::WriteFileLine(const LogRow& row)
+{
+    QFile file(LogFilePath());
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
+        return false;
+    const qint64 before = file.size();
+    const std::string line = row.Time + '\t' + row.Text + "\r\n";
+    const auto size = static_cast<qint64>(line.size());
+    const bool written = file.write(line.data(), size) == size && file.flush();
+    if (!written)
+        file.resize(before); // a cut line would spoil the file for whoever reads it
+    file.close();
+    return written && file.error() == QFileDevice::NoError;
+}
+
+void OperationLog::AddLog(const std::string& text, LogKind kind)
+{
+    const LogRow row{TimeText(), text, kind};
+    AppendRow(row);
+    // The file is written before events are processed, so that a line logged by a timer that
+    // runs meanwhile comes after this one in the file as in the list.
+    if (m_recLog && !m_fileFailed && !WriteFileLine(row)) {
+        m_fileFailed = true;
+        AppendRow({TimeText(), text::Sjis(u8"ﾛｸﾞﾌｧｲﾙに書き込めませんでした"), lkRunFailure});
+    }
+    // The row shows at once, even in the middle of a long operation.
+    QCoreApplication::processEvents();
+}
+
+QString LogFilePath()
+{
+    return platform::ProgramFile(QStringLiteral("Log.txt"));
+}
+
+void ShowLogFile(platform::UserInterface& ui)
+{
+    const QString path = LogFilePath();
+    if (!QFileInfo(path).isFile()) {
+        ui.ShowInformation(text::Sjis(u8"ﾛｸﾞﾌｧｲﾙはありません。"), kProgramTitle);
+        return;
+    }
+    if (!ui.OpenDocument(platform::PathToCp932(path)))
+        ui.ShowWarning(text::Sjis(u8"ﾛｸﾞﾌｧｲﾙを開けませんでした。"), kProgramTitle);
+}
+
+void ClearLogFile(platform::UserInterface& ui)
+{
+    const QString path = LogFilePath();
+    if (!QFileInfo(path).isFile()) {
+        ui.ShowInformation(text::Sjis(u8"ﾛｸﾞﾌｧｲﾙはありません。"), kProgramTitle);
+        return;
+    }
+    if (!QFile::remove(path)) {
+        ui.ShowWarning(text::Sjis(u8"ﾛｸﾞﾌｧｲﾙを削除できませんでした。"), kProgramTitle);
+        return;
+    }
+    ui.ShowInformation(text::Sjis(u8"ﾛｸﾞﾌｧｲﾙを削除しました。"), kProgramTitle);
+}
+
+} // namespace core

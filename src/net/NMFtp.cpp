@@ -1,0 +1,384 @@
+#include "net/NMFtp.h"
+
+#include "net/NetErrors.h"
+#include "platform/ProgramFolder.h"
+
+#include <QFile>
+#include <QMetaMethod>
+#include <initializer_list>
+
+namespace net {
+
+namespace {
+
+constexpr const char* kClosedByServer = "Connection closed by the server";
+
+bool HasLineBreak(std::string_view text)
+{
+    return text.find_first_of("\r\n") != std::string_view::npos;
+}
+
+// A line break inside a command would end it early and start another one of the sender's choosing.
+void RefuseLineBreaks(std::initializer_list<std::string_view> texts)
+{
+    for (std::string_view text : texts)
+        if (HasLineBreak(text))
+            throw FTPException("Line break in an FTP command argument refused");
+}
+
+std::string FileNameOf(const std::string& path)
+{
+    const size_t slash = path.find_last_of("/\\");
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+bool ParseByte(std::string_view text, size_t& pos, int& value)
+{
+    const size_t start = pos;
+    value = 0;
+    while (pos < text.size() && text[pos] >= '0' && text[pos] <= '9' && pos - start < 3)
+        value = value * 10 + (text[pos++] - '0');
+    return pos > start && value <= 255 && (pos >= text.size() || text[pos] < '0' || text[pos] > '9');
+}
+
+} // namespace
+
+TNMFTP::TNMFTP(QObject* parent) : TPowersock(parent)
+{
+    Port = 21;
+}
+
+TNMFTP::~TNMFTP() = default;
+
+int TNMFTP::CommandKindOf(std::string_view command)
+{
+    if (command.starts_with("CWD "))
+        return cmdChangeDir;
+    if (command.starts_with("MKD "))
+        return cmdMakeDir;
+    if (command.starts_with("DELE "))
+        return cmdDelete;
+    if (command.starts_with("RMD "))
+        return cmdRemoveDir;
+    if (command == "PWD")
+        return cmdCurrentDir;
+    return cmdMisc;
+}
+
+bool TNMFTP::ParsePasvPort(std::string_view reply, quint16& port)
+{
+    // Servers word the reply differently and not all of them use parentheses; the six numbers
+    // h1,h2,h3,h4,p1,p2 are what counts. The reply code in front is skipped.
+    size_t pos = 0;
+    while (pos < reply.size() && reply[pos] >= '0' && reply[pos] <= '9')
+        ++pos;
+    for (; pos < reply.size(); ++pos) {
+        if (reply[pos] < '0' || reply[pos] > '9' ||
+            (pos > 0 && reply[pos - 1] >= '0' && reply[pos - 1] <= '9'))
+            continue;
+        size_t p = pos;
+        int numbers[6];
+        int count = 0;
+        while (count < 6 && ParseByte(reply, p, numbers[count])) {
+            ++count;
+            if (count < 6) {
+                if (p >= reply.size() || reply[p] != ',')
+                    break;
+                ++p;
+            }
+        }
+        if (count == 6) {
+            const int value = numbers[4] * 256 + numbers[5];
+            if (value == 0)
+                return false;
+            port = static_cast<quint16>(value);
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string TNMFTP::PortArgument(const QHostAddress& address, quint16 port)
+{
+    bool ok = false;
+    const quint32 ip = address.toIPv4Address(&ok);
+    if (!ok)
+        throw FTPException("PORT needs an IPv4 address, not " + address.toString().toStdString());
+    std::string text;
+    for (int shift = 24; shift >= 0; shift -= 8)
+        text += std::to_string((ip >> shift) & 0xFF) + ',';
+    return text + std::to_string(port >> 8) + ',' + std::to_string(port & 0xFF);
+}
+
+void TNMFTP::Exchange(const std::string& command)
+{
+    RefuseLineBreaks({command});
+    Transaction(command);
+    ReadReplyRest();
+    if (ReplyMissing())
+        throw FTPException(kClosedByServer);
+}
+
+bool TNMFTP::FailureHandled(int kind)
+{
+    if (!isSignalConnected(QMetaMethod::fromSignal(&TNMFTP::OnFailure)))
+        return false;
+    bool handled = false;
+    emit OnFailure(handled, kind);
+    return handled;
+}
+
+// ---- log-on
+
+void TNMFTP::LogOnStep(const std::string& command)
+{
+    Exchange(command);
+    if (ReplyCode > 400 && ReplyCode < 600) {
+        emit OnConnectionFailed();
+        throw FTPException(ReplyText);
+    }
+}
+
+void TNMFTP::LogOn()
+{
+    if (FWAuthenticate) {
+        LogOnStep("USER " + FWUserID);
+        if (ReplyCode == 331)
+            LogOnStep("PASS " + FWPassword);
+    }
+    if (UserID.empty() || Password.empty())
+        emit OnAuthenticationNeeded();
+    const bool viaProxy = !Proxy.empty();
+    if (viaProxy) {
+        // A refused firewall step is judged like the log-on itself: going on after it would
+        // report a log-on that never happened.
+        switch (FirewallType) {
+        case FTUser:
+            LogOnStep("USER " + UserID + "@" + Host);
+            break;
+        case FTOpen:
+            LogOnStep("OPEN " + Host);
+            break;
+        case FTSite:
+            LogOnStep("SITE " + Host);
+            break;
+        default:
+            break;
+        }
+    }
+    if (!(viaProxy && FirewallType == FTUser))
+        LogOnStep("USER " + UserID);
+    if (ReplyCode == 331)
+        LogOnStep("PASS " + Password);
+}
+
+void TNMFTP::Connect()
+{
+    if (Connected())
+        return;
+    Canceled = false;
+    RefuseLineBreaks({UserID, Password, FWUserID, FWPassword, Host});
+    if (DataAvailable())
+        ClearInput();
+    TPowersock::Connect();
+    try {
+        ReadReply();
+        if (ReplyMissing()) {
+            emit OnConnectionFailed();
+            throw FTPException(kClosedByServer);
+        }
+        if (ReplyCode > 400) {
+            emit OnConnectionFailed();
+            throw FTPException(ReplyText);
+        }
+        LogOn();
+    } catch (...) {
+        CloseSocket();
+        throw;
+    }
+    emit OnConnect();
+}
+
+void TNMFTP::Disconnect()
+{
+    if (!Connected())
+        return;
+    Vendor = kDefaultVendor;
+    try {
+        if (DataAvailable())
+            ClearInput();
+        Transaction("QUIT");
+        ReadReplyRest();
+    } catch (...) {
+        CloseSocket();
+        throw;
+    }
+    const int code = ReplyCode;
+    const std::string text = ReplyText;
+    CloseSocket();
+    if (code > 300 && code < 600)
+        throw FTPException(text);
+}
+
+void TNMFTP::Abort()
+{
+    Status("Abort", 8);
+    if (m_data)
+        m_data->Cancel();
+}
+
+// ---- commands
+
+void TNMFTP::SendCommand(const std::string& command)
+{
+    Canceled = false;
+    RefuseLineBreaks({command});
+    CheckConnected();
+    if (DataAvailable())
+        ClearInput();
+    Exchange(command);
+    const int kind = CommandKindOf(command);
+    if (ReplyCode >= 400 && ReplyCode <= 599) {
+        if (ReplyCode >= 500 && ReplyCode <= 502)
+            emit OnUnSupportedFunction(kind);
+        if (!FailureHandled(kind))
+            throw FTPException(ReplyText);
+        return;
+    }
+    emit OnSuccess(kind);
+}
+
+void TNMFTP::ChangeDirectory(const std::string& path)
+{
+    SendCommand("CWD " + path);
+}
+
+void TNMFTP::MakeDirectory(const std::string& path)
+{
+    SendCommand("MKD " + path);
+}
+
+void TNMFTP::SetTransferType(int type)
+{
+    switch (type) {
+    case ttAscii:
+        SendCommand("TYPE A");
+        return;
+    case ttBinary:
+        SendCommand("TYPE I");
+        return;
+    case ttLocal8:
+        SendCommand("TYPE L 8");
+        return;
+    default:
+        throw FTPException("Unknown transfer type " + std::to_string(type));
+    }
+}
+
+// ---- upload
+
+bool TNMFTP::DataStopped() const
+{
+    return m_data->Canceled || m_data->TimedOut || Canceled;
+}
+
+void TNMFTP::RaiseSendAborted()
+{
+    m_data->Canceled = false;
+    Canceled = false;
+    throw EAbortError("Socket send aborted");
+}
+
+void TNMFTP::Upload(QFile& file, const std::string& remoteName)
+{
+    if (Passive) {
+        Exchange("PASV");
+        if (ReplyCode > 499)
+            throw FTPException(ReplyText);
+        quint16 port = 0;
+        if (!ParsePasvPort(ReplyText, port))
+            throw FTPException("No data port in the PASV reply: " + ReplyText);
+        // The address in the reply may be one the server only knows from its own side of a
+        // router; the server we are talking to is where the data goes.
+        m_data->Host = PeerAddress().toString().toStdString();
+        m_data->Port = port;
+        m_data->Connect();
+    } else {
+        // The server can only reach the address it is told, so nothing else needs to listen.
+        const QHostAddress local = LocalAddress();
+        m_data->Listen(local);
+        Exchange("PORT " + PortArgument(local, m_data->ListeningPort()));
+        if (ReplyCode > 300 && ReplyCode < 600)
+            throw FTPException(ReplyText);
+    }
+
+    Exchange("STOR " + remoteName);
+    if (ReplyCode >= 301 && ReplyCode <= 599) {
+        if (ReplyCode >= 500 && ReplyCode <= 502)
+            emit OnUnSupportedFunction(cmdUpload);
+        throw FTPException(ReplyText);
+    }
+    if (!Passive)
+        m_data->Accept(PeerAddress());
+
+    emit OnTransactionStart();
+    try {
+        // A cancel before the first byte is still a cancel, not an upload done.
+        if (DataStopped())
+            RaiseSendAborted();
+        m_data->SendFile(file);
+    } catch (...) {
+        emit OnTransactionStop();
+        throw;
+    }
+    emit OnTransactionStop();
+    if (DataStopped())
+        RaiseSendAborted();
+    // The close tells the server that the file is complete; every byte is delivered before it.
+    m_data->Disconnect();
+    // The final reply is read to keep the control connection in step; its code is not judged.
+    ReadReply();
+}
+
+void TNMFTP::StoreFile(const std::string& localFile, const std::string& remoteFile)
+{
+    CheckConnected();
+    Canceled = false;
+    // A handler running inside one of our waits must not start a second upload on the same
+    // control connection.
+    if (m_data)
+        throw FTPException("An upload is already running");
+    const std::string remoteName = remoteFile.empty() ? FileNameOf(localFile) : remoteFile;
+    try {
+        RefuseLineBreaks({remoteName});
+        // The file is opened before the server is told to store anything, so that a missing
+        // file cannot leave an empty one on the server.
+        QFile file(platform::PathFromCp932(localFile));
+        if (!file.open(QIODevice::ReadOnly))
+            throw FTPException("Cannot open file " + localFile);
+        if (DataAvailable())
+            ClearInput();
+        m_data = std::make_unique<TPowersock>();
+        m_data->TimeOut = TimeOut;
+        connect(m_data.get(), &TPowersock::OnPacketSent, this, [this] {
+            BytesDone = m_data->BytesDone;
+            emit OnPacketSent();
+        });
+        BytesDone = 0;
+        BytesTotal = file.size();
+        Upload(file, remoteName);
+    } catch (...) {
+        if (m_data) {
+            m_data->disconnect(this);
+            m_data.reset();
+        }
+        if (!FailureHandled(cmdUpload))
+            throw;
+        return;
+    }
+    m_data->disconnect(this);
+    m_data.reset();
+    emit OnSuccess(cmdUpload);
+}
+
+} // namespace net

@@ -1,0 +1,113 @@
+#pragma once
+// TNMFTP: the FTP client of the upload runs and of the settings dialog's connection test. It logs
+// on, changes and makes folders, sets the transfer type and stores files, in passive (PASV) or
+// active (PORT) mode, on the socket base.
+//
+// Every refused reply ends in an FTPException carrying the server's reply line, after
+// OnConnectionFailed (greeting and log-on) or OnFailure (commands and uploads) has had its say.
+// A command argument holding CR or LF is refused before anything is sent, so that a file or folder
+// name can never smuggle a second command onto the control connection.
+
+#include "net/Psock.h"
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace net {
+
+class TNMFTP : public TPowersock
+{
+    Q_OBJECT
+public:
+    // The kind of command passed to OnSuccess, OnFailure and OnUnSupportedFunction.
+    enum CommandKind : int {
+        cmdChangeDir = 0,
+        cmdMakeDir = 1,
+        cmdDelete = 2,
+        cmdRemoveDir = 3,
+        cmdUpload = 9,
+        cmdMisc = 14,
+        cmdCurrentDir = 15,
+    };
+    // Log-on forms through a firewall (only when Proxy is set).
+    enum FirewallKind : int {
+        FTUser = 0, // USER name@host
+        FTOpen = 1, // OPEN host
+        FTSite = 2, // SITE host
+    };
+    // SetTransferType's argument.
+    enum TransferKind : int {
+        ttAscii = 1,
+        ttBinary = 2,
+        ttLocal8 = 3,
+    };
+    static constexpr int kDefaultVendor = 2411;
+
+    explicit TNMFTP(QObject* parent = nullptr);
+    ~TNMFTP() override;
+
+    std::string UserID;
+    std::string Password;
+    bool Passive = false;
+    int FirewallType = FTUser;
+    bool FWAuthenticate = false;
+    std::string FWUserID;
+    std::string FWPassword;
+    // Server type for directory listings (not used); reset on every disconnect.
+    int Vendor = kDefaultVendor;
+
+    // Connects, reads the greeting and logs on; does nothing when already connected. OnConnect
+    // follows a successful log-on.
+    void Connect() override;
+    // "QUIT" and close; the socket is closed even when the reply is refused or missing.
+    void Disconnect() override;
+    // Cancels the data connection of a running upload.
+    void Abort() override;
+
+    // Sends one command and judges its reply: 400 to 599 is a failure.
+    void SendCommand(const std::string& command);
+    void ChangeDirectory(const std::string& path);
+    void MakeDirectory(const std::string& path);
+    // ttAscii "TYPE A", ttBinary "TYPE I", ttLocal8 "TYPE L 8".
+    void SetTransferType(int type);
+    // Stores a local file (code page 932 path) under remoteFile (the local file's name when empty).
+    // BytesDone and BytesTotal follow the data connection; OnPacketSent comes once per block.
+    void StoreFile(const std::string& localFile, const std::string& remoteFile);
+
+    // The command kind of a command line.
+    static int CommandKindOf(std::string_view command);
+    // The data port of a PASV reply (the last two of its six comma-separated numbers); false when
+    // the reply holds no such numbers.
+    static bool ParsePasvPort(std::string_view reply, quint16& port);
+    // The argument of PORT: the address with commas for dots, then the port's high and low byte.
+    static std::string PortArgument(const QHostAddress& address, quint16 port);
+
+signals:
+    void OnSuccess(int kind);
+    void OnFailure(bool& Handled, int kind);
+    void OnUnSupportedFunction(int kind);
+    void OnTransactionStart();
+    void OnTransactionStop();
+    void OnAuthenticationNeeded();
+
+protected:
+    // OnConnect is for a finished log-on, not for the bare socket.
+    void SocketConnected() override {}
+
+private:
+    // Transaction plus the rest of a multi-line reply; a reply the server never sent because it
+    // closed the connection is a failure.
+    void Exchange(const std::string& command);
+    void LogOnStep(const std::string& command);
+    void LogOn();
+    // OnFailure's say over a failure: true when its handler took care of it.
+    bool FailureHandled(int kind);
+    void Upload(QFile& file, const std::string& remoteName);
+    bool DataStopped() const;
+    [[noreturn]] void RaiseSendAborted();
+
+    std::unique_ptr<TPowersock> m_data;
+};
+
+} // namespace net

@@ -1,0 +1,563 @@
+#include "net/Psock.h"
+
+#include "net/NetErrors.h"
+#include "net/Reply.h"
+#include "net/SocketErrors.h"
+#include "platform/ProgramFolder.h"
+#include "platform/WaitLoop.h"
+
+#include <QFile>
+#include <QHostInfo>
+#include <QMetaMethod>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <memory>
+#include <optional>
+
+namespace net {
+
+using platform::WaitResult;
+
+TPowersock::TPowersock(QObject* parent) : QObject(parent)
+{
+    NewSocket();
+}
+
+TPowersock::~TPowersock()
+{
+    // The sockets are children; only their signals must not reach a half-destroyed object.
+    if (m_socket)
+        m_socket->disconnect(this);
+}
+
+QHostAddress TPowersock::LocalAddress() const
+{
+    return m_socket->localAddress();
+}
+
+QHostAddress TPowersock::PeerAddress() const
+{
+    return m_socket->peerAddress();
+}
+
+void TPowersock::Status(std::string_view text, int level)
+{
+    if (level <= ReportLevel)
+        emit OnStatus(std::string(text));
+}
+
+WaitResult TPowersock::Wait(const std::function<bool()>& done)
+{
+    TimedOut = false;
+    const WaitResult result =
+        platform::WaitUntil(done, TimeOut > 0 ? TimeOut : -1, [this] { return Canceled; });
+    if (result == WaitResult::TimedOut) {
+        Status("Timer Triggered", 8);
+        TimedOut = true;
+        Abort();
+    }
+    return result;
+}
+
+void TPowersock::RaiseSocketError(int errorNumber)
+{
+    m_lastError = errorNumber;
+    m_pendingError = 0;
+    // A socket that the error has closed is no longer a connection.
+    if (m_connected && m_socket->state() == QAbstractSocket::UnconnectedState)
+        CloseSocket(false);
+    const std::string message = SocketErrorMessage(errorNumber);
+    emit OnError(errorNumber, message);
+    throw ESockError(message);
+}
+
+// ---- the socket and its notifications
+
+void TPowersock::NewSocket()
+{
+    AttachSocket(new QTcpSocket(this));
+}
+
+void TPowersock::AttachSocket(QTcpSocket* socket)
+{
+    // Reading stops at this size, so a line that never ends cannot fill the memory.
+    socket->setParent(this);
+    socket->setReadBufferSize(kMaxLineLength);
+    m_socket = socket;
+    m_peerClosed = false;
+    m_pendingError = 0;
+    m_handedOver = 0;
+    m_delivered = 0;
+    connect(socket, &QTcpSocket::bytesWritten, this, [this](qint64 bytes) { m_delivered += bytes; });
+    connect(socket, &QTcpSocket::connected, this, [this] {
+        m_connected = true;
+        SocketConnected();
+    });
+    connect(socket, &QTcpSocket::errorOccurred, this, [this, socket](QAbstractSocket::SocketError error) {
+        if (error == QAbstractSocket::RemoteHostClosedError) {
+            m_peerClosed = true;
+            return;
+        }
+        const int number = SocketErrorNumber(error, socket->errorString());
+        if (IsReportedSocketError(number))
+            m_pendingError = number;
+    });
+    connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
+        m_peerClosed = true;
+        // The peer's close ends the connection once everything it sent has been read.
+        if (m_connected && socket->bytesAvailable() == 0 && m_pendingError == 0)
+            CloseSocket();
+    });
+}
+
+void TPowersock::ReleaseSocket(bool graceful)
+{
+    QTcpSocket* old = m_socket;
+    m_socket = nullptr;
+    if (!old)
+        return;
+    old->disconnect(this);
+    if (graceful && old->state() == QAbstractSocket::ConnectedState) {
+        // Qt delivers what is still buffered before it closes; the object goes once it has.
+        connect(old, &QTcpSocket::disconnected, old, &QObject::deleteLater);
+        old->disconnectFromHost();
+        if (old->state() == QAbstractSocket::UnconnectedState)
+            old->deleteLater();
+    } else {
+        old->abort();
+        old->deleteLater();
+    }
+}
+
+void TPowersock::SocketConnected()
+{
+    emit OnConnect();
+}
+
+void TPowersock::CloseSocket(bool graceful)
+{
+    Status("Request Close Socket", 4);
+    const bool wasConnected = m_connected;
+    m_connected = false;
+    ReleaseSocket(graceful);
+    NewSocket();
+    if (wasConnected)
+        emit OnDisconnect();
+}
+
+void TPowersock::CloseListener()
+{
+    if (m_server) {
+        m_server->close();
+        m_server->deleteLater();
+        m_server = nullptr;
+    }
+}
+
+// ---- connecting
+
+QHostAddress TPowersock::LookUp(const QString& name)
+{
+    // The result arrives through the event loop; it is kept in shared storage so that a late
+    // answer after a cancel or time-out has somewhere harmless to go.
+    auto result = std::make_shared<std::optional<QHostInfo>>();
+    const int id = QHostInfo::lookupHost(name, this, [result](const QHostInfo& info) { *result = info; });
+    const WaitResult waited = Wait([&result] { return result->has_value(); });
+    if (waited != WaitResult::Done) {
+        QHostInfo::abortHostLookup(id);
+        Canceled = false;
+        throw ESockError(waited == WaitResult::TimedOut ? "Host Lookup Timed Out" : "Host Lookup Canceled");
+    }
+    const QHostInfo& info = **result;
+    if (info.error() != QHostInfo::NoError || info.addresses().isEmpty())
+        return {};
+    // The program speaks IPv4 (FTP's PORT cannot name anything else), so an IPv4 address wins.
+    for (const QHostAddress& address : info.addresses())
+        if (address.protocol() == QAbstractSocket::IPv4Protocol)
+            return address;
+    return info.addresses().first();
+}
+
+QHostAddress TPowersock::ResolveHost()
+{
+    Status("Resolve Host", 8);
+    const QString name = QString::fromStdString(Proxy.empty() ? Host : Proxy);
+    QHostAddress address;
+    if (address.setAddress(name) && address.protocol() == QAbstractSocket::IPv4Protocol)
+        return address;
+    address = LookUp(name);
+    if (!address.isNull())
+        emit OnHostResolved();
+    return address;
+}
+
+void TPowersock::Connect()
+{
+    Status("Connecting", 8);
+    Canceled = false;
+    if (m_connected)
+        throw ESockError("Already connected");
+    QHostAddress address = ResolveHost();
+    if (address.isNull() && isSignalConnected(QMetaMethod::fromSignal(&TPowersock::OnInvalidHost))) {
+        bool handled = false;
+        emit OnInvalidHost(handled);
+        if (handled)
+            address = ResolveHost();
+    }
+    if (address.isNull())
+        throw ESockError("Null Remote Address");
+
+    CloseListener();
+    m_socket->connectToHost(address, Proxy.empty() ? Port : ProxyPort);
+    const WaitResult result = Wait([this] { return m_connected || m_pendingError != 0 || m_peerClosed; });
+    if (result == WaitResult::Done && m_connected)
+        return;
+
+    const int error = m_pendingError;
+    m_connected = false;
+    ReleaseSocket(false);
+    NewSocket();
+    if (error != 0) {
+        // The reason goes to the log; the caller gets the step that failed.
+        m_lastError = error;
+        emit OnError(error, SocketErrorMessage(error));
+    }
+    emit OnConnectionFailed();
+    if (result == WaitResult::TimedOut) {
+        Canceled = false;
+        throw ESockError("Connection Timed out");
+    }
+    if (result == WaitResult::Canceled) {
+        Canceled = false;
+        throw ESockError("Connection Canceled");
+    }
+    throw ESockError("Connection Failed");
+}
+
+void TPowersock::Disconnect()
+{
+    Status("Disconnecting", 8);
+    CloseSocket();
+}
+
+void TPowersock::Abort()
+{
+    Status("Abort", 8);
+    Cancel();
+}
+
+void TPowersock::Cancel()
+{
+    Status("Canceling", 8);
+    Canceled = true;
+}
+
+void TPowersock::CheckConnected()
+{
+    Status("Checking Connection", 8);
+    if (!m_connected) {
+        emit OnConnectionRequired();
+        throw NetError("Not Connected");
+    }
+}
+
+// ---- sending
+
+void TPowersock::RaiseSendFailure()
+{
+    if (m_pendingError != 0)
+        RaiseSocketError(m_pendingError);
+    RaiseSocketError(m_peerClosed ? kErrConnectionReset : kErrNotConnected);
+}
+
+void TPowersock::WaitForOutput(qint64 maxPending)
+{
+    // Counted from what the socket reports as written to the system, because Qt drops its buffer
+    // without a word when the peer closes: bytes handed over but never written are a failure.
+    const auto ready = [this, maxPending] {
+        return m_handedOver - m_delivered <= maxPending || m_pendingError != 0 ||
+               m_socket->state() != QAbstractSocket::ConnectedState;
+    };
+    if (!ready()) {
+        const WaitResult result = Wait(ready);
+        if (result != WaitResult::Done) {
+            Canceled = false;
+            throw EAbortError("Socket send aborted");
+        }
+    }
+    if (m_handedOver - m_delivered > maxPending || m_pendingError != 0)
+        RaiseSendFailure();
+}
+
+void TPowersock::SendBlock(const char* data, qint64 size)
+{
+    Status("Sending Buffer", 4);
+    // At most one block waits in Qt's buffer besides the one being handed over, so memory stays
+    // flat however large the file is, while the kernel always has the next block at hand.
+    WaitForOutput(kBlockSize - 1);
+    if (m_socket->state() != QAbstractSocket::ConnectedState || m_socket->write(data, size) != size)
+        RaiseSendFailure();
+    m_handedOver += size;
+}
+
+void TPowersock::FlushOutput()
+{
+    WaitForOutput(0);
+}
+
+void TPowersock::Write(std::string_view data)
+{
+    Status("Write", 8);
+    if (!m_connected || m_socket->state() != QAbstractSocket::ConnectedState)
+        RaiseSendFailure();
+    for (size_t offset = 0; offset < data.size(); offset += static_cast<size_t>(kBlockSize)) {
+        const size_t size = std::min(data.size() - offset, static_cast<size_t>(kBlockSize));
+        SendBlock(data.data() + offset, static_cast<qint64>(size));
+    }
+    FlushOutput();
+}
+
+void TPowersock::Writeln(std::string_view line)
+{
+    Status("Writeln", 8);
+    std::string text(line);
+    text += "\r\n";
+    Write(text);
+}
+
+void TPowersock::SendBlocks(QIODevice& source)
+{
+    if (!m_connected || m_socket->state() != QAbstractSocket::ConnectedState)
+        RaiseSendFailure();
+    QByteArray block(static_cast<qsizetype>(kBlockSize), Qt::Uninitialized);
+    for (;;) {
+        if (Canceled) {
+            Canceled = false;
+            throw EAbortError("Socket send aborted");
+        }
+        const qint64 size = source.read(block.data(), kBlockSize);
+        if (size < 0)
+            throw NetError("Cannot read the data to send: " + source.errorString().toStdString());
+        if (size == 0)
+            break;
+        SendBlock(block.constData(), size);
+        BytesDone += size;
+        emit OnPacketSent();
+    }
+    FlushOutput();
+}
+
+void TPowersock::SendFile(const std::string& path)
+{
+    QFile file(platform::PathFromCp932(path));
+    if (!file.open(QIODevice::ReadOnly))
+        throw NetError("Cannot open file " + path);
+    SendFile(file);
+}
+
+void TPowersock::SendFile(QFile& openedFile)
+{
+    Status("SendFile", 8);
+    BytesDone = 0;
+    BytesTotal = openedFile.size();
+    SendBlocks(openedFile);
+}
+
+void TPowersock::SendStream(QIODevice& stream)
+{
+    Status("SendStream", 8);
+    if (!stream.isSequential())
+        stream.seek(0);
+    BytesDone = 0;
+    BytesTotal = stream.size();
+    SendBlocks(stream);
+}
+
+// ---- reading
+
+bool TPowersock::LineReady() const
+{
+    return m_socket->canReadLine();
+}
+
+bool TPowersock::LineTooLong() const
+{
+    return !m_socket->canReadLine() && m_socket->bytesAvailable() >= kMaxLineLength;
+}
+
+bool TPowersock::InputEnded() const
+{
+    return m_peerClosed || !m_connected || m_pendingError != 0;
+}
+
+std::string TPowersock::ReadLn()
+{
+    Status("ReadLn", 8);
+    if (!m_connected && m_socket->bytesAvailable() == 0)
+        RaiseSocketError(kErrNotConnected);
+    WaitResult result = WaitResult::Done;
+    if (!LineReady() && !LineTooLong() && !InputEnded())
+        result = Wait([this] { return LineReady() || LineTooLong() || InputEnded(); });
+
+    if (LineReady()) {
+        const QByteArray line = m_socket->readLine();
+        if (m_peerClosed && m_socket->bytesAvailable() == 0)
+            CloseSocket();
+        Status(std::string_view(line.constData(), static_cast<size_t>(line.size())), 1);
+        return std::string(line.constData(), static_cast<size_t>(line.size()));
+    }
+    if (LineTooLong()) {
+        // The stream cannot be brought back into step after a cut line, so the connection ends.
+        CloseSocket(false);
+        throw ESockError("Reply line longer than " + std::to_string(kMaxLineLength) +
+                         " bytes without a line feed");
+    }
+    if (result != WaitResult::Done) {
+        Canceled = false;
+        throw EAbortError("Socket readln aborted");
+    }
+    if (m_pendingError != 0)
+        RaiseSocketError(m_pendingError);
+    // The peer closed: what came before the close, without a line end, is the last line.
+    const QByteArray rest = m_socket->readAll();
+    CloseSocket();
+    return std::string(rest.constData(), static_cast<size_t>(rest.size()));
+}
+
+std::string TPowersock::Read(qint64 count)
+{
+    Status("Read( " + std::to_string(count) + " )", 8);
+    if (count <= 0) {
+        const QByteArray data = m_socket->readAll();
+        return std::string(data.constData(), static_cast<size_t>(data.size()));
+    }
+    std::string data;
+    while (static_cast<qint64>(data.size()) < count) {
+        if (m_socket->bytesAvailable() == 0) {
+            if (InputEnded())
+                break;
+            if (Wait([this] { return m_socket->bytesAvailable() > 0 || InputEnded(); }) != WaitResult::Done) {
+                Canceled = false;
+                throw EAbortError("Socket read aborted");
+            }
+            continue;
+        }
+        const QByteArray part = m_socket->read(count - static_cast<qint64>(data.size()));
+        data.append(part.constData(), static_cast<size_t>(part.size()));
+    }
+    if (m_pendingError != 0 && static_cast<qint64>(data.size()) < count)
+        RaiseSocketError(m_pendingError);
+    if (m_peerClosed && m_socket->bytesAvailable() == 0 && m_connected)
+        CloseSocket();
+    return data;
+}
+
+bool TPowersock::DataAvailable() const
+{
+    return m_socket->bytesAvailable() > 0;
+}
+
+void TPowersock::ClearInput()
+{
+    Status("Clearing Input", 8);
+    m_socket->skip(kBlockSize);
+}
+
+// ---- replies
+
+void TPowersock::SetFirstReplyLine(const std::string& line)
+{
+    m_firstReplyLine = line;
+    m_replyMissing = line.empty();
+    ReplyText = std::string(WithoutLineEnd(line));
+    ReplyLines.assign(1, ReplyText);
+    ReplyCode = ReplyCodeOf(line);
+}
+
+int TPowersock::Transaction(std::string_view command)
+{
+    Status("Transaction", 8);
+    // Passwords are not worth a status line.
+    Status(command.starts_with("PASS ") ? std::string_view("PASS ****") : command, 1);
+    ReplyCode = 0;
+    Writeln(command);
+    SetFirstReplyLine(ReadLn());
+    return ReplyCode;
+}
+
+void TPowersock::ReadReplyRest()
+{
+    std::string line = m_firstReplyLine;
+    while (ReplyContinues(m_firstReplyLine, line)) {
+        line = ReadLn();
+        if (!line.empty())
+            ReplyLines.emplace_back(WithoutLineEnd(line));
+    }
+}
+
+int TPowersock::ReadReply()
+{
+    ReplyCode = 0;
+    SetFirstReplyLine(ReadLn());
+    ReadReplyRest();
+    return ReplyCode;
+}
+
+// ---- listening
+
+void TPowersock::Listen(const QHostAddress& address)
+{
+    Status("Listening", 8);
+    CloseListener();
+    m_server = new QTcpServer(this);
+    m_server->setMaxPendingConnections(1);
+    if (!m_server->listen(address, Port)) {
+        const int number = SocketErrorNumber(m_server->serverError(), m_server->errorString());
+        CloseListener();
+        RaiseSocketError(IsReportedSocketError(number) ? number : 10022);
+    }
+}
+
+quint16 TPowersock::ListeningPort() const
+{
+    return m_server ? m_server->serverPort() : 0;
+}
+
+void TPowersock::Accept(const QHostAddress& allowedPeer)
+{
+    Status("Accepting", 4);
+    if (!m_server)
+        throw ESockError("Error creating Data Connection");
+    bool failed = false;
+    const QMetaObject::Connection onError =
+        connect(m_server, &QTcpServer::acceptError, this, [&failed] { failed = true; });
+    QTcpSocket* accepted = nullptr;
+    const auto arrived = [&] {
+        while (!accepted && m_server->hasPendingConnections()) {
+            QTcpSocket* candidate = m_server->nextPendingConnection();
+            // Someone else than the server knocking gets nothing of what is to be sent.
+            if (allowedPeer.isNull() || candidate->peerAddress().isEqual(allowedPeer))
+                accepted = candidate;
+            else {
+                candidate->abort();
+                candidate->deleteLater();
+            }
+        }
+        return accepted != nullptr || failed;
+    };
+    const WaitResult result = arrived() ? WaitResult::Done : Wait(arrived);
+    disconnect(onError);
+    CloseListener();
+    if (accepted) {
+        ReleaseSocket(false);
+        AttachSocket(accepted);
+        m_connected = true;
+        return;
+    }
+    if (failed && result == WaitResult::Done)
+        throw ESockError("Error creating Data Connection");
+    Canceled = false;
+    throw ESockError("Accepting Canceled");
+}
+
+} // namespace net

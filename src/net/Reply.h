@@ -1,0 +1,30 @@
+#pragma once
+// How replies of the line protocols (FTP, SMTP, POP3) are cut into lines and codes. The socket base
+// reads with these rules; the clients only judge the codes.
+
+#include <string>
+#include <string_view>
+
+namespace net {
+
+// The largest reply code kept: codes are 16-bit numbers, and a longer run of digits must not wrap
+// round into a small code that would be judged as something it is not.
+inline constexpr int kMaxReplyCode = 32767;
+
+// The number formed by the leading decimal digits of a reply line (at most 10 digits are looked at),
+// 0 when the line starts with no digit; capped at kMaxReplyCode.
+int ReplyCodeOf(std::string_view line);
+
+// The line without its line end (CR LF, LF, or a lone CR left by a cut line).
+std::string_view WithoutLineEnd(std::string_view line);
+
+// Whether the reply that began with firstLine goes on after line (a line of that reply, the first
+// one included, as read, with or without its line end).
+//
+// A reply whose first line is "ddd-text" ends at a line that begins with three digits and a blank
+// (or is just three digits), as RFC 959 and RFC 5321 have it; lines in between may hold any text.
+// Any other reply goes on while the current line begins with a blank or has "-" as its fourth
+// character. A line that lacks its line feed ended because the peer closed: nothing can follow it.
+bool ReplyContinues(std::string_view firstLine, std::string_view line);
+
+} // namespace net
