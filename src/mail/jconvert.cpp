@@ -297,6 +297,12 @@ bool NeedsEncoding(std::string_view word)
     return false;
 }
 
+// Bytes that the letter Q writes as "=" and two hexadecimal digits.
+bool IsQHexByte(unsigned char b)
+{
+    return b != ' ' && (IsUnsafeHeaderByte(b) || b == '=' || b == '?' || b == '_');
+}
+
 // The encoded form of one byte with the letter Q. A space inside an encoded-word would end it, so it
 // is written as "_", the form reserved for it.
 void AppendQ(std::string& out, unsigned char b)
@@ -304,7 +310,7 @@ void AppendQ(std::string& out, unsigned char b)
     static constexpr char kHex[] = "0123456789ABCDEF";
     if (b == ' ') {
         out += '_';
-    } else if (IsUnsafeHeaderByte(b) || b == '=' || b == '?' || b == '_') {
+    } else if (IsQHexByte(b)) {
         out += '=';
         out += kHex[b >> 4];
         out += kHex[b & 0x0F];
@@ -316,10 +322,8 @@ void AppendQ(std::string& out, unsigned char b)
 size_t QLength(std::string_view bytes)
 {
     size_t length = 0;
-    for (const char c : bytes) {
-        const auto b = static_cast<unsigned char>(c);
-        length += (b != ' ' && (IsUnsafeHeaderByte(b) || b == '=' || b == '?' || b == '_')) ? 3 : 1;
-    }
+    for (const char c : bytes)
+        length += IsQHexByte(static_cast<unsigned char>(c)) ? 3 : 1;
     return length;
 }
 

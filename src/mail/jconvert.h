@@ -42,7 +42,8 @@ std::string ConvertLineBreaks(std::string_view text, LineBreakKind kind);
 
 // Standard Base64 (A-Z a-z 0-9 + /, "=" padding), one line without breaks.
 std::string Base64Encode(std::string_view bytes);
-// Skips CR and LF anywhere in the input.
+// Skips CR, LF and every other byte outside the alphabet anywhere in the input. A "=" ends the data
+// of its group of four; a last group cut short gives the whole bytes it holds. Never fails.
 std::string Base64Decode(std::string_view text);
 
 } // namespace mail
