@@ -141,14 +141,16 @@ void ProfileFile::Parse(std::string_view bytes)
     m_sections.clear();
     size_t pos = 0;
     while (pos < bytes.size()) {
-        size_t end = bytes.find('\n', pos);
-        const size_t next = end == std::string_view::npos ? bytes.size() : end + 1;
+        // CR LF, LF and a lone CR all end a line, so no value ever holds a line break.
+        size_t end = bytes.find_first_of("\r\n", pos);
         if (end == std::string_view::npos)
             end = bytes.size();
-        std::string_view text = bytes.substr(pos, end - pos);
-        if (!text.empty() && text.back() == '\r')
-            text.remove_suffix(1);
-        pos = next;
+        const std::string_view text = bytes.substr(pos, end - pos);
+        pos = end;
+        if (pos < bytes.size() && bytes[pos] == '\r')
+            ++pos;
+        if (pos < bytes.size() && bytes[pos] == '\n')
+            ++pos;
 
         const std::string_view trimmed = Trim(text);
         const size_t close =

@@ -8,7 +8,7 @@
 //  - a value enclosed in matching single or double quotes is read without them;
 //  - writing replaces a value where it stands, adds a new key at the end of its section and a new
 //    section at the end of the file; comments, blank lines and unknown keys are kept.
-// The file is code page 932 text; LF and CR LF line ends are read alike and CR LF is written.
+// The file is code page 932 text; CR LF, LF and CR line ends are read alike and CR LF is written.
 
 #include <QString>
 #include <cstdint>
