@@ -1,6 +1,7 @@
 #include "net/IdSMTP.h"
 
 #include "mail/jconvert.h"
+#include "net/SocketErrors.h"
 
 #include <QDeadlineTimer>
 #include <QHostInfo>
@@ -57,7 +58,7 @@ bool HoldsLineBreak(std::string_view text)
 void RefuseLineBreak(std::string_view value, const char* what)
 {
     if (HoldsLineBreak(value))
-        throw EIdException(std::string("Line break in ") + what);
+        throw NetError(std::string("Line break in ") + what);
 }
 
 // Every line of a body entry that begins with "." gets one more, so that no line of the text can
@@ -76,9 +77,10 @@ std::string StuffDots(std::string_view entry)
     return out;
 }
 
+// The numbered text the rest of the program logs for the same failure ("10061:Connection refused").
 std::string SocketErrorText(const QTcpSocket& socket)
 {
-    return socket.errorString().toStdString();
+    return SocketErrorMessage(SocketErrorNumber(socket.error(), socket.errorString()));
 }
 
 } // namespace
@@ -106,17 +108,17 @@ std::string TIdSMTP::HostNameForHello() const
 void TIdSMTP::Connect()
 {
     if (Connected())
-        throw EIdSocketError("Already connected");
+        throw ESockError("Already connected");
     m_socket = std::make_unique<QTcpSocket>();
     m_input.clear();
     m_socket->connectToHost(QString::fromStdString(Host), static_cast<quint16>(Port));
     if (!m_socket->waitForConnected(TimeOut)) {
         const std::string error = m_socket->error() == QAbstractSocket::SocketTimeoutError
-                                      ? std::string("Connection timed out")
+                                      ? std::string("Connection Timed out")
                                       : SocketErrorText(*m_socket);
         m_socket->abort();
         m_socket.reset();
-        throw EIdSocketError(error);
+        throw ESockError(error);
     }
     emit OnConnected();
     try {
@@ -210,7 +212,7 @@ void TIdSMTP::Disconnect()
     if (Connected()) {
         try {
             Write("Quit\r\n");
-        } catch (const EIdException&) {
+        } catch (const NetError&) {
             // The connection is being closed anyway; a farewell that cannot be written changes nothing.
         }
     }
@@ -225,14 +227,14 @@ void TIdSMTP::Disconnect()
 void TIdSMTP::Write(std::string_view bytes)
 {
     if (!Connected())
-        throw EIdSocketError("Not connected");
+        throw ESockError("Not connected");
     const QDeadlineTimer deadline(TimeOut);
     if (m_socket->write(bytes.data(), static_cast<qint64>(bytes.size())) != static_cast<qint64>(bytes.size()))
-        throw EIdSocketError(SocketErrorText(*m_socket));
+        throw ESockError(SocketErrorText(*m_socket));
     while (m_socket->bytesToWrite() > 0) {
         if (!m_socket->waitForBytesWritten(static_cast<int>(deadline.remainingTime())))
-            throw EIdSocketError(deadline.hasExpired() ? std::string("Write timed out")
-                                                       : SocketErrorText(*m_socket));
+            throw ESockError(deadline.hasExpired() ? std::string("Write timed out")
+                                                   : SocketErrorText(*m_socket));
     }
 }
 
@@ -248,18 +250,18 @@ std::string TIdSMTP::ReadLine(const QDeadlineTimer& deadline)
             return line;
         }
         if (m_input.size() > kMaxLineLength)
-            throw EIdSocketError("Reply line too long");
+            throw ESockError("Reply line too long");
         if (!m_socket)
-            throw EIdSocketError("Not connected");
+            throw ESockError("Not connected");
         if (m_socket->bytesAvailable() == 0) {
             if (m_socket->state() != QAbstractSocket::ConnectedState)
-                throw EIdSocketError("Connection closed by the server");
+                throw ESockError("Connection closed by the server");
             if (deadline.hasExpired() ||
                 !m_socket->waitForReadyRead(static_cast<int>(deadline.remainingTime()))) {
                 if (m_socket->bytesAvailable() == 0) {
-                    throw EIdSocketError(m_socket->state() == QAbstractSocket::ConnectedState
-                                             ? std::string("Read timed out")
-                                             : std::string("Connection closed by the server"));
+                    throw ESockError(m_socket->state() == QAbstractSocket::ConnectedState
+                                         ? std::string("Read timed out")
+                                         : std::string("Connection closed by the server"));
                 }
             }
         }
@@ -293,7 +295,7 @@ int TIdSMTP::FetchReply(const std::vector<int>& expected)
     }
     m_replyCode = ReplyCodeOf(m_replyLines.back());
     if (!expected.empty() && std::find(expected.begin(), expected.end(), m_replyCode) == expected.end())
-        throw ProtocolReplyError(m_replyCode, m_replyLines.back());
+        throw ProtocolReplyError(m_replyLines.back());
     return m_replyCode;
 }
 

@@ -3,13 +3,17 @@
 // its reply without processing events, so nothing else of the program runs meanwhile. Every wait is
 // bounded by TimeOut (the connect, every reply, every write), so a silent server cannot hold the
 // program for longer than that per step.
+//
+// Failures are the program's network errors (net/NetErrors.h): ESockError for the connection
+// ("10061:Connection refused", "Connection Timed out", a closed connection), ProtocolReplyError
+// with the last reply line for an unexpected reply code, NetError for a refused value.
 
 #include "mail/MailCharset.h"
 #include "net/IdMessage.h"
+#include "net/NetErrors.h"
 
 #include <QObject>
 #include <memory>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,34 +22,6 @@ class QTcpSocket;
 class QDeadlineTimer;
 
 namespace net {
-
-// Every failure of the client; the callers catch this base.
-class EIdException : public std::runtime_error
-{
-public:
-    using std::runtime_error::runtime_error;
-};
-
-// The connection could not be made, broke, or a wait ran past the time-out.
-class EIdSocketError : public EIdException
-{
-public:
-    using EIdException::EIdException;
-};
-
-// A reply whose code was not among the expected ones; carries the last reply line.
-class ProtocolReplyError : public EIdException
-{
-public:
-    ProtocolReplyError(int replyCode, const std::string& replyLine)
-        : EIdException(replyLine), m_replyCode(replyCode)
-    {
-    }
-    int ReplyCode() const { return m_replyCode; }
-
-private:
-    int m_replyCode;
-};
 
 enum TAuthenticationType : int {
     atNone = 0,

@@ -1,0 +1,191 @@
+#include "mail/NoticeMail.h"
+
+#include "text/Sjis.h"
+#include "text/VB.h"
+
+#include <exception>
+#include <stdexcept>
+
+namespace mail {
+
+namespace {
+
+constexpr int kMailTimeOut = 20000;
+const char* const kSubject = "Quma Notice";
+const char* const kFromName = "Quillmap";
+
+// A port outside the TCP range would silently turn into another port; such a step fails instead.
+bool ValidPort(std::int32_t port)
+{
+    return port > 0 && port <= 65535;
+}
+
+} // namespace
+
+TNoticeMailer::TNoticeMailer(settings::TConfig& settings, core::OperationLog* log)
+    : m_settings(settings), m_log(log)
+{
+    m_smtp.TimeOut = kMailTimeOut;
+    m_smtp.EncodeType = net::uuMime;
+    m_smtp.ClearParams = true;
+    m_smtp.SubType = net::mtPlain;
+    m_smtp.Charset = "ISO-2022-JP";
+    m_pop3.TimeOut = kMailTimeOut;
+    m_pop3.Parse = false;
+    m_pop3.DeleteOnRead = false;
+    m_idSmtp.AuthenticationType = net::atLogin;
+    m_idSmtp.TimeOut = kMailTimeOut;
+
+    QObject::connect(&m_smtp, &net::TNMSMTP::OnConnect, [this] { m_netStepOk = true; });
+    QObject::connect(&m_smtp, &net::TNMSMTP::OnSuccess, [this] { m_netStepOk = true; });
+    QObject::connect(&m_pop3, &net::TNMPOP3::OnConnect, [this] { m_netStepOk = true; });
+    QObject::connect(&m_idSmtp, &net::TIdSMTP::OnConnected, [this] { m_netStepOk = true; });
+}
+
+void TNoticeMailer::SendNoticeMail(std::int32_t kind, const std::string& text)
+{
+    if (!m_settings.MailNotice)
+        return;
+    // The same failure is mailed once until another kind of notice has gone out; a change of the
+    // address is always worth a mail.
+    if (kind != nkAddressChanged && kind == m_lastNoticeKind)
+        return;
+    const bool sent = m_settings.SmtpLogon ? SendMailAuth(text) == srSent : SendMailPlain(text);
+    if (sent)
+        m_lastNoticeKind = kind;
+    else if (m_log)
+        m_log->AddLog(text::Sjis(u8"通知ﾒｰﾙの送信に失敗しました。"), core::lkRunFailure);
+}
+
+bool TNoticeMailer::PopBeforeSmtp(bool& popError)
+{
+    popError = false;
+    if (!m_settings.PopLogon)
+        return true;
+    m_netStepOk = false;
+    m_pop3.Host = m_settings.PopServer;
+    m_pop3.UserID = m_settings.PopUser;
+    m_pop3.Password = m_settings.PopPass;
+    try {
+        if (!ValidPort(m_settings.PopPort))
+            throw std::invalid_argument("Invalid port");
+        m_pop3.Port = static_cast<quint16>(m_settings.PopPort);
+        m_pop3.Connect();
+        m_pop3.Disconnect();
+    } catch (const std::exception&) {
+        popError = true;
+        m_netStepOk = false;
+    }
+    return m_netStepOk;
+}
+
+std::string TNoticeMailer::BodyText(const std::string& text) const
+{
+    return m_settings.MailHanKana ? text::StrConvMap(text, text::kMapHalfWidth) : text;
+}
+
+std::string TNoticeMailer::SenderAddress() const
+{
+    return m_settings.MailAddressFrom.empty() ? m_settings.MailAddress : m_settings.MailAddressFrom;
+}
+
+bool TNoticeMailer::SendMailPlain(const std::string& text)
+{
+    bool popError = false;
+    if (!PopBeforeSmtp(popError))
+        return false;
+
+    m_netStepOk = false;
+    m_smtp.Host = m_settings.SmtpServer;
+    m_smtp.UserID = m_settings.SmtpUser;
+    try {
+        if (!ValidPort(m_settings.SmtpPort))
+            throw std::invalid_argument("Invalid port");
+        m_smtp.Port = static_cast<quint16>(m_settings.SmtpPort);
+        m_smtp.Connect();
+    } catch (const std::exception&) {
+        m_netStepOk = false;
+    }
+    if (!m_netStepOk)
+        return false;
+
+    net::TPostMessage& message = m_smtp.PostMessage;
+    message.ToAddress = {m_settings.MailAddress};
+    message.Subject = kSubject;
+    message.Body = {BodyText(text)};
+    message.FromAddress = SenderAddress();
+    message.FromName = kFromName;
+
+    m_netStepOk = false;
+    try {
+        m_smtp.SendMail();
+    } catch (const std::exception&) {
+        m_netStepOk = false;
+    }
+    try {
+        m_smtp.Disconnect();
+    } catch (const std::exception&) {
+        // The farewell failed after the message was (or was not) accepted: what counts is whether
+        // the server took the message, and that is already known.
+    }
+    return m_netStepOk;
+}
+
+SendResult TNoticeMailer::SendMailAuth(const std::string& text)
+{
+    SendResult result = srSendFailed;
+    bool popError = false;
+    if (!PopBeforeSmtp(popError))
+        return popError ? srPopFailed : srSendFailed;
+
+    m_netStepOk = false;
+    m_idSmtp.Host = m_settings.SmtpServer;
+    m_idSmtp.UserId = m_settings.SmtpUser;
+    m_idSmtp.Password = m_settings.SmtpPass;
+    try {
+        if (!ValidPort(m_settings.SmtpPort))
+            throw std::invalid_argument("Invalid port");
+        m_idSmtp.Port = m_settings.SmtpPort;
+        m_idSmtp.Connect();
+    } catch (const std::exception&) {
+        m_netStepOk = false;
+        result = srSmtpConnectFailed;
+    }
+    if (m_netStepOk) {
+        try {
+            m_netStepOk = m_idSmtp.Authenticate();
+        } catch (const std::exception&) {
+            m_netStepOk = false;
+        }
+        if (!m_netStepOk) {
+            m_idSmtp.Disconnect();
+            result = srSmtpAuthFailed;
+        }
+    }
+    if (!m_netStepOk)
+        return result;
+
+    net::TIdMessage message;
+    message.Body.push_back(BodyText(text));
+    message.Subject = kSubject;
+    message.Recipients.SetText(m_settings.MailAddress);
+    message.From.Address = SenderAddress();
+    message.ContentType = "text/plain";
+
+    result = srSent;
+    try {
+        m_idSmtp.Send(message);
+    } catch (const std::exception&) {
+        result = srSendFailed;
+    }
+    m_idSmtp.Disconnect();
+    return result;
+}
+
+void TNoticeMailer::Abort()
+{
+    m_smtp.Abort();
+    m_pop3.Abort();
+}
+
+} // namespace mail

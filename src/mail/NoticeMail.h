@@ -1,0 +1,78 @@
+#pragma once
+// The notice sender: mails what the check cycle wants the user to hear about, over the plain SMTP
+// client or the authenticating one, after a POP3 log-on when configured, and suppresses a repeated
+// failure notice. It owns the three mail components and reads the live settings object at every
+// send. Every failure of a network step is caught here and becomes a result; nothing of a server's
+// text leaves this class.
+
+#include "core/OperationLog.h"
+#include "net/IdSMTP.h"
+#include "net/NMpop3.h"
+#include "net/NMsmtp.h"
+#include "settings/ConfigUnit.h"
+
+#include <cstdint>
+#include <string>
+
+namespace mail {
+
+enum NoticeKind : std::int32_t {
+    nkAddressChanged = 0,
+    nkStatusUnreachable = 1,
+    nkAddressNotFound = 2,
+    nkUploadFailed = 3,
+};
+
+enum SendResult : std::int32_t {
+    srSent = -1,
+    srSendFailed = 0,
+    srPopFailed = 1,
+    srSmtpConnectFailed = 2,
+    srSmtpAuthFailed = 3,
+};
+
+class TNoticeMailer
+{
+public:
+    // settings is the live settings object and log the operation log; both must outlive the
+    // mailer. log may be null (the test mail writes no log line).
+    TNoticeMailer(settings::TConfig& settings, core::OperationLog* log);
+    TNoticeMailer(const TNoticeMailer&) = delete;
+    TNoticeMailer& operator=(const TNoticeMailer&) = delete;
+
+    // Mails the notice unless mail notices are off or this failure kind was the last one mailed;
+    // logs "通知ﾒｰﾙの送信に失敗しました。" when the send fails.
+    void SendNoticeMail(std::int32_t kind, const std::string& text);
+    // The plain path; true when the server accepted the message.
+    bool SendMailPlain(const std::string& text);
+    // The authenticating path.
+    SendResult SendMailAuth(const std::string& text);
+
+    // The kind of the last notice mailed successfully (0 at start).
+    std::int32_t LastNoticeKind() const { return m_lastNoticeKind; }
+
+    // Ends a waiting plain SMTP or POP3 step (the abort timer); the step then fails. The
+    // authenticating client cannot be interrupted: its waits are bounded by its time-out.
+    void Abort();
+
+    net::TNMSMTP& NMSMTP1() { return m_smtp; }
+    net::TNMPOP3& NMPOP31() { return m_pop3; }
+    net::TIdSMTP& IdSMTP1() { return m_idSmtp; }
+
+private:
+    // POP before SMTP; false when the log-on failed. popError tells whether an error was raised.
+    bool PopBeforeSmtp(bool& popError);
+    std::string BodyText(const std::string& text) const;
+    std::string SenderAddress() const;
+
+    settings::TConfig& m_settings;
+    core::OperationLog* m_log;
+    net::TNMSMTP m_smtp;
+    net::TNMPOP3 m_pop3;
+    net::TIdSMTP m_idSmtp;
+    // Cleared before every network step, set by the components' connect and success events.
+    bool m_netStepOk = false;
+    std::int32_t m_lastNoticeKind = 0;
+};
+
+} // namespace mail

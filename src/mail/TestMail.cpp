@@ -1,0 +1,74 @@
+#include "mail/TestMail.h"
+
+#include "core/Version.h"
+#include "platform/UserInterface.h"
+#include "text/Sjis.h"
+
+namespace mail {
+
+namespace {
+
+// Puts the backed-up settings back however the test ends.
+class SettingsRestorer
+{
+public:
+    explicit SettingsRestorer(settings::TConfig& live) : m_live(live)
+    {
+        settings::AssignSettings(m_backup, live);
+    }
+    ~SettingsRestorer() { settings::AssignSettings(m_live, m_backup); }
+    SettingsRestorer(const SettingsRestorer&) = delete;
+    SettingsRestorer& operator=(const SettingsRestorer&) = delete;
+
+private:
+    settings::TConfig& m_live;
+    settings::TConfig m_backup;
+};
+
+TestMailOutcome Outcome(bool sent, std::u8string_view text)
+{
+    return {sent, text::Sjis(text), !sent};
+}
+
+TestMailOutcome AuthOutcome(SendResult result)
+{
+    switch (result) {
+    case srSent:
+        return Outcome(true, u8"送信しました。");
+    case srPopFailed:
+        return Outcome(false, u8"POPサーバーに接続できませんでした。");
+    case srSmtpConnectFailed:
+        return Outcome(false, u8"SMTPサーバーに接続できませんでした。");
+    case srSmtpAuthFailed:
+        return Outcome(false, u8"SMTP認証に失敗しました。");
+    case srSendFailed:
+        break;
+    }
+    return Outcome(false, u8"送信できませんでした。");
+}
+
+} // namespace
+
+TestMailOutcome RunTestMail(TNoticeMailer& mailer, settings::TConfig& live,
+                            const std::function<void(settings::TConfig&)>& applyEntries)
+{
+    const SettingsRestorer restorer(live);
+    if (applyEntries)
+        applyEntries(live);
+    const std::string text = text::Sjis(u8"通知テストです");
+    if (live.SmtpLogon)
+        return AuthOutcome(mailer.SendMailAuth(text));
+    return mailer.SendMailPlain(text) ? Outcome(true, u8"送信しました。")
+                                      : Outcome(false, u8"送信できませんでした。");
+}
+
+void ShowTestMailOutcome(platform::UserInterface& ui, const TestMailOutcome& outcome)
+{
+    const std::string caption = core::kProgramTitle;
+    if (outcome.Warning)
+        ui.ShowWarning(outcome.Text, caption);
+    else
+        ui.ShowInformation(outcome.Text, caption);
+}
+
+} // namespace mail
