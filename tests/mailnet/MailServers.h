@@ -52,6 +52,9 @@ private:
     testsupport::ServerProcess m_process;
 };
 
+// A port on 127.0.0.1 where nothing listens (one that was free a moment ago).
+quint16 ClosedPort();
+
 // The header lines (without CR LF) and the body bytes of a stored message.
 std::vector<std::string> HeaderLines(const std::string& data);
 std::string BodyOf(const std::string& data);

@@ -16,14 +16,6 @@ using mailtest::HeaderLines;
 
 namespace {
 
-// A port on 127.0.0.1 where nothing listens.
-quint16 ClosedPort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
-}
-
 class NoticeMailTest : public ::testing::Test
 {
 protected:
@@ -110,7 +102,7 @@ TEST_F(NoticeMailTest, TheAuthenticatingPathTellsWhichStepFailed)
     config.SmtpPass = "wrong";
     EXPECT_EQ(mailer.SendMailAuth("x"), srSmtpAuthFailed);
     EXPECT_FALSE(mailer.IdSMTP1().Connected());
-    config.SmtpPort = ClosedPort();
+    config.SmtpPort = mailtest::ClosedPort();
     EXPECT_EQ(mailer.SendMailAuth("x"), srSmtpConnectFailed);
     config.SmtpPort = 70000;
     EXPECT_EQ(mailer.SendMailAuth("x"), srSmtpConnectFailed);
@@ -133,7 +125,7 @@ TEST_F(NoticeMailTest, OnlyAChangedAddressIsMailedAgainAndAgain)
 
 TEST_F(NoticeMailTest, AFailedNoticeIsLoggedAndTriedAgain)
 {
-    config.SmtpPort = ClosedPort();
+    config.SmtpPort = mailtest::ClosedPort();
     mailer.SendNoticeMail(nkAddressNotFound, "not found");
     mailer.SendNoticeMail(nkAddressNotFound, "not found");
     ASSERT_EQ(log.Rows().size(), 2u);
@@ -181,7 +173,7 @@ TEST_F(NoticeMailTest, AnUnreachablePopServerStopsBeforeSmtp)
     config.SmtpPort = smtpListener.serverPort();
     config.PopLogon = 1;
     config.PopServer = "127.0.0.1";
-    config.PopPort = ClosedPort();
+    config.PopPort = mailtest::ClosedPort();
     config.PopUser = mailtest::kUser;
     config.PopPass = mailtest::kPassword;
     EXPECT_FALSE(mailer.SendMailPlain("x"));
@@ -209,11 +201,11 @@ TEST_F(NoticeMailTest, TheTestMailShowsTheResultOfEachPath)
     ShowTestMailOutcome(ui, outcome);
     EXPECT_EQ(ui.Calls().back().kind, platform::ScriptedUserInterface::Kind::Warning);
 
-    config.SmtpPort = ClosedPort();
+    config.SmtpPort = mailtest::ClosedPort();
     EXPECT_EQ(RunTestMail(mailer, config, {}).Text, text::Sjis(u8"SMTPサーバーに接続できませんでした。"));
     config.PopLogon = 1;
     config.PopServer = "127.0.0.1";
-    config.PopPort = ClosedPort();
+    config.PopPort = mailtest::ClosedPort();
     config.PopUser = "u";
     config.PopPass = "p";
     EXPECT_EQ(RunTestMail(mailer, config, {}).Text, text::Sjis(u8"POPサーバーに接続できませんでした。"));
@@ -227,7 +219,7 @@ TEST_F(NoticeMailTest, TheTestMailShowsTheResultOfEachPath)
 
 TEST_F(NoticeMailTest, TheTestMailUsesTheEntriesOnScreenAndRestoresTheSettings)
 {
-    config.SmtpPort = ClosedPort();
+    config.SmtpPort = mailtest::ClosedPort();
     config.MailAddress = "saved@example.com";
     config.MailNotice = 0; // the test mail does not look at it
     const quint16 port = smtp.Port();
