@@ -18,16 +18,29 @@ long CharLen(std::string_view text);
 std::string TailFrom(std::string_view text, long n);
 std::string MidChars(std::string_view text, long start, long count);
 std::string LeftChars(std::string_view text, long count);
+// A count beyond the length gives an empty text, not the whole text.
 std::string RightChars(std::string_view text, long count);
+// Matches only at character starts, letter case significant; 0 when not found or either is empty.
 long InStrChars(std::string_view text, std::string_view pattern);
+// The position counts from the start of the whole text; a start below 1 means 1.
 long InStrFrom(long start, std::string_view text, std::string_view pattern);
+// Non-overlapping occurrences.
 long CountText(std::string_view text, std::string_view pattern);
+// A plain split at the separator; a text ending in the separator has an empty last field, an empty
+// text has no field, an empty separator gives the whole text as one field. In quote mode a field
+// starting with a double quote ends at a double quote followed by a comma (whatever the separator)
+// or at the end of the text; its quotes go and any run of double quotes inside becomes one (a last
+// field without its closing quote stays as written).
 StringList SplitText(std::string_view text, std::string_view separator, bool quoteMode);
+// Every occurrence, single-byte letters in any case, left to right; replaced text is not searched
+// again, and the rest after each match is searched as a text of its own.
 std::string ReplaceAllText(std::string_view text, std::string_view oldText, std::string_view newText);
 
 // Flags of StrConvMap, as the platform's character mapping knows them.
 inline constexpr unsigned kMapHalfWidth = 0x00400000;
 inline constexpr unsigned kMapFullWidth = 0x00800000;
+// Half-width or full-width form (see platform/WidthMap.h); with neither flag or both the text is
+// returned unchanged.
 std::string StrConvMap(std::string_view text, unsigned flags);
 
 template <typename T>
@@ -36,7 +49,12 @@ T Choose(bool condition, T a, T b)
     return condition ? a : b;
 }
 
-// Folder and mask texts are code page 932; the result holds code page 932 names or paths.
+// Folder and mask texts are code page 932; the result holds code page 932 names or paths. Masks are
+// separated by ";"; a file is taken when its extension equals the mask's (".*" takes any, a mask
+// without extension takes names without one). Each folder's files are sorted case-insensitively in
+// byte order, then the subfolders (not those starting with ".") follow in the same order, each
+// subfolder's whole list sorted on its own. Only plain files are listed; an empty folder text lists
+// nothing.
 StringList ListFiles(std::string_view folder, std::string_view masks, bool topFolderOnly, bool fullPaths);
 bool FolderExists(std::string_view path);
 
