@@ -1,0 +1,396 @@
+#include "core/CheckCycle.h"
+
+#include "core/AddressSearch.h"
+#include "core/OperationLog.h"
+#include "core/Version.h"
+#include "platform/SingleInstance.h"
+#include "platform/UserInterface.h"
+#include "settings/ConfigUnit.h"
+#include "text/Sjis.h"
+#include "text/VB.h"
+
+using text::Sjis;
+
+namespace core {
+
+namespace {
+
+// The notice kinds of the mail sender.
+constexpr std::int32_t kNoticeAddressChanged = 0;
+constexpr std::int32_t kNoticeUnreachable = 1;
+constexpr std::int32_t kNoticeNotFound = 2;
+constexpr std::int32_t kNoticeUploadFailed = 3;
+
+// NoticeItem bits.
+constexpr std::int32_t kNoticeOnChange = 1;
+constexpr std::int32_t kNoticeOnCheckFailure = 2;
+
+// The tray item starts the first check about a second after it is chosen.
+constexpr int kQuietStartMs = 1000;
+
+std::string Title()
+{
+    return kProgramTitle;
+}
+
+// Leaves a waiting section when the scope ends, however it ends.
+class BusyScope
+{
+public:
+    BusyScope(std::function<void()> enter, std::function<void()> leave) : m_leave(std::move(leave)) { enter(); }
+    ~BusyScope() { m_leave(); }
+    BusyScope(const BusyScope&) = delete;
+    BusyScope& operator=(const BusyScope&) = delete;
+
+private:
+    std::function<void()> m_leave;
+};
+
+} // namespace
+
+int MinuteMs()
+{
+    bool ok = false;
+    const int ms = qEnvironmentVariableIntValue("QUILLMAP_MINUTE_MS", &ok);
+    return ok && ms > 0 ? ms : 60000;
+}
+
+CheckCycle::CheckCycle(OperationLog& log, platform::UserInterface& ui, StepsFactory factory, QObject* parent)
+    : QObject(parent), m_log(log), m_ui(ui), m_factory(std::move(factory))
+{
+    m_timerCheck.setInterval(MinuteMs());
+    m_timerAbort.setInterval(MinuteMs());
+    connect(&m_timerCheck, &QTimer::timeout, this, &CheckCycle::TimerCheckTimer);
+    connect(&m_timerAbort, &QTimer::timeout, this, &CheckCycle::TimerAbortTimer);
+}
+
+CheckCycle::~CheckCycle() = default;
+
+bool CheckCycle::FormCreate()
+{
+    m_quietStart = true;
+    m_monitoring = false;
+    m_state.ClosingDone = false;
+    m_state.StatusHtml.clear();
+
+    m_state.Settings = std::make_unique<settings::TConfig>();
+    settings::LoadSettings(*m_state.Settings, &m_ui);
+    const settings::TConfig& s = *m_state.Settings;
+
+    m_instance = std::make_unique<platform::SingleInstance>(QString::fromLatin1(kProgramTitle), m_lockFolder);
+    if (!m_instance->acquire() && m_instance->alreadyRunning() && s.LeavePlural == 0) {
+        // This copy ends at once: no monitoring, no closing run, nothing saved.
+        m_ui.ShowWarning(Sjis(u8"「Quillmap」はすでに起動しています。"), Title());
+        m_closed = true;
+        return false;
+    }
+
+    m_steps = m_factory(*this);
+
+    m_state.chkRecLog = s.RecLog != 0;
+    m_state.chkClosedEnabled = s.ClosedUse != 0;
+    m_state.chkClosed = s.ClosedUse != 0;
+    m_state.chkShowWindow = s.ShowWindow == 0;
+    m_log.SetLogRowMax(s.LogRowMax);
+    m_log.SetRecLog(m_state.chkRecLog);
+    m_ui.SetMonitoring(false);
+
+    if (s.AutoRun != 0) {
+        m_state.chkAutoRun = true;
+        cmdStartChkClick();
+    }
+    m_quietStart = false;
+    emit stateChanged();
+    return true;
+}
+
+void CheckCycle::SetStatus(const std::string& text)
+{
+    m_ui.SetStatusText(text);
+}
+
+void CheckCycle::SetButtons(bool run, bool browse)
+{
+    m_runEnabled = run;
+    m_browseEnabled = browse;
+    emit stateChanged();
+}
+
+void CheckCycle::TimerCheckTimer()
+{
+    if (!m_state.Settings || Closing())
+        return;
+    ++m_checkMinutes;
+    if (m_checkMinutes < m_state.Settings->Interval)
+        return;
+    m_timerCheck.stop();
+    SetButtons(false, false);
+    {
+        BusyScope busy([this] { EnterBusy(); }, [this] { LeaveBusy(); });
+        ArmAbortTimer(true);
+        RunCheck();
+        ArmAbortTimer(false);
+        SetButtons(true, true);
+        m_timerCheck.setInterval(MinuteMs());
+        // A stop chosen from the tray during the check holds: the timer stays off then.
+        if (m_monitoring && !Closing())
+            m_timerCheck.start();
+    }
+}
+
+void CheckCycle::cmdStartChkClick()
+{
+    if (m_steps && m_steps->Navigating())
+        m_steps->CancelNavigation();
+
+    if (m_monitoring) {
+        m_configEnabled = true;
+        m_monitoring = false;
+        m_timerCheck.stop();
+        m_ui.SetMonitoring(false);
+        emit stateChanged();
+        return;
+    }
+    if (!m_state.Settings || Closing() || !CheckSettingsReady())
+        return;
+
+    m_configEnabled = false;
+    m_checkMinutes = 0;
+    m_monitoring = true;
+    m_state.UploadAll = false;
+    m_ui.SetMonitoring(true);
+    SetButtons(false, false);
+
+    if (m_quietStart) {
+        m_checkMinutes = m_state.Settings->Interval;
+        m_timerCheck.start();
+    } else {
+        BusyScope busy([this] { EnterBusy(); }, [this] { LeaveBusy(); });
+        settings::TConfig& s = *m_state.Settings;
+        bool runNow = s.PrevIP.empty();
+        if (!runNow) {
+            m_state.StatusHtml = m_steps->FetchStatusPage();
+            if (Closing())
+                return;
+            const std::string found = FindGlobalAddress(m_state.StatusHtml, s);
+            if (found != s.PrevIP) {
+                s.PrevIP.clear();
+                runNow = true;
+            } else if (m_ui.AskYesNo(Sjis(u8"前回実行した時のｸﾞﾛｰﾊﾞﾙIPｱﾄﾞﾚｽ(") + s.PrevIP + ")\r\n" +
+                                         Sjis(u8"と同じですが最初に一度実行しますか？"),
+                                     Title())) {
+                s.PrevIP.clear();
+                runNow = true;
+            }
+        }
+        if (runNow && !Closing()) {
+            if (s.FtpUpload != 0 &&
+                m_ui.AskYesNo(Sjis(u8"最初にｱｯﾌﾟﾛｰﾄﾞﾌｫﾙﾀﾞの全てのﾌｧｲﾙをｱｯﾌﾟﾛｰﾄﾞしますか？"), Title()))
+                m_state.UploadAll = true;
+            ArmAbortTimer(true);
+            RunCheck();
+            ArmAbortTimer(false);
+            m_state.UploadAll = false;
+        }
+        if (m_monitoring && !Closing())
+            m_timerCheck.start();
+    }
+    m_configEnabled = !m_monitoring;
+    SetButtons(true, true);
+}
+
+void CheckCycle::mnuStartChkClick()
+{
+    if (!m_monitoring) {
+        m_quietStart = true;
+        m_timerCheck.setInterval(kQuietStartMs);
+    }
+    cmdStartChkClick();
+    m_quietStart = false;
+}
+
+bool CheckCycle::CheckSettingsReady()
+{
+    const settings::TConfig& s = *m_state.Settings;
+    std::u8string_view message;
+    if (s.GlobalIPAuto == 0 && s.GlobalIPKey.empty())
+        message = u8"ｸﾞﾛｰﾊﾞﾙIPｱﾄﾞﾚｽの検索キーが未設定です。";
+    else if (s.FtpUpload == 0)
+        return true;
+    else if (s.FtpServer.empty())
+        message = u8"FTPｻｰﾊﾞｰが未設定です。";
+    else if (s.ReplaceFolder.empty())
+        message = u8"ｱｯﾌﾟﾛｰﾄﾞするHTMLﾌｧｲﾙのﾌｫﾙﾀﾞが未設定です。";
+    else if (!text::FolderExists(s.ReplaceFolder))
+        message = u8"ｱｯﾌﾟﾛｰﾄﾞするHTMLﾌｧｲﾙのﾌｫﾙﾀﾞが見つかりません。";
+    else if (s.ReplaceLink.empty())
+        message = u8"差し換えるﾘﾝｸが未設定です。";
+    else
+        return true;
+    m_ui.ShowWarning(Sjis(message), Title());
+    return false;
+}
+
+void CheckCycle::RunCheck()
+{
+    settings::TConfig& s = *m_state.Settings;
+
+    SetStatus(Sjis(u8"ｽﾃｰﾀｽﾁｪｯｸ中..."));
+    m_state.StatusHtml = m_steps->FetchStatusPage();
+    if (m_state.StatusHtml.empty() && !Closing())
+        m_state.StatusHtml = m_steps->FetchStatusPage();
+    if (Closing())
+        return;
+    if (m_state.StatusHtml.empty()) {
+        const std::string t1 = Sjis(u8"ルータのステータスページにアクセスできませんでした。");
+        m_log.AddLog(text::StrConvMap(t1, text::kMapHalfWidth), lkRunFailure);
+        if (s.NoticeItem & kNoticeOnCheckFailure)
+            m_steps->SendNoticeMail(kNoticeUnreachable, t1);
+        // CheckMinutes stays: a timed check is repeated at the next tick until the page is reached.
+        SetStatus({});
+        return;
+    }
+
+    SetStatus(Sjis(u8"ｸﾞﾛｰﾊﾞﾙIP検索中..."));
+    m_state.NewGlobalIP.clear();
+    if (s.GlobalIPAuto != 0)
+        m_state.NewGlobalIP = SearchAddressAuto(m_state.StatusHtml);
+    else if (!s.GlobalIPKey.empty())
+        m_state.NewGlobalIP = SearchAddressAfterKey(m_state.StatusHtml, s.GlobalIPKey);
+    SetStatus({});
+
+    const std::string& ip = m_state.NewGlobalIP;
+    if (ip.empty()) {
+        const std::string t2 = Sjis(u8"グローバルIPが見つかりませんでした。");
+        m_log.AddLog(text::StrConvMap(t2, text::kMapHalfWidth), lkRunFailure);
+        if (s.NoticeItem & kNoticeOnCheckFailure)
+            m_steps->SendNoticeMail(kNoticeNotFound, t2);
+    } else if (ip != s.PrevIP) {
+        m_log.AddLog(Sjis(u8"ｸﾞﾛｰﾊﾞﾙIPが変わりました。") + ip, lkEvent);
+        if (s.FtpUpload != 0) {
+            if (s.IPtoURL != 0) {
+                SetStatus(Sjis(u8"URL検索中..."));
+                m_state.NewHostName = m_steps->LookupHostName(ip);
+            } else {
+                m_state.NewHostName.clear();
+            }
+            if (Closing())
+                return;
+            SetStatus(Sjis(u8"ｱｯﾌﾟﾛｰﾄﾞ中..."));
+            const bool uploaded = m_steps->UploadPages(false);
+            if (Closing())
+                return;
+            if (uploaded) {
+                m_log.AddLog(Sjis(u8"ｱｯﾌﾟﾛｰﾄﾞ完了しました。"), lkEvent);
+                if (s.NoticeItem & kNoticeOnChange) {
+                    SetStatus(Sjis(u8"ﾒｰﾙ送信中..."));
+                    m_steps->SendNoticeMail(kNoticeAddressChanged,
+                                            Sjis(u8"グローバルIPが変わりました(") + ip +
+                                                Sjis(u8")、ホームページを更新しました。"));
+                }
+                s.PrevIP = ip;
+            } else {
+                m_log.AddLog(Sjis(u8"ｱｯﾌﾟﾛｰﾄﾞに失敗しました。"), lkRunFailure);
+                if (s.NoticeItem & kNoticeOnChange) {
+                    SetStatus(Sjis(u8"ﾒｰﾙ送信中..."));
+                    m_steps->SendNoticeMail(kNoticeUploadFailed,
+                                            Sjis(u8"グローバルIPが変わりましが(") + ip +
+                                                Sjis(u8")、ホームページの更新に失敗しました。"));
+                }
+                // PrevIP stays, so the next check sees the change again and uploads once more.
+            }
+        } else {
+            SetStatus(Sjis(u8"ﾒｰﾙ送信中..."));
+            m_steps->SendNoticeMail(kNoticeAddressChanged, Sjis(u8"グローバルIPが変わりました") + "\r\n" + ip);
+            s.PrevIP = ip;
+        }
+        SetStatus({});
+    }
+    m_checkMinutes = 0;
+    SetStatus({});
+}
+
+void CheckCycle::ArmAbortTimer(bool on)
+{
+    m_abortMinutes = 0;
+    if (on) {
+        m_timerAbort.setInterval(MinuteMs());
+        m_timerAbort.start();
+    } else {
+        m_timerAbort.stop();
+    }
+}
+
+void CheckCycle::TimerAbortTimer()
+{
+    if (!m_state.Settings)
+        return;
+    ++m_abortMinutes;
+    if (m_abortMinutes < m_state.Settings->TimeOut)
+        return;
+    m_timerAbort.stop();
+    m_log.AddLog(Sjis(u8"ﾀｲﾑｱｳﾄにより切断します"), lkRunFailure);
+    if (m_steps)
+        m_steps->AbortNetwork();
+}
+
+void CheckCycle::cmdBrowseClick()
+{
+    if (!m_state.Settings || Closing())
+        return;
+    const bool timerWasOn = m_timerCheck.isActive();
+    m_timerCheck.stop();
+    SetButtons(false, false);
+    {
+        BusyScope busy([this] { EnterBusy(); }, [this] { LeaveBusy(); });
+        SetStatus(Sjis(u8"ｽﾃｰﾀｽ表示中..."));
+        m_state.StatusHtml = m_steps->FetchStatusPage();
+        SetStatus({});
+        SetButtons(true, true);
+        if (timerWasOn && !Closing())
+            m_timerCheck.start();
+    }
+}
+
+void CheckCycle::FormCloseQuery()
+{
+    m_timerCheck.stop();
+    m_timerAbort.stop();
+    if (m_closed || m_closeRequested)
+        return;
+    m_closeRequested = true;
+    if (m_busy > 0) {
+        // A check is waiting somewhere below us: end its network steps; the closing run follows
+        // once it has unwound (LeaveBusy), so nothing uses the settings after their release.
+        if (m_steps)
+            m_steps->AbortNetwork();
+        return;
+    }
+    RunClosing();
+}
+
+void CheckCycle::EndSession()
+{
+    FormCloseQuery();
+}
+
+void CheckCycle::LeaveBusy()
+{
+    --m_busy;
+    if (m_busy == 0 && m_closeRequested && !m_closed)
+        RunClosing();
+}
+
+void CheckCycle::RunClosing()
+{
+    if (m_closed)
+        return;
+    m_monitoring = false;
+    if (m_steps)
+        m_steps->RunClosingUpload();
+    m_closed = true;
+    emit stateChanged();
+    emit closed();
+}
+
+} // namespace core

@@ -1,0 +1,42 @@
+#pragma once
+// The network steps that the check cycle drives, behind one small interface: the program wires in
+// the real components (MainComponents), the check cycle's own tests wire in scripted ones. Every
+// call may wait in the shared wait helper; timers and signals run meanwhile.
+
+#include <cstdint>
+#include <string>
+
+namespace core {
+
+class CheckSteps
+{
+public:
+    virtual ~CheckSteps() = default;
+
+    // Loads the router's status page with the current settings; returns its body markup (code page
+    // 932), empty when nothing was read (unreachable, cancelled, stopped, no URL).
+    virtual std::string FetchStatusPage() = 0;
+    // A load of the status page is in progress.
+    virtual bool Navigating() const = 0;
+    // Run button and settings menu: the load in progress is cancelled and its page not read.
+    virtual void CancelNavigation() = 0;
+
+    // The host name of a dotted address, empty when there is none or the look-up was cancelled.
+    virtual std::string LookupHostName(const std::string& address) = 0;
+
+    // The upload run over the page folder; true when the pages were uploaded.
+    virtual bool UploadPages(bool closing) = 0;
+
+    // Mails a notice (with the repeat rule; logs its own failure).
+    virtual void SendNoticeMail(std::int32_t kind, const std::string& text) = 0;
+
+    // The abort timer's work: cancel the host look-up, stop the status page load, and Abort and
+    // Cancel the FTP, SMTP and POP3 clients, ignoring their failures. The waiting step then fails.
+    virtual void AbortNetwork() = 0;
+
+    // The closing run (at most once): closing upload when selected, the Shutdown save, and the
+    // release of the settings object.
+    virtual void RunClosingUpload() = 0;
+};
+
+} // namespace core

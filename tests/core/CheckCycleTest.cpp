@@ -1,0 +1,454 @@
+// The check cycle's decisions (when to check, what to log and mail, when to keep the previous
+// address, how it closes) with scripted network steps, on a short minute.
+#include "core/CheckCycle.h"
+#include "core/OperationLog.h"
+#include "platform/ScriptedUserInterface.h"
+#include "platform/WaitLoop.h"
+#include "settings/ConfigUnit.h"
+#include "support/TempFolder.h"
+#include "text/Sjis.h"
+
+#include <QDir>
+#include <deque>
+#include <gtest/gtest.h>
+
+using platform::ScriptedUserInterface;
+using text::Sjis;
+
+namespace {
+
+constexpr int kMinuteMs = 40;
+
+struct ScriptedSteps : core::CheckSteps
+{
+    std::deque<std::string> pages; // answers of FetchStatusPage; empty text when none left
+    bool uploadResult = true;
+    bool hangInUpload = false;     // the upload waits until AbortNetwork
+    std::string hostName = "host.example.test";
+    int fetches = 0;
+    int uploads = 0;
+    int lookups = 0;
+    int aborts = 0;
+    int closingRuns = 0;
+    bool checkUnwoundBeforeClosing = true;
+    bool inUpload = false;
+    std::vector<std::pair<int, std::string>> mails;
+    std::function<void()> duringUpload;
+    core::MainState* state = nullptr;
+
+    std::string FetchStatusPage() override
+    {
+        ++fetches;
+        if (pages.empty())
+            return {};
+        std::string page = pages.front();
+        if (pages.size() > 1)
+            pages.pop_front();
+        return page;
+    }
+    bool Navigating() const override { return false; }
+    void CancelNavigation() override {}
+    std::string LookupHostName(const std::string&) override
+    {
+        ++lookups;
+        return hostName;
+    }
+    bool UploadPages(bool) override
+    {
+        ++uploads;
+        inUpload = true;
+        if (duringUpload)
+            duringUpload();
+        if (hangInUpload) {
+            const int abortsBefore = aborts;
+            platform::WaitUntil([&] { return aborts > abortsBefore; }, 10000);
+            inUpload = false;
+            return false;
+        }
+        inUpload = false;
+        return uploadResult;
+    }
+    void SendNoticeMail(std::int32_t kind, const std::string& text) override { mails.emplace_back(kind, text); }
+    void AbortNetwork() override { ++aborts; }
+    void RunClosingUpload() override
+    {
+        ++closingRuns;
+        checkUnwoundBeforeClosing = !inUpload;
+        state->ClosingDone = true;
+        settings::SaveSettings(*state->Settings, settings::SaveScope::Shutdown);
+        state->Settings.reset();
+    }
+};
+
+std::string Page(const std::string& address)
+{
+    return "<body><table><tr><td>WAN</td><td>" + address + "</td></tr></table></body>";
+}
+
+class CheckCycleTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        qputenv("QUILLMAP_MINUTE_MS", QByteArray::number(kMinuteMs));
+        QDir().mkpath(folder.file(QStringLiteral("www")));
+        settings::TConfig config;
+        settings::LoadSettings(config, nullptr);
+        config.FtpServer = "127.0.0.1";
+        config.ReplaceFolder = folder.filePath(QStringLiteral("www"));
+        config.ReplaceLink = "/var/www/html";
+        config.Interval = 3;
+        config.TimeOut = 3;
+        config.NoticeItem = 3;
+        config.MailNotice = 1;
+        config.PrevIP = "203.0.113.5";
+        edit(config);
+        settings::SaveSettings(config, settings::SaveScope::All);
+    }
+    void TearDown() override { qunsetenv("QUILLMAP_MINUTE_MS"); }
+
+    virtual void edit(settings::TConfig&) {}
+
+    // Builds the cycle with the scripted steps and runs its start-up.
+    bool create()
+    {
+        cycle = std::make_unique<core::CheckCycle>(log, ui, [this](core::CheckCycle& c) {
+            auto s = std::make_unique<ScriptedSteps>();
+            steps = s.get();
+            steps->state = &c.State();
+            steps->pages = nextPages;
+            return s;
+        });
+        cycle->SetLockFolder(folder.path());
+        return cycle->FormCreate();
+    }
+
+    settings::TConfig& config() { return *cycle->State().Settings; }
+
+    std::vector<std::string> logTexts() const
+    {
+        std::vector<std::string> out;
+        for (const core::LogRow& row : log.Rows())
+            out.push_back(row.Text);
+        return out;
+    }
+
+    // Waits (bounded) until n uploads or fetches have happened.
+    bool waitFor(const std::function<bool()>& done, int ms = 5000)
+    {
+        return platform::WaitUntil(done, ms) == platform::WaitResult::Done;
+    }
+
+    testsupport::TempFolder folder;
+    core::OperationLog log;
+    ScriptedUserInterface ui;
+    std::deque<std::string> nextPages;
+    std::unique_ptr<core::CheckCycle> cycle;
+    ScriptedSteps* steps = nullptr;
+};
+
+} // namespace
+
+TEST_F(CheckCycleTest, UnreachablePageIsTriedTwiceLoggedHalfWidthAndMailedAsKindOne)
+{
+    ASSERT_TRUE(create());
+    cycle->RunCheck();
+    EXPECT_EQ(steps->fetches, 2);
+    ASSERT_EQ(log.Rows().size(), 1u);
+    EXPECT_EQ(log.Rows()[0].Text, Sjis(u8"ﾙｰﾀのｽﾃｰﾀｽﾍﾟｰｼﾞにｱｸｾｽできませんでした｡"));
+    EXPECT_EQ(log.Rows()[0].Kind, core::lkRunFailure);
+    ASSERT_EQ(steps->mails.size(), 1u);
+    EXPECT_EQ(steps->mails[0].first, 1);
+    // The mail keeps the full-width text.
+    EXPECT_EQ(steps->mails[0].second, Sjis(u8"ルータのステータスページにアクセスできませんでした。"));
+    EXPECT_EQ(config().PrevIP, "203.0.113.5");
+}
+
+TEST_F(CheckCycleTest, SameAddressLogsNothingAndMailsNothing)
+{
+    nextPages = {Page("203.0.113.5")};
+    ASSERT_TRUE(create());
+    cycle->RunCheck();
+    EXPECT_TRUE(log.Rows().empty());
+    EXPECT_TRUE(steps->mails.empty());
+    EXPECT_EQ(steps->uploads, 0);
+}
+
+TEST_F(CheckCycleTest, AddressNotFoundIsLoggedAndMailedAsKindTwo)
+{
+    nextPages = {"<body>no address here 192.168.0.1</body>"};
+    ASSERT_TRUE(create());
+    cycle->RunCheck();
+    ASSERT_EQ(logTexts(), std::vector<std::string>{Sjis(u8"ｸﾞﾛｰﾊﾞﾙIPが見つかりませんでした｡")});
+    ASSERT_EQ(steps->mails.size(), 1u);
+    EXPECT_EQ(steps->mails[0].first, 2);
+    EXPECT_EQ(steps->fetches, 1);
+}
+
+TEST_F(CheckCycleTest, ChangedAddressUploadsMailsAndKeepsTheNewAddress)
+{
+    nextPages = {Page("203.0.113.77")};
+    ASSERT_TRUE(create());
+    cycle->RunCheck();
+    EXPECT_EQ(steps->uploads, 1);
+    EXPECT_EQ(steps->lookups, 0);
+    EXPECT_EQ(logTexts(), (std::vector<std::string>{Sjis(u8"ｸﾞﾛｰﾊﾞﾙIPが変わりました。203.0.113.77"),
+                                                    Sjis(u8"ｱｯﾌﾟﾛｰﾄﾞ完了しました。")}));
+    ASSERT_EQ(steps->mails.size(), 1u);
+    EXPECT_EQ(steps->mails[0],
+              std::make_pair(0, Sjis(u8"グローバルIPが変わりました(203.0.113.77)、ホームページを更新しました。")));
+    EXPECT_EQ(config().PrevIP, "203.0.113.77");
+    EXPECT_EQ(cycle->State().NewHostName, "");
+}
+
+TEST_F(CheckCycleTest, FailedUploadKeepsThePreviousAddressSoTheNextCheckTriesAgain)
+{
+    nextPages = {Page("203.0.113.77")};
+    ASSERT_TRUE(create());
+    steps->uploadResult = false;
+    cycle->RunCheck();
+    EXPECT_EQ(log.Rows().back().Text, Sjis(u8"ｱｯﾌﾟﾛｰﾄﾞに失敗しました。"));
+    EXPECT_EQ(log.Rows().back().Kind, core::lkRunFailure);
+    ASSERT_EQ(steps->mails.size(), 1u);
+    EXPECT_EQ(steps->mails[0].first, 3);
+    EXPECT_EQ(config().PrevIP, "203.0.113.5");
+    steps->uploadResult = true;
+    cycle->RunCheck();
+    EXPECT_EQ(steps->uploads, 2);
+    EXPECT_EQ(config().PrevIP, "203.0.113.77");
+}
+
+TEST_F(CheckCycleTest, HostNameIsLookedUpOnlyWhenLinksUseIt)
+{
+    nextPages = {Page("203.0.113.77")};
+    ASSERT_TRUE(create());
+    config().IPtoURL = 1;
+    cycle->RunCheck();
+    EXPECT_EQ(steps->lookups, 1);
+    EXPECT_EQ(cycle->State().NewHostName, "host.example.test");
+}
+
+TEST_F(CheckCycleTest, WithoutUploadTheChangeIsMailedWhateverNoticeItemSays)
+{
+    nextPages = {Page("203.0.113.77")};
+    ASSERT_TRUE(create());
+    config().FtpUpload = 0;
+    config().NoticeItem = 0;
+    cycle->RunCheck();
+    EXPECT_EQ(steps->uploads, 0);
+    ASSERT_EQ(steps->mails.size(), 1u);
+    EXPECT_EQ(steps->mails[0], std::make_pair(0, Sjis(u8"グローバルIPが変わりました") + "\r\n203.0.113.77"));
+    EXPECT_EQ(config().PrevIP, "203.0.113.77");
+}
+
+TEST_F(CheckCycleTest, SettingsThatCannotWorkRefuseTheStartWithTheirMessage)
+{
+    ASSERT_TRUE(create());
+    const auto refusal = [&]() -> std::string {
+        ui.Clear();
+        EXPECT_FALSE(cycle->CheckSettingsReady());
+        return ui.Calls().empty() ? std::string() : ui.Calls().back().text;
+    };
+    config().ReplaceLink.clear();
+    EXPECT_EQ(refusal(), Sjis(u8"差し換えるﾘﾝｸが未設定です。"));
+    config().ReplaceFolder = folder.filePath(QStringLiteral("missing"));
+    EXPECT_EQ(refusal(), Sjis(u8"ｱｯﾌﾟﾛｰﾄﾞするHTMLﾌｧｲﾙのﾌｫﾙﾀﾞが見つかりません。"));
+    config().ReplaceFolder.clear();
+    EXPECT_EQ(refusal(), Sjis(u8"ｱｯﾌﾟﾛｰﾄﾞするHTMLﾌｧｲﾙのﾌｫﾙﾀﾞが未設定です。"));
+    config().FtpServer.clear();
+    EXPECT_EQ(refusal(), Sjis(u8"FTPｻｰﾊﾞｰが未設定です。"));
+    config().GlobalIPAuto = 0;
+    config().GlobalIPKey.clear();
+    EXPECT_EQ(refusal(), Sjis(u8"ｸﾞﾛｰﾊﾞﾙIPｱﾄﾞﾚｽの検索キーが未設定です。"));
+    // Without uploading only the key matters.
+    config().GlobalIPAuto = 1;
+    config().FtpUpload = 0;
+    EXPECT_TRUE(cycle->CheckSettingsReady());
+    cycle->cmdStartChkClick();
+    EXPECT_TRUE(cycle->Monitoring());
+}
+
+TEST_F(CheckCycleTest, StartWithTheSameAddressAndNoMeansNoCheckNowButMonitoring)
+{
+    nextPages = {Page("203.0.113.5")};
+    ASSERT_TRUE(create());
+    ui.QueueAnswer(false);
+    cycle->cmdStartChkClick();
+    EXPECT_TRUE(cycle->Monitoring());
+    EXPECT_EQ(steps->fetches, 1);
+    EXPECT_EQ(steps->uploads, 0);
+    ASSERT_EQ(ui.Count(ScriptedUserInterface::Kind::Question), 1u);
+    const auto question = std::find_if(ui.Calls().begin(), ui.Calls().end(), [](const auto& c) {
+        return c.kind == ScriptedUserInterface::Kind::Question;
+    });
+    EXPECT_EQ(question->text, Sjis(u8"前回実行した時のｸﾞﾛｰﾊﾞﾙIPｱﾄﾞﾚｽ(203.0.113.5)\r\nと同じですが最初に一度実行しますか？"));
+    EXPECT_TRUE(cycle->TimerCheck().isActive());
+    EXPECT_FALSE(cycle->ConfigMenuEnabled());
+    // The first timed check follows after Interval (3) minutes.
+    EXPECT_TRUE(waitFor([&] { return steps->fetches >= 2; }));
+    EXPECT_EQ(cycle->CheckMinutes(), 0);
+}
+
+TEST_F(CheckCycleTest, StartWithADifferentAddressRunsAtOnceWithTheFullUploadQuestion)
+{
+    nextPages = {Page("203.0.113.9")};
+    ASSERT_TRUE(create());
+    ui.QueueAnswer(true); // upload every file
+    bool uploadAllDuringRun = false;
+    steps->duringUpload = [&] { uploadAllDuringRun = cycle->State().UploadAll; };
+    cycle->cmdStartChkClick();
+    EXPECT_EQ(steps->uploads, 1);
+    EXPECT_TRUE(uploadAllDuringRun);
+    EXPECT_FALSE(cycle->State().UploadAll);
+    EXPECT_EQ(config().PrevIP, "203.0.113.9");
+    EXPECT_TRUE(cycle->RunButtonEnabled());
+    // Stop again.
+    cycle->cmdStartChkClick();
+    EXPECT_FALSE(cycle->Monitoring());
+    EXPECT_FALSE(cycle->TimerCheck().isActive());
+    EXPECT_TRUE(cycle->ConfigMenuEnabled());
+}
+
+TEST_F(CheckCycleTest, TimedChecksCountMinutesUpToTheInterval)
+{
+    nextPages = {Page("203.0.113.5")};
+    ASSERT_TRUE(create());
+    config().PrevIP.clear();
+    ui.QueueAnswer(false);
+    cycle->cmdStartChkClick(); // runs at once (no previous address)
+    EXPECT_EQ(steps->fetches, 1);
+    // Two ticks: nothing yet; the third runs the check.
+    EXPECT_TRUE(waitFor([&] { return cycle->CheckMinutes() == 2; }));
+    EXPECT_EQ(steps->fetches, 1);
+    EXPECT_TRUE(waitFor([&] { return steps->fetches == 2; }));
+}
+
+TEST_F(CheckCycleTest, TrayStartRunsTheFirstCheckAboutASecondLater)
+{
+    nextPages = {Page("203.0.113.5")};
+    ASSERT_TRUE(create());
+    cycle->mnuStartChkClick();
+    EXPECT_TRUE(cycle->Monitoring());
+    EXPECT_EQ(steps->fetches, 0);
+    EXPECT_EQ(ui.Count(ScriptedUserInterface::Kind::Question), 0u);
+    EXPECT_EQ(cycle->TimerCheck().interval(), 1000);
+    EXPECT_TRUE(waitFor([&] { return steps->fetches == 1; }, 5000));
+    EXPECT_EQ(cycle->TimerCheck().interval(), kMinuteMs);
+}
+
+TEST_F(CheckCycleTest, StopFromTheTrayDuringATimedCheckHolds)
+{
+    nextPages = {Page("203.0.113.77")};
+    ASSERT_TRUE(create());
+    steps->duringUpload = [&] { cycle->mnuStartChkClick(); }; // the tray item acts as stop
+    cycle->mnuStartChkClick();
+    EXPECT_TRUE(waitFor([&] { return steps->uploads == 1; }));
+    EXPECT_FALSE(cycle->Monitoring());
+    EXPECT_FALSE(cycle->TimerCheck().isActive());
+    // No further check follows.
+    platform::WaitUntil([] { return false; }, 6 * kMinuteMs);
+    EXPECT_EQ(steps->fetches, 1);
+}
+
+TEST_F(CheckCycleTest, AbortTimerEndsAHangingRunWithItsLogLine)
+{
+    nextPages = {Page("203.0.113.77")};
+    ASSERT_TRUE(create());
+    config().TimeOut = 1;
+    steps->hangInUpload = true;
+    cycle->ArmAbortTimer(true);
+    cycle->RunCheck();
+    cycle->ArmAbortTimer(false);
+    EXPECT_EQ(steps->aborts, 1);
+    EXPECT_EQ(logTexts(), (std::vector<std::string>{Sjis(u8"ｸﾞﾛｰﾊﾞﾙIPが変わりました。203.0.113.77"),
+                                                    Sjis(u8"ﾀｲﾑｱｳﾄにより切断します"),
+                                                    Sjis(u8"ｱｯﾌﾟﾛｰﾄﾞに失敗しました。")}));
+    EXPECT_EQ(config().PrevIP, "203.0.113.5");
+}
+
+TEST_F(CheckCycleTest, ClosingDuringACheckWaitsForItToUnwindAndRunsOnce)
+{
+    nextPages = {Page("203.0.113.77")};
+    ASSERT_TRUE(create());
+    steps->hangInUpload = true;
+    int closedSignals = 0;
+    QObject::connect(cycle.get(), &core::CheckCycle::closed, [&] { ++closedSignals; });
+    steps->duringUpload = [&] { QTimer::singleShot(10, [&] { cycle->FormCloseQuery(); }); };
+    cycle->mnuStartChkClick();
+    EXPECT_TRUE(waitFor([&] { return closedSignals == 1; }));
+    EXPECT_EQ(steps->closingRuns, 1);
+    EXPECT_TRUE(steps->checkUnwoundBeforeClosing);
+    EXPECT_EQ(cycle->State().Settings, nullptr);
+    // After the interrupted upload nothing else was done: no failure line, no mail.
+    EXPECT_TRUE(steps->mails.empty());
+    EXPECT_EQ(log.Rows().size(), 1u);
+    // The session's end afterwards does not run it again.
+    cycle->EndSession();
+    EXPECT_EQ(steps->closingRuns, 1);
+    EXPECT_EQ(closedSignals, 1);
+    // The previous address reached the file unchanged.
+    settings::TConfig reread;
+    settings::LoadSettings(reread, nullptr);
+    EXPECT_EQ(reread.PrevIP, "203.0.113.5");
+}
+
+namespace {
+
+class AutoRunTest : public CheckCycleTest
+{
+    void edit(settings::TConfig& config) override { config.AutoRun = 1; }
+};
+
+class SingleCopyTest : public CheckCycleTest
+{
+    void edit(settings::TConfig& config) override { config.LeavePlural = 0; }
+};
+
+} // namespace
+
+TEST_F(AutoRunTest, AutoRunStartsQuietlyAndChecksAtTheFirstTick)
+{
+    nextPages = {Page("203.0.113.5")};
+    ASSERT_TRUE(create());
+    EXPECT_TRUE(cycle->Monitoring());
+    EXPECT_TRUE(cycle->State().chkAutoRun);
+    EXPECT_EQ(ui.Count(ScriptedUserInterface::Kind::Question), 0u);
+    EXPECT_EQ(steps->fetches, 0);
+    EXPECT_EQ(cycle->TimerCheck().interval(), kMinuteMs);
+    EXPECT_TRUE(waitFor([&] { return steps->fetches == 1; }));
+}
+
+TEST_F(SingleCopyTest, ASecondCopyIsRefusedWithItsWarning)
+{
+    ASSERT_TRUE(create());
+    core::OperationLog otherLog;
+    ScriptedUserInterface otherUi;
+    bool built = false;
+    core::CheckCycle second(otherLog, otherUi, [&](core::CheckCycle&) {
+        built = true;
+        return std::unique_ptr<core::CheckSteps>();
+    });
+    second.SetLockFolder(folder.path());
+    EXPECT_FALSE(second.FormCreate());
+    EXPECT_FALSE(built);
+    ASSERT_EQ(otherUi.Count(ScriptedUserInterface::Kind::Warning), 1u);
+    EXPECT_EQ(otherUi.Calls().back().text, Sjis(u8"「Quillmap」はすでに起動しています。"));
+    // Closing the refused copy runs no closing run.
+    second.FormCloseQuery();
+    EXPECT_TRUE(second.Closed());
+}
+
+TEST_F(CheckCycleTest, SeveralCopiesMayRunWhenAllowed)
+{
+    ASSERT_TRUE(create());
+    core::OperationLog otherLog;
+    ScriptedUserInterface otherUi;
+    core::CheckCycle second(otherLog, otherUi, [](core::CheckCycle& c) {
+        auto s = std::make_unique<ScriptedSteps>();
+        s->state = &c.State();
+        return s;
+    });
+    second.SetLockFolder(folder.path());
+    EXPECT_TRUE(second.FormCreate());
+    EXPECT_EQ(otherUi.Count(ScriptedUserInterface::Kind::Warning), 0u);
+}
