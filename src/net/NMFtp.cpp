@@ -183,7 +183,8 @@ void TNMFTP::Connect()
     TPowersock::Connect();
     try {
         ReadReply();
-        if (ReplyMissing()) {
+        // A server that closes before or right after its greeting cannot be logged on to.
+        if (ReplyMissing() || !Connected()) {
             emit OnConnectionFailed();
             throw FTPException(kClosedByServer);
         }

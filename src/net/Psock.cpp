@@ -138,9 +138,11 @@ void TPowersock::CloseSocket(bool graceful)
 {
     Status("Request Close Socket", 4);
     const bool wasConnected = m_connected;
+    const bool byPeer = m_peerClosed;
     m_connected = false;
     ReleaseSocket(graceful);
     NewSocket();
+    m_closedByPeer = byPeer;
     if (wasConnected)
         emit OnDisconnect();
 }
@@ -197,6 +199,7 @@ void TPowersock::Connect()
     Canceled = false;
     if (m_connected)
         throw ESockError("Already connected");
+    m_closedByPeer = false;
     QHostAddress address = ResolveHost();
     if (address.isNull() && isSignalConnected(QMetaMethod::fromSignal(&TPowersock::OnInvalidHost))) {
         bool handled = false;
@@ -206,6 +209,12 @@ void TPowersock::Connect()
     }
     if (address.isNull())
         throw ESockError("Null Remote Address");
+    if (Canceled) {
+        // Cancelled by a handler that ran during the look-up: no connection is started.
+        Canceled = false;
+        emit OnConnectionFailed();
+        throw ESockError("Connection Canceled");
+    }
 
     CloseListener();
     m_socket->connectToHost(address, Proxy.empty() ? Port : ProxyPort);
@@ -267,7 +276,7 @@ void TPowersock::RaiseSendFailure()
 {
     if (m_pendingError != 0)
         RaiseSocketError(m_pendingError);
-    RaiseSocketError(m_peerClosed ? kErrConnectionReset : kErrNotConnected);
+    RaiseSocketError(m_peerClosed || m_closedByPeer ? kErrConnectionReset : kErrNotConnected);
 }
 
 void TPowersock::WaitForOutput(qint64 maxPending)
@@ -393,8 +402,12 @@ bool TPowersock::InputEnded() const
 std::string TPowersock::ReadLn()
 {
     Status("ReadLn", 8);
-    if (!m_connected && m_socket->bytesAvailable() == 0)
+    if (!m_connected && m_socket->bytesAvailable() == 0) {
+        // After the peer's close every read gives the empty line that says so.
+        if (m_closedByPeer)
+            return {};
         RaiseSocketError(kErrNotConnected);
+    }
     WaitResult result = WaitResult::Done;
     if (!LineReady() && !LineTooLong() && !InputEnded())
         result = Wait([this] { return LineReady() || LineTooLong() || InputEnded(); });
@@ -419,15 +432,22 @@ std::string TPowersock::ReadLn()
     if (m_pendingError != 0)
         RaiseSocketError(m_pendingError);
     // The peer closed: what came before the close, without a line end, is the last line.
-    const QByteArray rest = m_socket->readAll();
-    CloseSocket();
-    return std::string(rest.constData(), static_cast<size_t>(rest.size()));
+    std::string rest;
+    if (m_socket->bytesAvailable() > 0) {
+        const QByteArray bytes = m_socket->readAll();
+        rest.assign(bytes.constData(), static_cast<size_t>(bytes.size()));
+    }
+    if (m_connected)
+        CloseSocket();
+    return rest;
 }
 
 std::string TPowersock::Read(qint64 count)
 {
     Status("Read( " + std::to_string(count) + " )", 8);
     if (count <= 0) {
+        if (m_socket->bytesAvailable() == 0)
+            return {};
         const QByteArray data = m_socket->readAll();
         return std::string(data.constData(), static_cast<size_t>(data.size()));
     }
@@ -460,7 +480,8 @@ bool TPowersock::DataAvailable() const
 void TPowersock::ClearInput()
 {
     Status("Clearing Input", 8);
-    m_socket->skip(kBlockSize);
+    if (m_socket->bytesAvailable() > 0)
+        m_socket->skip(kBlockSize);
 }
 
 // ---- replies
@@ -552,6 +573,7 @@ void TPowersock::Accept(const QHostAddress& allowedPeer)
         ReleaseSocket(false);
         AttachSocket(accepted);
         m_connected = true;
+        m_closedByPeer = false;
         return;
     }
     if (failed && result == WaitResult::Done)

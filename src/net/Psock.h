@@ -186,6 +186,8 @@ private:
     QTcpServer* m_server = nullptr;
     bool m_connected = false;
     bool m_peerClosed = false;
+    // The connection ended because the peer closed it (not by our own Disconnect).
+    bool m_closedByPeer = false;
     bool m_replyMissing = false;
     int m_pendingError = 0;
     int m_lastError = 0;

@@ -1,0 +1,73 @@
+"""FTP server for the tests: pyftpdlib (Debian's python3-pyftpdlib) on 127.0.0.1 with an
+ephemeral port. Passive data ports come from the system's ephemeral range, and the address the
+server names in its PASV replies is 127.0.0.1.
+
+Usage: ftpserver.py --root DIR --user NAME --password PASSWORD
+                    [--command-log FILE] [--refuse-store NAME ...]
+Prints "ROOT <dir>" and "PORT <n>" once it listens; runs until terminated.
+
+--command-log FILE  appends every command line the server receives to FILE (one line each, as
+                    received, the password included), so a test can check the exact sequence.
+--refuse-store NAME answers "STOR" of a file with this name (in any folder) with 550; may be
+                    given more than once.
+"""
+import argparse
+import logging
+import os
+
+from pyftpdlib.authorizers import DummyAuthorizer
+from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.servers import FTPServer
+
+
+class RecordingHandler(FTPHandler):
+    """FTPHandler that can record the command lines and refuse chosen uploads."""
+
+    command_log = None
+    refused_names = frozenset()
+
+    def pre_process_command(self, line, cmd, arg):
+        if self.command_log:
+            with open(self.command_log, "a", encoding="utf-8", errors="surrogateescape") as log:
+                log.write(line + "\n")
+        return super().pre_process_command(line, cmd, arg)
+
+    def ftp_STOR(self, file, mode="w"):
+        if os.path.basename(file) in self.refused_names:
+            self.respond("550 Upload of this file refused.")
+            return None
+        return super().ftp_STOR(file, mode)
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--root", required=True)
+    parser.add_argument("--user", required=True)
+    parser.add_argument("--password", required=True)
+    parser.add_argument("--command-log")
+    parser.add_argument("--refuse-store", action="append", default=[])
+    args = parser.parse_args()
+
+    logging.basicConfig(level=logging.WARNING)
+    logging.getLogger("pyftpdlib").setLevel(logging.WARNING)
+
+    authorizer = DummyAuthorizer()
+    authorizer.add_user(args.user, args.password, os.path.abspath(args.root), perm="elradfmwMT")
+
+    handler = RecordingHandler
+    handler.command_log = os.path.abspath(args.command_log) if args.command_log else None
+    handler.refused_names = frozenset(args.refuse_store)
+    handler.authorizer = authorizer
+    handler.masquerade_address = "127.0.0.1"
+    handler.passive_ports = None  # bind port 0: the system picks from its ephemeral range
+    handler.banner = "pyftpdlib ready."
+
+    server = FTPServer(("127.0.0.1", 0), handler)
+    server.max_cons = 32
+    print("ROOT", os.path.abspath(args.root))
+    print("PORT", server.address[1], flush=True)
+    server.serve_forever(handle_exit=True)
+
+
+if __name__ == "__main__":
+    main()
