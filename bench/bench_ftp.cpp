@@ -1,0 +1,244 @@
+// Upload throughput of TNMFTP::StoreFile against `curl -T` (the baseline), both to the same
+// pyftpdlib server on 127.0.0.1 in one run, and the peak resident size of an upload of 20 MiB
+// against one of 200 MiB (it must not grow with the file).
+//
+//   bench_ftp [--size-mib N] [--rounds N] [google benchmark options]
+//
+// Runs N rounds (default 5) of one upload each way, taking turns, and prints the median times,
+// the ratio of our throughput to curl's (target: at least 0.9) and the two peak sizes. The test
+// files live in /tmp and are deleted at the end.
+#include "net/NMFtp.h"
+#include "platform/WaitLoop.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <benchmark/benchmark.h>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr const char* kUser = "bench";
+constexpr const char* kPassword = "bench";
+
+struct Fixture
+{
+    QProcess server;
+    quint16 port = 0;
+    QTemporaryDir root{QDir::tempPath() + QStringLiteral("/quillmap-bench-root-XXXXXX")};
+    QTemporaryDir files{QDir::tempPath() + QStringLiteral("/quillmap-bench-files-XXXXXX")};
+    std::vector<double> storeSeconds;
+    std::vector<double> curlSeconds;
+};
+
+Fixture* g_fixture = nullptr;
+
+bool StartServer(Fixture& f)
+{
+    f.server.setProgram(QStringLiteral("/usr/bin/python3"));
+    f.server.setArguments(
+        {QStringLiteral("-u"), QStringLiteral(QUILLMAP_SOURCE_DIR "/tests/servers/ftpserver.py"),
+         QStringLiteral("--root"), f.root.path(), QStringLiteral("--user"), QString::fromLatin1(kUser),
+         QStringLiteral("--password"), QString::fromLatin1(kPassword)});
+    f.server.start();
+    QByteArray output;
+    platform::WaitUntil(
+        [&] {
+            output += f.server.readAllStandardOutput();
+            const qsizetype at = output.indexOf("PORT ");
+            const qsizetype end = output.indexOf('\n', at);
+            if (at < 0 || end < 0)
+                return false;
+            f.port = static_cast<quint16>(output.mid(at + 5, end - at - 5).trimmed().toUInt());
+            return true;
+        },
+        15000, [&] { return f.server.state() == QProcess::NotRunning; });
+    return f.port != 0;
+}
+
+QString MakeFile(Fixture& f, int mib)
+{
+    const QString path = f.files.filePath(QStringLiteral("upload-%1MiB.bin").arg(mib));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return {};
+    QByteArray block(1 << 20, Qt::Uninitialized);
+    quint32 state = 2463534242u;
+    for (int m = 0; m < mib; ++m) {
+        for (qsizetype i = 0; i < block.size(); ++i) {
+            state ^= state << 13;
+            state ^= state >> 17;
+            state ^= state << 5;
+            block[i] = static_cast<char>(state);
+        }
+        file.write(block);
+    }
+    return path;
+}
+
+// A size line of /proc/self/status in KiB (Linux): VmHWM is the peak resident size since the last
+// reset, VmRSS the current one.
+long StatusKiB(const char* key)
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    const size_t length = std::strlen(key);
+    while (std::getline(status, line))
+        if (line.compare(0, length, key) == 0)
+            return std::stol(line.substr(length));
+    return -1;
+}
+
+bool ResetPeakRss()
+{
+    std::ofstream clear("/proc/self/clear_refs");
+    clear << "5";
+    return static_cast<bool>(clear);
+}
+
+// Log-on to log-off, as curl's time is.
+double StoreOnce(Fixture& f, const QString& local, const char* remote)
+{
+    QElapsedTimer timer;
+    timer.start();
+    net::TNMFTP ftp;
+    ftp.Host = "127.0.0.1";
+    ftp.Port = f.port;
+    ftp.UserID = kUser;
+    ftp.Password = kPassword;
+    ftp.Passive = true;
+    ftp.TimeOut = 60000;
+    ftp.Connect();
+    ftp.SetTransferType(net::TNMFTP::ttBinary);
+    ftp.StoreFile(local.toStdString(), remote);
+    ftp.Disconnect();
+    const double seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
+    QFile::remove(f.root.filePath(QString::fromLatin1(remote)));
+    return seconds;
+}
+
+double CurlOnce(Fixture& f, const QString& local)
+{
+    QProcess curl;
+    const QString url = QStringLiteral("ftp://127.0.0.1:%1/curl.bin").arg(f.port);
+    QElapsedTimer timer;
+    timer.start();
+    curl.start(QStringLiteral("curl"),
+               {QStringLiteral("-sS"), QStringLiteral("--user"),
+                QStringLiteral("%1:%2").arg(QLatin1String(kUser), QLatin1String(kPassword)),
+                QStringLiteral("-T"), local, url});
+    curl.waitForFinished(600000);
+    const double seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
+    if (curl.exitStatus() != QProcess::NormalExit || curl.exitCode() != 0)
+        std::fprintf(stderr, "curl failed: %s\n", curl.readAllStandardError().constData());
+    QFile::remove(f.root.filePath(QStringLiteral("curl.bin")));
+    return seconds;
+}
+
+double Median(std::vector<double> values)
+{
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    int sizeMiB = 200;
+    int rounds = 5;
+    for (int i = 1; i + 1 < argc;) {
+        int* target = std::strcmp(argv[i], "--size-mib") == 0 ? &sizeMiB
+                      : std::strcmp(argv[i], "--rounds") == 0 ? &rounds
+                                                              : nullptr;
+        if (!target) {
+            ++i;
+            continue;
+        }
+        *target = std::max(1, std::atoi(argv[i + 1]));
+        std::memmove(argv + i, argv + i + 2, sizeof(char*) * static_cast<size_t>(argc - i - 1));
+        argc -= 2;
+    }
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+
+    Fixture fixture;
+    g_fixture = &fixture;
+    if (!StartServer(fixture)) {
+        std::fprintf(stderr, "pyftpdlib did not start: %s\n",
+                     fixture.server.readAllStandardError().constData());
+        return 1;
+    }
+    const QString big = MakeFile(fixture, sizeMiB);
+    const QString small = MakeFile(fixture, std::max(1, sizeMiB / 10));
+    const double bytes = static_cast<double>(sizeMiB) * 1024 * 1024;
+
+    // Peak resident size: reset, upload, read; the small file first.
+    if (!ResetPeakRss())
+        std::fprintf(stderr, "cannot reset the peak resident size; the peaks below include the set-up\n");
+    const long startSmall = StatusKiB("VmRSS:");
+    StoreOnce(fixture, small, "rss-small.bin");
+    const long peakSmall = StatusKiB("VmHWM:");
+    ResetPeakRss();
+    const long startBig = StatusKiB("VmRSS:");
+    StoreOnce(fixture, big, "rss-big.bin");
+    const long peakBig = StatusKiB("VmHWM:");
+
+    // The two uploads take turns, so that a change in the machine's load during the run falls on
+    // both alike.
+    const auto label = QStringLiteral("/%1MiB").arg(sizeMiB).toStdString();
+    for (int round = 1; round <= rounds; ++round) {
+        const std::string suffix = label + "/round:" + std::to_string(round);
+        benchmark::RegisterBenchmark(("StoreFile" + suffix).c_str(),
+                                     [&](benchmark::State& state) {
+                                         for (auto _ : state) {
+                                             const double s = StoreOnce(fixture, big, "store.bin");
+                                             fixture.storeSeconds.push_back(s);
+                                             state.SetIterationTime(s);
+                                         }
+                                         state.SetBytesProcessed(static_cast<int64_t>(bytes));
+                                     })
+            ->Iterations(1)
+            ->UseManualTime()
+            ->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark(("CurlT" + suffix).c_str(),
+                                     [&](benchmark::State& state) {
+                                         for (auto _ : state) {
+                                             const double s = CurlOnce(fixture, big);
+                                             fixture.curlSeconds.push_back(s);
+                                             state.SetIterationTime(s);
+                                         }
+                                         state.SetBytesProcessed(static_cast<int64_t>(bytes));
+                                     })
+            ->Iterations(1)
+            ->UseManualTime()
+            ->Unit(benchmark::kMillisecond);
+    }
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+
+    const double store = Median(fixture.storeSeconds);
+    const double curl = Median(fixture.curlSeconds);
+    std::printf(
+        "\nupload of %d MiB, median of %zu: StoreFile %.3f s (%.1f MiB/s), curl -T %.3f s (%.1f MiB/s)\n",
+        sizeMiB, fixture.storeSeconds.size(), store, sizeMiB / store, curl, sizeMiB / curl);
+    std::printf("throughput ratio StoreFile / curl -T: %.3f (target >= 0.9)\n",
+                store > 0 ? curl / store : 0.0);
+    std::printf("peak resident size: %d MiB upload %ld KiB (%ld KiB before), %d MiB upload %ld KiB (%ld KiB "
+                "before)\n",
+                std::max(1, sizeMiB / 10), peakSmall, startSmall, sizeMiB, peakBig, startBig);
+
+    fixture.server.terminate();
+    fixture.server.waitForFinished(5000);
+    return 0;
+}
