@@ -1,0 +1,133 @@
+#include "upload/UploadContext.h"
+
+#include "core/MainState.h"
+#include "net/NMFtp.h"
+#include "net/NetErrors.h"
+#include "text/VB.h"
+#include "upload/UploadRun.h"
+
+#include <QObject>
+
+namespace upload {
+
+FtpEventBinding::FtpEventBinding(UploadContext& context) : m_context(context)
+{
+    if (context.EventsBound)
+        return;
+    m_owner = true;
+    context.EventsBound = true;
+    net::TNMFTP* ftp = &context.Ftp;
+    core::MainState* state = &context.State;
+    m_connect = QObject::connect(ftp, &net::TNMFTP::OnConnect, ftp, [state] { state->NetStepOk = true; });
+    m_success =
+        QObject::connect(ftp, &net::TNMFTP::OnSuccess, ftp, [state](int) { state->NetStepOk = true; });
+    m_packet = QObject::connect(ftp, &net::TNMFTP::OnPacketSent, ftp, [&context] { OnPacketSent(context); });
+    m_error =
+        QObject::connect(ftp, &net::TNMFTP::OnError, ftp, [&context](int number, const std::string& message) {
+            OnError(context, number, message);
+        });
+}
+
+FtpEventBinding::~FtpEventBinding()
+{
+    if (!m_owner)
+        return;
+    QObject::disconnect(m_connect);
+    QObject::disconnect(m_success);
+    QObject::disconnect(m_packet);
+    QObject::disconnect(m_error);
+    m_context.EventsBound = false;
+}
+
+bool FtpStep(UploadContext& context, const std::function<void()>& step, bool* failure)
+{
+    context.State.NetStepOk = false;
+    try {
+        step();
+    } catch (const net::NetError&) {
+        if (failure)
+            *failure = true;
+    }
+    return context.State.NetStepOk;
+}
+
+bool ConnectFtp(UploadContext& context)
+{
+    const settings::TConfig& config = *context.State.Settings;
+    net::TNMFTP& ftp = context.Ftp;
+    // A port outside the range of ports cannot be reached; 0 makes the connection fail at once.
+    ftp.Port = config.FtpPort > 0 && config.FtpPort <= 65535 ? static_cast<quint16>(config.FtpPort) : 0;
+    ftp.Host = config.FtpServer;
+    ftp.UserID = config.FtpUser;
+    ftp.Password = config.FtpPass;
+    ftp.Passive = config.FtpPasv != 0;
+    return FtpStep(
+        context, [&ftp] { ftp.Connect(); }, nullptr);
+}
+
+FolderStep EnterRemoteFolder(UploadContext& context, std::string& current, const std::string& wanted,
+                             bool& failure)
+{
+    net::TNMFTP& ftp = context.Ftp;
+    if (!current.empty()) {
+        std::string back;
+        for (long level = text::CountText(current, "/") + 1; level > 0; --level)
+            back += "../";
+        if (!FtpStep(
+                context, [&] { ftp.ChangeDirectory(back); }, &failure))
+            return FolderStep::BackFailed;
+        current.clear();
+    }
+    // The top folder comes first in every listing, so this only guards against an empty "CWD ".
+    if (wanted.empty())
+        return FolderStep::Entered;
+    if (FtpStep(
+            context, [&] { ftp.ChangeDirectory(wanted); }, nullptr)) {
+        current = wanted;
+        return FolderStep::Entered;
+    }
+    if (FtpStep(
+            context, [&] { ftp.MakeDirectory(wanted); }, &failure) &&
+        FtpStep(
+            context, [&] { ftp.ChangeDirectory(wanted); }, &failure)) {
+        current = wanted;
+        return FolderStep::Entered;
+    }
+    return FolderStep::NotEntered;
+}
+
+void LogOff(UploadContext& context)
+{
+    try {
+        context.Ftp.Abort();
+        context.Ftp.Disconnect();
+    } catch (...) {
+        try {
+            context.Ftp.Abort();
+        } catch (...) {
+            // Disconnect has closed the socket whatever happened; nothing is left to end.
+        }
+    }
+}
+
+void CallHook(const std::function<void()>& hook)
+{
+    if (!hook)
+        return;
+    try {
+        hook();
+    } catch (...) {
+        // Stopping is best effort: one part that cannot be stopped must not keep the others going.
+    }
+}
+
+void StopNetwork(UploadContext& context)
+{
+    CallHook(context.Hooks.CancelLookup);
+    CallHook(context.Hooks.StopBrowser);
+    CallHook([&context] { context.Ftp.Abort(); });
+    if (context.Hooks.StopMail)
+        CallHook([&context] { context.Hooks.StopMail(false); });
+}
+
+} // namespace upload
