@@ -1,4 +1,5 @@
 #include "app/Commands.h"
+#include "app/Headless.h"
 #include "core/Version.h"
 #include "platform/ProgramFolder.h"
 
@@ -23,7 +24,11 @@ int main(int argc, char** argv)
     const QCommandLineOption homeOption(QStringLiteral("home"),
                                         QStringLiteral("Use DIR as the program's folder (settings, log)."),
                                         QStringLiteral("DIR"));
+    const QCommandLineOption headlessOption(
+        QStringLiteral("headless"),
+        QStringLiteral("Run the check cycle without windows until SIGTERM, SIGINT or SIGHUP (a service)."));
     parser.addOption(versionOption);
+    parser.addOption(headlessOption);
     parser.addOption(homeOption);
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("The tool to run."));
     // Options after the command name belong to the command.
@@ -35,6 +40,9 @@ int main(int argc, char** argv)
         return 0;
     }
     platform::InitProgramFolder(parser.value(homeOption));
+
+    if (parser.isSet(headlessOption))
+        return app::RunHeadless();
 
     const QStringList positional = parser.positionalArguments();
     if (positional.isEmpty()) {

@@ -36,7 +36,7 @@ void TerminalUserInterface::ShowMessage(const std::string& text, const std::stri
 bool TerminalUserInterface::AskYesNo(const std::string& text, const std::string&)
 {
     Print("", text);
-    if (!isatty(STDIN_FILENO)) {
+    if (!m_askOnTerminal || !isatty(STDIN_FILENO)) {
         std::cerr << "(no terminal: answered No)" << std::endl;
         return false;
     }

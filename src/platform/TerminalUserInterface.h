@@ -9,12 +9,18 @@ namespace platform {
 class TerminalUserInterface : public UserInterface
 {
 public:
+    // askOnTerminal false: questions are answered No without reading anything (services).
+    explicit TerminalUserInterface(bool askOnTerminal = true) : m_askOnTerminal(askOnTerminal) {}
+
     void ShowWarning(const std::string& text, const std::string& caption) override;
     void ShowInformation(const std::string& text, const std::string& caption) override;
     void ShowMessage(const std::string& text, const std::string& caption) override;
     bool AskYesNo(const std::string& text, const std::string& caption) override;
     void SetStatusText(const std::string& text) override;
     bool OpenDocument(const std::string& path) override;
+
+private:
+    bool m_askOnTerminal;
 };
 
 } // namespace platform

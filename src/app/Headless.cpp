@@ -1,0 +1,55 @@
+#include "app/Headless.h"
+
+#include "core/CheckCycle.h"
+#include "core/MainComponents.h"
+#include "core/OperationLog.h"
+#include "platform/Codepage.h"
+#include "platform/SignalWatcher.h"
+#include "platform/TerminalUserInterface.h"
+
+#include <QCoreApplication>
+#include <cstdio>
+
+namespace app {
+
+namespace {
+
+constexpr int kExitSettingsRefused = 2;
+constexpr int kExitAlreadyRunning = 3;
+
+void PrintRow(const core::LogRow& row)
+{
+    const std::string line = platform::Cp932ToUtf8(row.Time) + "\t" + platform::Cp932ToUtf8(row.Text) + "\n";
+    std::fwrite(line.data(), 1, line.size(), stdout);
+    std::fflush(stdout);
+}
+
+} // namespace
+
+int RunHeadless()
+{
+    core::OperationLog log;
+    QObject::connect(&log, &core::OperationLog::RowAdded, &PrintRow);
+    // Nobody answers questions here; warnings go to standard error.
+    platform::TerminalUserInterface ui(false);
+
+    core::CheckCycle cycle(log, ui, [](core::CheckCycle& c) { return std::make_unique<core::MainComponents>(c); });
+    if (!cycle.FormCreate())
+        return kExitAlreadyRunning;
+
+    // Start as the tray item does (the first check about a second later), unless auto-run already
+    // started monitoring at start-up.
+    if (!cycle.Monitoring())
+        cycle.mnuStartChkClick();
+    if (!cycle.Monitoring())
+        return kExitSettingsRefused;
+
+    platform::SignalWatcher watcher;
+    QObject::connect(&watcher, &platform::SignalWatcher::terminationRequested, &cycle,
+                     [&cycle](int) { cycle.FormCloseQuery(); });
+    QObject::connect(&cycle, &core::CheckCycle::closed, QCoreApplication::instance(),
+                     [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
+    return QCoreApplication::exec();
+}
+
+} // namespace app

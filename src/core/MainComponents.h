@@ -1,0 +1,56 @@
+#pragma once
+// The real network steps of the check cycle: the status page over HTTP, the host-name look-up, the
+// FTP client with the upload runs, and the notice mailer with its SMTP and POP3 clients. Created by
+// the check cycle once the settings are loaded; the components read the live settings object.
+
+#include "core/CheckSteps.h"
+#include "core/StatusPage.h"
+#include "core/StatusPageHttp.h"
+#include "mail/NoticeMail.h"
+#include "net/NMFtp.h"
+#include "netinfo/wssmpl.h"
+#include "upload/UploadContext.h"
+
+#include <memory>
+
+namespace core {
+
+class CheckCycle;
+
+class MainComponents final : public CheckSteps
+{
+public:
+    // The network clients get this time-out for each of their waits.
+    static constexpr int kClientTimeOutMs = 20000;
+
+    explicit MainComponents(CheckCycle& cycle, netinfo::HostResolver* resolver = nullptr);
+    ~MainComponents() override;
+
+    std::string FetchStatusPage() override;
+    bool Navigating() const override;
+    void CancelNavigation() override;
+    std::string LookupHostName(const std::string& address) override;
+    bool UploadPages(bool closing) override;
+    void SendNoticeMail(std::int32_t kind, const std::string& text) override;
+    void AbortNetwork() override;
+    void RunClosingUpload() override;
+
+    net::TNMFTP& NMFTP1() { return m_ftp; }
+    mail::TNoticeMailer* Mailer() { return m_mailer.get(); }
+    StatusPage& Browser() { return m_statusPage; }
+
+private:
+    void StopBrowser();
+    void StopMail(bool cancel);
+
+    CheckCycle& m_cycle;
+    HttpStatusFetcher m_fetcher;
+    StatusPage m_statusPage;
+    netinfo::TKHostInf m_hostInf;
+    netinfo::HostNameLookup m_lookup;
+    net::TNMFTP m_ftp;
+    std::unique_ptr<mail::TNoticeMailer> m_mailer;
+    upload::UploadContext m_upload;
+};
+
+} // namespace core

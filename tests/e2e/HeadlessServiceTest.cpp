@@ -1,0 +1,381 @@
+// The program as a user runs it on a home server: `quillmap --headless` against the router
+// simulator, a real FTP server and a real SMTP server on 127.0.0.1, on a short minute.
+#include "platform/Codepage.h"
+#include "platform/ProgramFolder.h"
+#include "platform/WaitLoop.h"
+#include "settings/ConfigUnit.h"
+#include "support/FakeServer.h"
+#include "support/ServerProcess.h"
+#include "support/TempFolder.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTimer>
+#include <csignal>
+#include <gtest/gtest.h>
+
+using testsupport::ReadBytes;
+using testsupport::ServerProcess;
+using testsupport::WriteBytes;
+
+namespace {
+
+constexpr int kMinuteMs = 300;
+constexpr int kWaitMs = 30000;
+
+// Files written by other processes send no event, so the wait looks again every 50 ms.
+bool WaitFor(const std::function<bool()>& done, int ms = kWaitMs)
+{
+    QTimer poll;
+    poll.start(50);
+    return platform::WaitUntil(done, ms) == platform::WaitResult::Done;
+}
+
+// The headless service as a child process; its standard output (the log rows) is collected.
+class Service
+{
+public:
+    ~Service() { kill(); }
+
+    void start(const QString& home)
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QUILLMAP_MINUTE_MS"), QString::number(kMinuteMs));
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home);
+        m_process.setProcessEnvironment(env);
+        m_process.start(QStringLiteral(QUILLMAP_BINARY),
+                        {QStringLiteral("--home"), home, QStringLiteral("--headless")});
+        ASSERT_TRUE(m_process.waitForStarted(5000));
+    }
+
+    // The log texts (without their time) written so far, in UTF-8.
+    std::vector<std::string> rows()
+    {
+        m_out += m_process.readAllStandardOutput();
+        std::vector<std::string> out;
+        for (const QByteArray& line : m_out.split('\n')) {
+            const int tab = line.indexOf('\t');
+            if (tab >= 0)
+                out.push_back(line.mid(tab + 1).toStdString());
+        }
+        return out;
+    }
+    size_t count(const std::string& text)
+    {
+        const auto r = rows();
+        return static_cast<size_t>(std::count(r.begin(), r.end(), text));
+    }
+    bool waitForRow(const std::string& text, size_t times = 1)
+    {
+        return WaitFor([&] { return count(text) >= times; });
+    }
+    // Ends the service with a signal and returns its exit code (-1 when it did not end in time).
+    int terminate(int signalNumber = SIGTERM)
+    {
+        ::kill(static_cast<pid_t>(m_process.processId()), signalNumber);
+        return finish();
+    }
+    int finish()
+    {
+        bool done = false;
+        QObject::connect(&m_process, &QProcess::finished, [&done] { done = true; });
+        if (m_process.state() != QProcess::NotRunning && !WaitFor([&] { return done; }))
+            return -1;
+        rows();
+        m_err += m_process.readAllStandardError();
+        return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -2;
+    }
+    std::string errorText() const { return m_err.toStdString(); }
+    std::string output() const { return m_out.toStdString(); }
+    void kill()
+    {
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.kill();
+            m_process.waitForFinished(3000);
+        }
+    }
+
+private:
+    QProcess m_process;
+    QByteArray m_out;
+    QByteArray m_err;
+};
+
+std::string Cp932(const std::string& utf8)
+{
+    return platform::Utf8ToCp932(utf8);
+}
+
+class HeadlessServiceTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        QDir().mkpath(home.file(QStringLiteral("site/diary")));
+        QDir().mkpath(home.file(QStringLiteral("ftp")));
+        QDir().mkpath(home.file(QStringLiteral("mail")));
+        setAddress("203.0.113.5");
+        ASSERT_TRUE(router.startPython(QStringLiteral("router.py"),
+                                       {QStringLiteral("--address-file"), home.file(QStringLiteral("address"))}))
+            << router.error().toStdString();
+        writePage("index.htm", "<html><head></head><body><a href=\"http://192.168.0.2/x.html\">home</a>\r\n"
+                               "<!-- Quillmap TimeStamp --></body></html>\r\n");
+        writePage("diary/today.htm", "<p><a href=\"http://192.168.0.2:8080/photos/\">album</a></p>\r\n");
+        writePage("about.htm", "<p>nothing to rewrite</p>\r\n");
+        writePage("third.htm", "<a href=\"http://192.168.0.2/\">again</a>\r\n");
+    }
+
+    void setAddress(const std::string& address) { WriteBytes(home.file(QStringLiteral("address")), address); }
+    void writePage(const std::string& name, const std::string& bytes)
+    {
+        WriteBytes(home.file(QStringLiteral("site/") + QString::fromStdString(name)), bytes);
+    }
+    QString ftpRoot() const { return home.file(QStringLiteral("ftp")); }
+
+    bool startFtp(const QStringList& extra = {})
+    {
+        return ftp.startPython(QStringLiteral("ftpserver.py"), QStringList{QStringLiteral("--root"), ftpRoot(),
+                                                                          QStringLiteral("--user"), QStringLiteral("quill"),
+                                                                          QStringLiteral("--password"), QStringLiteral("secret")} +
+                                                                   extra);
+    }
+    bool startSmtp()
+    {
+        return smtp.startPython(QStringLiteral("smtpserver.py"),
+                                {QStringLiteral("--folder"), home.file(QStringLiteral("mail"))});
+    }
+
+    // A settings file for the servers above.
+    settings::TConfig baseConfig()
+    {
+        settings::TConfig c;
+        settings::LoadSettings(c, nullptr);
+        c.GatewayAuto = 0;
+        c.GatewayIP = "127.0.0.1:" + std::to_string(router.port());
+        c.StatusURL = "/cgi-bin/main.cgi?cc_webname=STATUS";
+        c.FtpServer = "127.0.0.1";
+        c.FtpPort = ftp.port();
+        c.FtpUser = "quill";
+        c.FtpPass = "secret";
+        c.FtpPasv = 1;
+        c.ReplaceFolder = platform::PathToCp932(home.file(QStringLiteral("site")));
+        c.ReplaceAllFolder = 1;
+        c.ReplaceLink = "192.168.0.2";
+        c.ReplaceExt = "*.htm";
+        c.Interval = 1;
+        c.TimeOut = 3;
+        c.MailNotice = 1;
+        c.MailAddress = "owner@example.test";
+        c.MailAddressFrom = "quillmap@example.test";
+        c.SmtpServer = "127.0.0.1";
+        c.SmtpPort = smtp.port();
+        c.SmtpUser = "quillmap.test";
+        c.NoticeItem = 7;
+        c.MailHanKana = 0;
+        return c;
+    }
+    void save(const settings::TConfig& c) { settings::SaveSettings(c, settings::SaveScope::All); }
+
+    std::vector<QString> mails() const
+    {
+        QDir dir(home.file(QStringLiteral("mail")));
+        std::vector<QString> out;
+        for (const QString& name : dir.entryList({QStringLiteral("*.json")}, QDir::Files, QDir::Name))
+            out.push_back(dir.filePath(name.chopped(5) + QStringLiteral(".eml")));
+        return out;
+    }
+    std::string iniValue(const std::string& key)
+    {
+        const std::string ini = ReadBytes(home.file(QStringLiteral("Quillmap.ini")));
+        const size_t at = ini.find("\r\n" + key + "=");
+        if (at == std::string::npos)
+            return "<missing>";
+        const size_t start = at + key.size() + 3;
+        return ini.substr(start, ini.find("\r\n", start) - start);
+    }
+
+    testsupport::TempFolder home;
+    ServerProcess router;
+    ServerProcess ftp;
+    ServerProcess smtp;
+    Service service;
+};
+
+} // namespace
+
+TEST_F(HeadlessServiceTest, AChangedAddressIsPublishedMailedLoggedAndKeptThroughTwoChanges)
+{
+    ASSERT_TRUE(startFtp()) << ftp.error().toStdString();
+    ASSERT_TRUE(startSmtp()) << smtp.error().toStdString();
+    save(baseConfig());
+    const std::string localIndex = ReadBytes(home.file(QStringLiteral("site/index.htm")));
+    service.start(home.path());
+    ASSERT_TRUE(service.waitForRow("ｱｯﾌﾟﾛｰﾄﾞ完了しました。")) << service.output();
+    ASSERT_TRUE(WaitFor([&] { return mails().size() == 1; }));
+
+    const std::string index = ReadBytes(ftpRoot() + QStringLiteral("/index.htm"));
+    EXPECT_NE(index.find("http://203.0.113.5/x.html"), std::string::npos) << index;
+    EXPECT_NE(ReadBytes(ftpRoot() + QStringLiteral("/diary/today.htm")).find("http://203.0.113.5:8080/photos/"),
+              std::string::npos);
+    // A page without a link to the home server is not uploaded; the local page is untouched.
+    EXPECT_FALSE(QFile::exists(ftpRoot() + QStringLiteral("/about.htm")));
+    EXPECT_EQ(ReadBytes(home.file(QStringLiteral("site/index.htm"))), localIndex);
+    const std::string mail = ReadBytes(mails()[0]);
+    EXPECT_NE(mail.find(Cp932("グローバルIPが変わりました(203.0.113.5)、ホームページを更新しました。")), std::string::npos)
+        << mail;
+
+    setAddress("203.0.113.77");
+    ASSERT_TRUE(service.waitForRow("ｸﾞﾛｰﾊﾞﾙIPが変わりました。203.0.113.77")) << service.output();
+    ASSERT_TRUE(service.waitForRow("ｱｯﾌﾟﾛｰﾄﾞ完了しました。", 2));
+    ASSERT_TRUE(WaitFor([&] { return mails().size() == 2; }));
+    EXPECT_NE(ReadBytes(ftpRoot() + QStringLiteral("/index.htm")).find("http://203.0.113.77/x.html"),
+              std::string::npos);
+
+    EXPECT_EQ(service.terminate(), 0) << service.errorText();
+    const std::vector<std::string> expected = {
+        "ｸﾞﾛｰﾊﾞﾙIPが変わりました。203.0.113.5", "diary/today.htm ｱｯﾌﾟﾛｰﾄﾞ", "index.htm ｱｯﾌﾟﾛｰﾄﾞ",
+        "third.htm ｱｯﾌﾟﾛｰﾄﾞ",                   "ｱｯﾌﾟﾛｰﾄﾞ完了しました。",
+    };
+    const auto rows = service.rows();
+    ASSERT_GE(rows.size(), 10u) << service.output();
+    // The files of the top folder come before those of its subfolders.
+    EXPECT_EQ(rows[0], expected[0]);
+    EXPECT_EQ(rows[1], "index.htm ｱｯﾌﾟﾛｰﾄﾞ");
+    EXPECT_EQ(rows[2], "third.htm ｱｯﾌﾟﾛｰﾄﾞ");
+    EXPECT_EQ(rows[3], "diary/today.htm ｱｯﾌﾟﾛｰﾄﾞ");
+    EXPECT_EQ(rows[4], expected[4]);
+    // Log.txt holds the same rows, in code page 932, one CR LF line each.
+    const std::string logFile = ReadBytes(home.file(QStringLiteral("Log.txt")));
+    EXPECT_EQ(static_cast<size_t>(std::count(logFile.begin(), logFile.end(), '\n')), rows.size());
+    EXPECT_NE(logFile.find("\t" + Cp932(rows[0]) + "\r\n"), std::string::npos);
+    // The address reached the settings file when the service ended.
+    EXPECT_EQ(iniValue("PrevIP"), "203.0.113.77");
+}
+
+TEST_F(HeadlessServiceTest, TheAuthenticatingPathMailsTheNoticeToo)
+{
+    ASSERT_TRUE(startFtp());
+    ASSERT_TRUE(startSmtp());
+    settings::TConfig c = baseConfig();
+    c.SmtpLogon = 1;
+    c.SmtpUser = "quill";
+    c.SmtpPass = "secret";
+    save(c);
+    service.start(home.path());
+    ASSERT_TRUE(WaitFor([&] { return mails().size() == 1; })) << service.output();
+    const std::string mail = ReadBytes(mails()[0]);
+    EXPECT_NE(mail.find("203.0.113.5"), std::string::npos);
+    const std::string meta = ReadBytes(mails()[0].chopped(4) + QStringLiteral(".json"));
+    EXPECT_NE(meta.find("\"quill\""), std::string::npos) << meta;
+    EXPECT_EQ(service.terminate(), 0);
+}
+
+TEST_F(HeadlessServiceTest, AnUnchangedAddressLogsNothingAndAnUnreachableRouterIsMailedOnce)
+{
+    ASSERT_TRUE(startFtp());
+    ASSERT_TRUE(startSmtp());
+    settings::TConfig c = baseConfig();
+    c.PrevIP = "203.0.113.5";
+    save(c);
+    service.start(home.path());
+    // Several checks go by without a row.
+    platform::WaitUntil([] { return false; }, 4 * kMinuteMs + 1000);
+    EXPECT_TRUE(service.rows().empty()) << service.output();
+
+    // The router goes away: every minute's check fails, but only one mail is sent.
+    router.stop();
+    const std::string unreachable = "ﾙｰﾀのｽﾃｰﾀｽﾍﾟｰｼﾞにｱｸｾｽできませんでした｡";
+    ASSERT_TRUE(service.waitForRow(unreachable, 2)) << service.output();
+    ASSERT_TRUE(WaitFor([&] { return mails().size() == 1; }));
+    EXPECT_NE(ReadBytes(mails()[0]).find(Cp932("ルータのステータスページにアクセスできませんでした。")), std::string::npos);
+    platform::WaitUntil([] { return false; }, 2 * kMinuteMs);
+    EXPECT_EQ(mails().size(), 1u);
+    EXPECT_EQ(service.terminate(), 0);
+    EXPECT_EQ(iniValue("PrevIP"), "203.0.113.5");
+}
+
+TEST_F(HeadlessServiceTest, ARefusedThirdFileFailsTheRunAndTheNextCheckUploadsAgain)
+{
+    ASSERT_TRUE(startFtp({QStringLiteral("--refuse-store"), QStringLiteral("today.htm")}))
+        << ftp.error().toStdString();
+    ASSERT_TRUE(startSmtp());
+    save(baseConfig());
+    service.start(home.path());
+    ASSERT_TRUE(service.waitForRow("ｱｯﾌﾟﾛｰﾄﾞに失敗しました。")) << service.output();
+    EXPECT_EQ(service.count("diary/today.htm ｱｯﾌﾟﾛｰﾄﾞ失敗"), 1u);
+    EXPECT_TRUE(QFile::exists(ftpRoot() + QStringLiteral("/index.htm")));
+    EXPECT_TRUE(QFile::exists(ftpRoot() + QStringLiteral("/third.htm")));
+    // PrevIP stays empty, so the next check sees the change and tries again.
+    ASSERT_TRUE(service.waitForRow("ｱｯﾌﾟﾛｰﾄﾞに失敗しました。", 2)) << service.output();
+    EXPECT_EQ(service.count("ｸﾞﾛｰﾊﾞﾙIPが変わりました。203.0.113.5"), 2u);
+    EXPECT_EQ(service.terminate(), 0);
+    EXPECT_EQ(iniValue("PrevIP"), "");
+}
+
+TEST_F(HeadlessServiceTest, AHangingFtpServerIsCutOffByTheTimeOut)
+{
+    testsupport::FakeServer hanging({QStringLiteral("HOLD")});
+    ASSERT_TRUE(startSmtp());
+    settings::TConfig c = baseConfig();
+    c.FtpPort = hanging.port();
+    c.TimeOut = 1;
+    c.NoticeItem = 0;
+    save(c);
+    service.start(home.path());
+    ASSERT_TRUE(service.waitForRow("ﾀｲﾑｱｳﾄにより切断します")) << service.output();
+    ASSERT_TRUE(service.waitForRow("ｱｯﾌﾟﾛｰﾄﾞに失敗しました。")) << service.output();
+    EXPECT_EQ(service.count("FTPサーバーへ接続できませんでした"), 1u) << service.output();
+    EXPECT_EQ(service.terminate(), 0);
+}
+
+TEST_F(HeadlessServiceTest, TerminationDuringAnUploadRunsTheClosingRunOnceAndSaves)
+{
+    // The FTP server takes the log-on and then never answers the next command.
+    testsupport::FakeServer slow({QStringLiteral("S: 220 ready"), QStringLiteral("C: USER quill"),
+                                  QStringLiteral("S: 331 password"), QStringLiteral("C: PASS secret"),
+                                  QStringLiteral("S: 230 in"), QStringLiteral("HOLD")});
+    ASSERT_TRUE(startSmtp());
+    settings::TConfig c = baseConfig();
+    c.FtpPort = slow.port();
+    c.TimeOut = 100;
+    // The closing run uploads a prepared folder that is empty, so it makes no connection.
+    c.ClosedUse = 1;
+    c.ClosedMode = 1;
+    QDir().mkpath(home.file(QStringLiteral("closed")));
+    c.ClosedFile = platform::PathToCp932(home.file(QStringLiteral("closed")));
+    save(c);
+    service.start(home.path());
+    ASSERT_TRUE(service.waitForRow("ｸﾞﾛｰﾊﾞﾙIPが変わりました。203.0.113.5")) << service.output();
+    ASSERT_TRUE(WaitFor([&] { return slow.clientLines().size() >= 3; }));
+    EXPECT_EQ(service.terminate(), 0) << service.errorText();
+    EXPECT_EQ(service.count("ﾘﾝｸ終了ｱｯﾌﾟﾛｰﾄﾞ開始"), 1u) << service.output();
+    // The interrupted check stopped there: no failure line and no mail after the signal.
+    EXPECT_EQ(service.count("ｱｯﾌﾟﾛｰﾄﾞに失敗しました。"), 0u) << service.output();
+    EXPECT_EQ(iniValue("PrevIP"), "");
+    EXPECT_EQ(iniValue("AutoRun"), "0");
+}
+
+TEST_F(HeadlessServiceTest, SettingsThatCannotWorkAndASecondCopyEndWithTheirStatus)
+{
+    ASSERT_TRUE(startFtp());
+    settings::TConfig c = baseConfig();
+    c.FtpServer.clear();
+    save(c);
+    service.start(home.path());
+    EXPECT_EQ(service.finish(), 2);
+    EXPECT_NE(service.errorText().find("FTPｻｰﾊﾞｰが未設定です。"), std::string::npos) << service.errorText();
+
+    c = baseConfig();
+    c.LeavePlural = 0;
+    c.PrevIP = "203.0.113.5";
+    save(c);
+    Service first;
+    first.start(home.path());
+    platform::WaitUntil([] { return false; }, 1500);
+    Service second;
+    second.start(home.path());
+    EXPECT_EQ(second.finish(), 3);
+    EXPECT_NE(second.errorText().find("「Quillmap」はすでに起動しています。"), std::string::npos) << second.errorText();
+    EXPECT_EQ(first.terminate(SIGINT), 0);
+}
