@@ -1,0 +1,17 @@
+#include "netinfo/RouterTest.h"
+
+#include "text/Sjis.h"
+
+namespace netinfo {
+
+std::string RouterTestText(const TIpInfo& info)
+{
+    static constexpr const char* kBreak = "\r\n";
+    if (!info.ErrorMessage.empty())
+        return text::Sjis(u8"取得できませんでした。") + kBreak + kBreak + info.ErrorMessage;
+    return text::Sjis(u8"ｱﾀﾞﾌﾟﾀのIPｱﾄﾞﾚｽ: ") + info.AdapterAddress + kBreak + text::Sjis(u8"ﾙｰﾀのIPｱﾄﾞﾚｽ: ") +
+           info.GatewayAddress + kBreak + kBreak +
+           text::Sjis(u8"この結果が正しくない場合はIPｱﾄﾞﾚｽを指定してください。");
+}
+
+} // namespace netinfo
