@@ -1,5 +1,7 @@
 #include "mail/NoticeMail.h"
 
+#include <QHostInfo>
+
 #include "text/Sjis.h"
 #include "text/VB.h"
 
@@ -9,6 +11,12 @@
 namespace mail {
 
 namespace {
+
+std::string HeloName()
+{
+    const std::string name = QHostInfo::localHostName().toStdString();
+    return name.empty() ? std::string("localhost") : name;
+}
 
 constexpr int kMailTimeOut = 20000;
 const char* const kSubject = "Quma Notice";
@@ -97,7 +105,9 @@ bool TNoticeMailer::SendMailPlain(const std::string& text)
 
     m_netStepOk = false;
     m_smtp.Host = m_settings.SmtpServer;
-    m_smtp.UserID = m_settings.SmtpUser;
+    // HELO carries the SMTP user setting. Left empty (as it is by default) that would be a bare
+    // "HELO", which mail servers refuse, so this machine's name stands in for it then.
+    m_smtp.UserID = m_settings.SmtpUser.empty() ? HeloName() : m_settings.SmtpUser;
     try {
         if (!ValidPort(m_settings.SmtpPort))
             throw std::invalid_argument("Invalid port");

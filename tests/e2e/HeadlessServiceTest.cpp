@@ -170,7 +170,6 @@ protected:
         c.MailAddressFrom = "quillmap@example.test";
         c.SmtpServer = "127.0.0.1";
         c.SmtpPort = smtp.port();
-        c.SmtpUser = "quillmap.test";
         c.NoticeItem = 7;
         c.MailHanKana = 0;
         return c;

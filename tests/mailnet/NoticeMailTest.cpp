@@ -7,6 +7,7 @@
 #include "platform/ScriptedUserInterface.h"
 #include "text/Sjis.h"
 
+#include <QHostInfo>
 #include <QTcpServer>
 #include <gtest/gtest.h>
 
@@ -59,6 +60,17 @@ TEST_F(NoticeMailTest, ThePlainPathSendsTheNoticeAsItIs)
                              "\r\n"
                              "\r\n" +
                                  text + "\r\n");
+}
+
+TEST_F(NoticeMailTest, WithoutAnSmtpUserThePlainPathGreetsWithThisMachinesName)
+{
+    // A bare "HELO" is refused by mail servers (this one answers 501), so the default empty user
+    // setting must not end in it.
+    config.SmtpUser.clear();
+    ASSERT_TRUE(mailer.SendMailPlain("test"));
+    const auto mails = smtp.Messages();
+    ASSERT_EQ(mails.size(), 1u);
+    EXPECT_EQ(mails[0].helo, QHostInfo::localHostName().toStdString());
 }
 
 TEST_F(NoticeMailTest, HalfWidthKatakanaGoOutAsSingleBytesOnThePlainPath)
