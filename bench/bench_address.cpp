@@ -4,7 +4,7 @@
 //
 // Baseline: "memchr", counting the dots of the same page with memchr, the least any search that
 // looks at every dot can do. The summary prints, per size, the time per byte and the ratio to the
-// baseline of the same size; flat columns mean linear time.
+// baseline of the same size, both in CPU time; flat columns mean linear time.
 #include "core/AddressSearch.h"
 #include "text/Sjis.h"
 
@@ -102,7 +102,8 @@ BENCHMARK(BM_SearchAddressAuto)->Apply(Sizes);
 BENCHMARK(BM_SearchAddressAfterKey)->Apply(Sizes);
 BENCHMARK(BM_FindNextAddress)->Apply(Sizes);
 
-// Keeps the real time per iteration of every run for the summary.
+// Keeps the CPU time per iteration of every run for the summary (the searches run on one thread, and
+// the CPU time does not count the time other programs of a busy machine take).
 class SummaryReporter : public benchmark::ConsoleReporter
 {
 public:
@@ -111,7 +112,7 @@ public:
         for (const Run& run : runs)
             if (!run.error_occurred && run.run_type == Run::RT_Iteration)
                 seconds[run.benchmark_name()] =
-                    run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
+                    run.GetAdjustedCPUTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
         ConsoleReporter::ReportRuns(runs);
     }
     std::map<std::string, double> seconds;
