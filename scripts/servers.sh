@@ -39,6 +39,7 @@ qm_stop_all() {
 
 # qm_write_settings FILE: a settings file for the servers started above. Written in the oldest file
 # form (no version, passwords as plain text), which the program reads as written by its first release.
+# QM_PREVIP, when set, is the address already published.
 qm_write_settings() {
     cat >"$1" <<INI
 [Config]
@@ -48,6 +49,7 @@ RecLog=1
 Interval=1
 TimeOut=3
 LeavePlural=1
+PrevIP=${QM_PREVIP:-}
 MailNotice=1
 MailAddress=owner@example.test
 MailAddressFrom=quillmap@example.test

@@ -378,3 +378,42 @@ TEST_F(HeadlessServiceTest, SettingsThatCannotWorkAndASecondCopyEndWithTheirStat
     EXPECT_NE(second.errorText().find("「Quillmap」はすでに起動しています。"), std::string::npos) << second.errorText();
     EXPECT_EQ(first.terminate(SIGINT), 0);
 }
+
+TEST_F(HeadlessServiceTest, TheClosingRunPublishesClosedPagesOrThePreparedFolder)
+{
+    ASSERT_TRUE(startFtp());
+    ASSERT_TRUE(startSmtp());
+    writePage("index.htm", "<a href=\"http://192.168.0.2/x.html\">home</a>\r\n<!-- Quillmap Closed -->\r\n");
+    settings::TConfig c = baseConfig();
+    c.ClosedUse = 1;
+    c.ClosedMode = 0;
+    c.ClosedString = platform::Utf8ToCp932("本日は終了しました。");
+    save(c);
+    service.start(home.path());
+    ASSERT_TRUE(service.waitForRow("ｱｯﾌﾟﾛｰﾄﾞ完了しました。")) << service.output();
+    EXPECT_EQ(service.terminate(), 0) << service.errorText();
+    EXPECT_EQ(service.count("ﾘﾝｸ終了ｱｯﾌﾟﾛｰﾄﾞ開始"), 1u);
+    const std::string closed = ReadBytes(ftpRoot() + QStringLiteral("/index.htm"));
+    EXPECT_EQ(closed.find("http://"), std::string::npos) << closed;
+    EXPECT_NE(closed.find(Cp932("本日は終了しました。")), std::string::npos) << closed;
+    EXPECT_EQ(iniValue("PrevIP"), "");
+
+    // The prepared folder variant mirrors the folder as it is.
+    QDir().mkpath(home.file(QStringLiteral("closed/img")));
+    WriteBytes(home.file(QStringLiteral("closed/index.htm")), "<p>closed for today</p>\r\n");
+    WriteBytes(home.file(QStringLiteral("closed/img/logo.gif")), std::string("GIF89a\0\x01\x02", 9));
+    c = baseConfig();
+    c.ClosedUse = 1;
+    c.ClosedMode = 1;
+    c.ClosedFile = platform::PathToCp932(home.file(QStringLiteral("closed")));
+    c.PrevIP = "203.0.113.5";
+    save(c);
+    Service second;
+    second.start(home.path());
+    platform::WaitUntil([] { return false; }, 1500);
+    EXPECT_EQ(second.terminate(), 0) << second.errorText();
+    // A page goes in text mode: the server stores its own line ends.
+    EXPECT_EQ(ReadBytes(ftpRoot() + QStringLiteral("/index.htm")), "<p>closed for today</p>\n");
+    EXPECT_EQ(ReadBytes(ftpRoot() + QStringLiteral("/img/logo.gif")), std::string("GIF89a\0\x01\x02", 9));
+    EXPECT_EQ(second.count("img/logo.gif ｱｯﾌﾟﾛｰﾄﾞ"), 1u) << second.output();
+}
