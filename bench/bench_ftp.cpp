@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <algorithm>
@@ -37,6 +38,7 @@ struct Fixture
     QTemporaryDir files{QDir::tempPath() + QStringLiteral("/quillmap-bench-files-XXXXXX")};
     std::vector<double> storeSeconds;
     std::vector<double> curlSeconds;
+    int incomplete = 0;
 };
 
 Fixture* g_fixture = nullptr;
@@ -104,6 +106,19 @@ bool ResetPeakRss()
     return static_cast<bool>(clear);
 }
 
+// A time only counts for a file that arrived whole; the copy on the server is then removed.
+void CheckArrived(Fixture& f, const QString& local, const QString& remote)
+{
+    const QString stored = f.root.filePath(remote);
+    const qint64 size = QFileInfo(stored).size();
+    if (size != QFileInfo(local).size()) {
+        std::fprintf(stderr, "%s arrived with %lld of %lld bytes\n", qPrintable(remote),
+                     static_cast<long long>(size), static_cast<long long>(QFileInfo(local).size()));
+        ++f.incomplete;
+    }
+    QFile::remove(stored);
+}
+
 // Log-on to log-off, as curl's time is.
 double StoreOnce(Fixture& f, const QString& local, const char* remote)
 {
@@ -121,7 +136,7 @@ double StoreOnce(Fixture& f, const QString& local, const char* remote)
     ftp.StoreFile(local.toStdString(), remote);
     ftp.Disconnect();
     const double seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
-    QFile::remove(f.root.filePath(QString::fromLatin1(remote)));
+    CheckArrived(f, local, QString::fromLatin1(remote));
     return seconds;
 }
 
@@ -139,7 +154,7 @@ double CurlOnce(Fixture& f, const QString& local)
     const double seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
     if (curl.exitStatus() != QProcess::NormalExit || curl.exitCode() != 0)
         std::fprintf(stderr, "curl failed: %s\n", curl.readAllStandardError().constData());
-    QFile::remove(f.root.filePath(QStringLiteral("curl.bin")));
+    CheckArrived(f, local, QStringLiteral("curl.bin"));
     return seconds;
 }
 
@@ -238,7 +253,11 @@ int main(int argc, char** argv)
                 "before)\n",
                 std::max(1, sizeMiB / 10), peakSmall, startSmall, sizeMiB, peakBig, startBig);
 
+    if (fixture.incomplete)
+        std::printf("%d upload(s) did not arrive whole: the figures above are not valid\n",
+                    fixture.incomplete);
+
     fixture.server.terminate();
     fixture.server.waitForFinished(5000);
-    return 0;
+    return fixture.incomplete ? 1 : 0;
 }
