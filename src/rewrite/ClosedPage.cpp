@@ -102,11 +102,6 @@ public:
         : m_text(text), m_n(text.size()), m_encoding(encoding)
     {
         m_needles[kPattern] = Needle(pattern, encoding);
-        for (size_t i = 0; i < kOpeningForms.size(); ++i)
-            m_needles[kFirstOpening + i] = Needle(kOpeningForms[i], encoding);
-        m_needles[kClose1] = Needle(kClosing1, encoding);
-        m_needles[kClose2] = Needle(kClosing2, encoding);
-        m_needles[kGt] = Needle(kTagEnd, encoding);
     }
 
     // Returns true and the new text in out when something was removed.
@@ -189,6 +184,18 @@ private:
 
     void Prepare()
     {
+        // The tags are ASCII: the same needles serve both walks.
+        static const std::array<Needle, kNeedles> kTags = [] {
+            std::array<Needle, kNeedles> tags;
+            for (size_t i = 0; i < kOpeningForms.size(); ++i)
+                tags[kFirstOpening + i] = Needle(kOpeningForms[i], PageEncoding::Cp932);
+            tags[kClose1] = Needle(kClosing1, PageEncoding::Cp932);
+            tags[kClose2] = Needle(kClosing2, PageEncoding::Cp932);
+            tags[kGt] = Needle(kTagEnd, PageEncoding::Cp932);
+            return tags;
+        }();
+        for (size_t id = kFirstOpening; id < kNeedles; ++id)
+            m_needles[id] = kTags[id];
         m_starts.assign(m_n + 1, 0);
         for (size_t p = 0; p < m_n; p = NextStartRaw(p))
             m_starts[p] = 1;

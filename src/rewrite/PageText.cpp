@@ -3,6 +3,7 @@
 #include "platform/Codepage.h"
 #include "platform/LeadByte.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -130,7 +131,10 @@ PageEncoding DetectPageEncoding(std::string_view text)
 
 std::string ToPageEncoding(std::string_view cp932, PageEncoding encoding)
 {
-    if (encoding == PageEncoding::Cp932)
+    // ASCII reads the same in both; most link bases and addresses are ASCII, and the converter is
+    // comparatively costly to set up for every page.
+    const bool ascii = std::all_of(cp932.begin(), cp932.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    if (encoding == PageEncoding::Cp932 || ascii)
         return std::string(cp932);
     return platform::Cp932ToUtf8(cp932);
 }
@@ -203,24 +207,27 @@ size_t Needle::FindIn(std::string_view text, size_t from, PageEncoding encoding)
     const char c0 = m_upper[0];
     const char c1 = m_other[0];
     const char* base = text.data();
-    const size_t last = text.size() - m; // the last byte where a match can start
-    auto next = [&](char c, size_t p) -> size_t {
-        if (p > last)
-            return npos;
-        const void* hit = std::memchr(base + p, c, last + 1 - p);
-        return hit ? static_cast<size_t>(static_cast<const char*>(hit) - base) : npos;
-    };
+    const size_t end = text.size() - m + 1; // one past the last byte where a match can start
     CharStarts starts(text, encoding, from);
-    size_t n0 = next(c0, from);
-    size_t n1 = c1 == c0 ? npos : next(c1, from);
-    while (n0 != npos || n1 != npos) {
-        const size_t q = n0 < n1 ? n0 : n1;
-        if (MatchesAt(text, q) && starts.IsStart(q))
-            return q;
-        if (n0 == q)
-            n0 = next(c0, q + 1);
-        if (n1 == q)
-            n1 = next(c1, q + 1);
+    // The text is searched window by window for either first byte, so that one search costs the
+    // distance to its match, however rare the other letter case is.
+    constexpr size_t kWindow = 4096;
+    for (size_t window = from; window < end; window += kWindow) {
+        const size_t windowEnd = std::min(end, window + kWindow);
+        size_t p = window;
+        while (p < windowEnd) {
+            const void* hit0 = std::memchr(base + p, c0, windowEnd - p);
+            const void* hit1 = c1 == c0 ? nullptr : std::memchr(base + p, c1, windowEnd - p);
+            if (!hit0 && !hit1)
+                break;
+            const char* hit = !hit0 ? static_cast<const char*>(hit1)
+                              : !hit1 ? static_cast<const char*>(hit0)
+                                      : std::min(static_cast<const char*>(hit0), static_cast<const char*>(hit1));
+            const auto q = static_cast<size_t>(hit - base);
+            if (MatchesAt(text, q) && starts.IsStart(q))
+                return q;
+            p = q + 1;
+        }
     }
     return npos;
 }

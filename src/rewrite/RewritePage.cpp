@@ -30,7 +30,14 @@ std::vector<AppliedForm> FormsInOrder(const RewriteSettings& settings, std::stri
     std::vector<AppliedForm> ordered;
     for (int k = 3; k >= 0; --k) {
         const std::string suffix = k >= 2 ? ":" : "/";
-        for (const std::string* form : {&forms.L[static_cast<size_t>(k)], &forms.R[static_cast<size_t>(k)]}) {
+        const std::string& l = forms.L[static_cast<size_t>(k)];
+        const std::string& r = forms.R[static_cast<size_t>(k)];
+        // The link form goes first, so that a relative form found inside it (a page above the link
+        // folder) cannot cut it apart. A POSIX relative form holds the whole link form at its end
+        // ("../../var/www/html/" and "/var/www/html/"); that one goes first, or the link form would
+        // leave "../.." in front of the new address.
+        const bool relativeFirst = r != l && r.find(l) != std::string::npos;
+        for (const std::string* form : relativeFirst ? std::array{&r, &l} : std::array{&l, &r}) {
             if (!IsInertForm(*form))
                 ordered.push_back({ToPageEncoding(*form, encoding), suffix});
         }
@@ -198,8 +205,13 @@ std::string ClosingCopyWhole(const std::vector<std::string_view>& lines, const s
         text.append(line);
     }
     bool textChanged = false;
-    for (const std::string& pattern : ClosingPatterns(forms))
-        textChanged = DisableLinksIn(text, pattern, encoding) || textChanged;
+    for (const AppliedForm& form : forms) {
+        // Every pattern of a form ends with the form: without it in the text, none of them can match.
+        if (Needle(form.form, encoding).FindIn(text, 0, encoding) == kNone)
+            continue;
+        for (const std::string& pattern : ClosingPatterns({form}))
+            textChanged = DisableLinksIn(text, pattern, encoding) || textChanged;
+    }
     if (textChanged) {
         // Removing text can give back the same bytes only if nothing was removed.
         changed = true;

@@ -4,6 +4,7 @@
 #include "platform/LeadByte.h"
 #include "text/VB.h"
 
+#include <iconv.h>
 #include <regex>
 
 namespace reference {
@@ -11,37 +12,35 @@ namespace reference {
 // ---------------------------------------------------------------------------------------------
 // Character positions
 
-std::vector<std::string> Chars::Split(std::string_view text) const
+std::vector<size_t> Chars::Starts(std::string_view text) const
 {
-    std::vector<std::string> out;
-    for (size_t i = 0; i < text.size();) {
-        size_t n = 1;
-        while (i + n < text.size() && (static_cast<unsigned char>(text[i + n]) & 0xC0) == 0x80)
-            ++n;
-        out.emplace_back(text.substr(i, n));
-        i += n;
+    std::vector<size_t> starts;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80 || i == 0)
+            starts.push_back(i);
     }
-    return out;
+    return starts;
 }
 
 long Chars::CharLen(std::string_view text) const
 {
     if (!m_utf8)
         return text::CharLen(text);
-    return static_cast<long>(Split(text).size());
+    return static_cast<long>(Starts(text).size());
 }
 
 std::string Chars::MidChars(std::string_view text, long start, long count) const
 {
     if (!m_utf8)
         return text::MidChars(text, start, count);
-    const std::vector<std::string> chars = Split(text);
-    std::string out;
-    if (count <= 0)
-        return out;
-    for (long i = std::max(start, 1L); i <= static_cast<long>(chars.size()) && count > 0; ++i, --count)
-        out += chars[static_cast<size_t>(i - 1)];
-    return out;
+    const std::vector<size_t> starts = Starts(text);
+    const long first = std::max(start, 1L);
+    if (count <= 0 || first > static_cast<long>(starts.size()))
+        return {};
+    const long last = first + count; // the first character not taken
+    const size_t b = starts[static_cast<size_t>(first - 1)];
+    const size_t e = last > static_cast<long>(starts.size()) ? text.size() : starts[static_cast<size_t>(last - 1)];
+    return std::string(text.substr(b, e - b));
 }
 
 std::string Chars::LeftChars(std::string_view text, long count) const
@@ -55,11 +54,11 @@ std::string Chars::TailFrom(std::string_view text, long n) const
 {
     if (!m_utf8)
         return text::TailFrom(text, n);
-    const std::vector<std::string> chars = Split(text);
-    std::string out;
-    for (long i = std::max(n, 1L); i <= static_cast<long>(chars.size()); ++i)
-        out += chars[static_cast<size_t>(i - 1)];
-    return out;
+    const std::vector<size_t> starts = Starts(text);
+    const long first = std::max(n, 1L);
+    if (first > static_cast<long>(starts.size()))
+        return {};
+    return std::string(text.substr(starts[static_cast<size_t>(first - 1)]));
 }
 
 long Chars::InStrChars(std::string_view text, std::string_view pattern) const
@@ -69,11 +68,9 @@ long Chars::InStrChars(std::string_view text, std::string_view pattern) const
     if (pattern.empty() || text.empty())
         return 0;
     long position = 1;
-    size_t offset = 0;
-    for (const std::string& c : Split(text)) {
+    for (const size_t offset : Starts(text)) {
         if (text.substr(offset).starts_with(pattern))
             return position;
-        offset += c.size();
         ++position;
     }
     return 0;
@@ -134,10 +131,16 @@ std::string Chars::Convert(std::string_view cp932) const
 
 bool IsUtf8Page(std::string_view page)
 {
-    std::string wide;
-    std::string back;
-    if (!platform::ConvertEncoding(page, "UTF-8", "UTF-32LE", wide) ||
-        !platform::ConvertEncoding(wide, "UTF-32LE", "UTF-8", back) || back != page)
+    // The system's converter decides what valid UTF-8 is; one converter serves every call.
+    static const iconv_t decoder = iconv_open("UTF-32LE", "UTF-8");
+    iconv(decoder, nullptr, nullptr, nullptr, nullptr);
+    std::string in(page);
+    char* src = in.data();
+    size_t srcLeft = in.size();
+    std::vector<char> wide(in.size() * 4 + 4);
+    char* dst = wide.data();
+    size_t dstLeft = wide.size();
+    if (iconv(decoder, &src, &srcLeft, &dst, &dstLeft) == static_cast<size_t>(-1) || srcLeft != 0)
         return false;
     for (const char c : page) {
         if (static_cast<unsigned char>(c) >= 0x80)
@@ -325,6 +328,18 @@ std::string DisableLinks(const Chars& chars, std::string_view text, std::string_
 // ---------------------------------------------------------------------------------------------
 // The upload copy
 
+namespace {
+
+// Lk before Rk, except where Rk holds all of Lk (a POSIX page outside the link folder).
+std::vector<std::string> Order(const Forms& forms, int k)
+{
+    if (forms.R[k] != forms.L[k] && forms.R[k].find(forms.L[k]) != std::string::npos)
+        return {forms.R[k], forms.L[k]};
+    return {forms.L[k], forms.R[k]};
+}
+
+} // namespace
+
 std::optional<std::string> RewritePageWith(const Chars& chars, std::string_view page, std::string_view pagePath,
                                            bool closing, const Settings& s)
 {
@@ -347,7 +362,7 @@ std::optional<std::string> RewritePageWith(const Chars& chars, std::string_view 
             for (int k = 4; k >= 1; --k) {
                 const std::string suffix = k >= 3 ? ":" : "/";
                 const std::string h = "http://" + t + suffix;
-                for (const std::string& x : {forms.L[k], forms.R[k]}) {
+                for (const std::string& x : Order(forms, k)) {
                     if (skipped(x))
                         continue;
                     line = chars.ReplaceAllText(line, "https://" + x, "https://" + t + suffix);
@@ -367,7 +382,7 @@ std::optional<std::string> RewritePageWith(const Chars& chars, std::string_view 
     } else {
         std::vector<std::string> patterns;
         for (int k = 4; k >= 1; --k) {
-            for (const std::string& x : {forms.L[k], forms.R[k]}) {
+            for (const std::string& x : Order(forms, k)) {
                 if (skipped(x))
                     continue;
                 for (const char* prefix : {"ftp://", "@", "http://", "http:///", "file://", "file:///", "https://", ""})

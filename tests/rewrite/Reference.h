@@ -30,7 +30,7 @@ public:
     std::string Convert(std::string_view cp932) const;
 
 private:
-    std::vector<std::string> Split(std::string_view text) const;
+    std::vector<size_t> Starts(std::string_view text) const;
     bool m_utf8;
 };
 

@@ -16,7 +16,7 @@
 
 namespace {
 
-constexpr int kPagesPerSeed = 300;
+constexpr int kPagesPerSeed = 5000;
 
 std::string Show(const std::optional<std::string>& bytes)
 {
