@@ -6,7 +6,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QTemporaryFile>
+
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
 
 namespace rewrite {
 
@@ -24,21 +28,20 @@ namespace {
 
 std::string ReadOpenFile(QFile& file, const QString& path)
 {
+    // Read the size the file has now, then on until the end, so a file that grows meanwhile is still
+    // read whole.
     std::string bytes;
-    const qint64 expected = file.size();
-    if (expected > 0)
-        bytes.reserve(static_cast<size_t>(expected));
-    // Read in blocks until the end, so a file that grows or shrinks meanwhile is still read whole.
-    constexpr qint64 kBlock = 1 << 20;
+    size_t want = static_cast<size_t>(std::max<qint64>(file.size(), 0)) + 1;
     for (;;) {
         const size_t old = bytes.size();
-        bytes.resize(old + static_cast<size_t>(kBlock));
-        const qint64 got = file.read(bytes.data() + old, kBlock);
+        bytes.resize(old + want);
+        const qint64 got = file.read(bytes.data() + old, static_cast<qint64>(want));
         if (got < 0)
             ThrowReadError(path);
         bytes.resize(old + static_cast<size_t>(got));
         if (got == 0)
             break;
+        want = 64 * 1024;
     }
     return bytes;
 }
@@ -72,17 +75,27 @@ std::string ReadWholeFile(const std::string& path)
 
 void WriteWholeFile(const std::string& path, std::string_view bytes)
 {
+    // Written to a temporary file beside the target, which then replaces the target in one rename: a
+    // reader sees either the old file or the complete new one. No flush to the disk is forced: the
+    // copy is temporary, and a sync per page would cost more than all the rewriting.
     const QString native = platform::PathFromCp932(path);
-    QSaveFile file(native);
-    if (!file.open(QIODevice::WriteOnly))
+    const QFileInfo target(native);
+    QTemporaryFile temp(target.absolutePath() + u'/' + target.fileName() + QStringLiteral(".XXXXXX"));
+    temp.setAutoRemove(true);
+    if (!temp.open())
         ThrowWriteError(native);
     const qint64 size = static_cast<qint64>(bytes.size());
-    if (file.write(bytes.data(), size) != size) {
-        file.cancelWriting();
+    if (temp.write(bytes.data(), size) != size || !temp.flush())
         ThrowWriteError(native);
-    }
-    if (!file.commit())
+    if (target.exists())
+        temp.setPermissions(target.permissions());
+    temp.close();
+    std::error_code error;
+    std::filesystem::rename(QFile::encodeName(temp.fileName()).toStdString(), QFile::encodeName(native).toStdString(),
+                            error);
+    if (error)
         ThrowWriteError(native);
+    temp.setAutoRemove(false); // it is the target now
 }
 
 bool RemoveFileIfExists(const std::string& path)
