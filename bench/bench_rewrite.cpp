@@ -46,8 +46,8 @@ Fixture* g_fixture = nullptr;
 void WriteFile(const QString& path, const std::string& bytes)
 {
     QFile f(path);
-    if (!f.open(QIODevice::WriteOnly) || f.write(bytes.data(), static_cast<qint64>(bytes.size())) !=
-                                             static_cast<qint64>(bytes.size())) {
+    if (!f.open(QIODevice::WriteOnly) ||
+        f.write(bytes.data(), static_cast<qint64>(bytes.size())) != static_cast<qint64>(bytes.size())) {
         std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
         std::exit(1);
     }
@@ -56,7 +56,8 @@ void WriteFile(const QString& path, const std::string& bytes)
 // A page of CR LF lines, mostly plain text and markup with some Japanese, one link line in 20.
 std::string MakePage(int number, size_t bytes, int linkEvery)
 {
-    const std::string japanese = text::Sjis(u8"<p>自宅サーバーの案内です。更新情報はこちらをご覧ください。</p>");
+    const std::string japanese =
+        text::Sjis(u8"<p>自宅サーバーの案内です。更新情報はこちらをご覧ください。</p>");
     std::string page = "<html><head><title>page " + std::to_string(number) + "</title></head><body>\r\n";
     for (int line = 1; page.size() < bytes; ++line) {
         if (line % linkEvery == 0)
@@ -117,7 +118,8 @@ void BM_NormalMode_Site(benchmark::State& state)
                 state.SkipWithError("a page was not rewritten");
         }
     }
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(g_fixture->siteBytes));
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
+                            static_cast<int64_t>(g_fixture->siteBytes));
 }
 
 void RestoreSedCopies()
@@ -138,7 +140,8 @@ void BM_Sed_Site(benchmark::State& state)
         if (std::system(command.c_str()) != 0)
             state.SkipWithError("sed failed");
     }
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(g_fixture->siteBytes));
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
+                            static_cast<int64_t>(g_fixture->siteBytes));
 }
 
 void BM_ClosingMode_2MiB_5000Links(benchmark::State& state)
@@ -169,9 +172,11 @@ public:
         const double ours = m_seconds["BM_NormalMode_Site"];
         const double sed = m_seconds["BM_Sed_Site"];
         const double closing = m_seconds["BM_ClosingMode_2MiB_5000Links"];
-        std::printf("\nnormal mode, %.1f MiB in %d pages: %.1f MiB/s; GNU sed: %.1f MiB/s; ratio %.2f (target >= 1)\n",
+        std::printf("\nnormal mode, %.1f MiB in %d pages: %.1f MiB/s; GNU sed: %.1f MiB/s; ratio %.2f "
+                    "(target >= 1)\n",
                     mib, kPages, mib / ours, mib / sed, sed / ours);
-        std::printf("closing mode, whole page, 2 MiB with %d links: %.3f s (target < 2 s)\n", kClosingLinks, closing);
+        std::printf("closing mode, whole page, 2 MiB with %d links: %.3f s (target < 2 s)\n", kClosingLinks,
+                    closing);
     }
 
 private:
@@ -195,7 +200,10 @@ int main(int argc, char** argv)
         ->Unit(benchmark::kMillisecond)
         ->UseRealTime()
         ->Iterations(3);
-    benchmark::RegisterBenchmark("BM_Sed_Site", BM_Sed_Site)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+    benchmark::RegisterBenchmark("BM_Sed_Site", BM_Sed_Site)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime()
+        ->Iterations(3);
     benchmark::RegisterBenchmark("BM_ClosingMode_2MiB_5000Links", BM_ClosingMode_2MiB_5000Links)
         ->Unit(benchmark::kMillisecond)
         ->UseRealTime()

@@ -117,7 +117,9 @@ int Run(const QStringList& args)
         if (!QFileInfo(options.page).isFile())
             std::cerr << "quillmap rewrite: no such page: " << options.page.toStdString() << std::endl;
         else
-            std::cerr << "quillmap rewrite: the page would not be uploaded (it is empty or has no link to replace)" << std::endl;
+            std::cerr
+                << "quillmap rewrite: the page would not be uploaded (it is empty or has no link to replace)"
+                << std::endl;
         return 1;
     }
     // The copy is temporary, as after an upload.

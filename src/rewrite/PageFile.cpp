@@ -18,12 +18,14 @@ namespace {
 
 [[noreturn]] void ThrowReadError(const QString& path)
 {
-    throw RewriteError(platform::PathToCp932(QDir::toNativeSeparators(path)) + text::Sjis(u8" を読み込めません"));
+    throw RewriteError(platform::PathToCp932(QDir::toNativeSeparators(path)) +
+                       text::Sjis(u8" を読み込めません"));
 }
 
 [[noreturn]] void ThrowWriteError(const QString& path)
 {
-    throw RewriteError(platform::PathToCp932(QDir::toNativeSeparators(path)) + text::Sjis(u8" に書き込めません"));
+    throw RewriteError(platform::PathToCp932(QDir::toNativeSeparators(path)) +
+                       text::Sjis(u8" に書き込めません"));
 }
 
 std::string ReadOpenFile(QFile& file, const QString& path)
@@ -91,8 +93,8 @@ void WriteWholeFile(const std::string& path, std::string_view bytes)
         temp.setPermissions(target.permissions());
     temp.close();
     std::error_code error;
-    std::filesystem::rename(QFile::encodeName(temp.fileName()).toStdString(), QFile::encodeName(native).toStdString(),
-                            error);
+    std::filesystem::rename(QFile::encodeName(temp.fileName()).toStdString(),
+                            QFile::encodeName(native).toStdString(), error);
     if (error)
         ThrowWriteError(native);
     temp.setAutoRemove(false); // it is the target now

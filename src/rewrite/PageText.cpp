@@ -133,7 +133,8 @@ std::string ToPageEncoding(std::string_view cp932, PageEncoding encoding)
 {
     // ASCII reads the same in both; most link bases and addresses are ASCII, and the converter is
     // comparatively costly to set up for every page.
-    const bool ascii = std::all_of(cp932.begin(), cp932.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    const bool ascii =
+        std::all_of(cp932.begin(), cp932.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
     if (encoding == PageEncoding::Cp932 || ascii)
         return std::string(cp932);
     return platform::Cp932ToUtf8(cp932);
@@ -221,8 +222,9 @@ size_t Needle::FindIn(std::string_view text, size_t from, PageEncoding encoding)
             if (!hit0 && !hit1)
                 break;
             const char* hit = !hit0 ? static_cast<const char*>(hit1)
-                              : !hit1 ? static_cast<const char*>(hit0)
-                                      : std::min(static_cast<const char*>(hit0), static_cast<const char*>(hit1));
+                              : !hit1
+                                  ? static_cast<const char*>(hit0)
+                                  : std::min(static_cast<const char*>(hit0), static_cast<const char*>(hit1));
             const auto q = static_cast<size_t>(hit - base);
             if (MatchesAt(text, q) && starts.IsStart(q))
                 return q;
@@ -232,8 +234,8 @@ size_t Needle::FindIn(std::string_view text, size_t from, PageEncoding encoding)
     return npos;
 }
 
-bool ReplaceAll(std::string_view text, const Needle& needle, std::string_view replacement, PageEncoding encoding,
-                std::string& out)
+bool ReplaceAll(std::string_view text, const Needle& needle, std::string_view replacement,
+                PageEncoding encoding, std::string& out)
 {
     if (needle.empty())
         return false;

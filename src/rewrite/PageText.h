@@ -13,8 +13,7 @@
 
 namespace rewrite {
 
-enum class PageEncoding
-{
+enum class PageEncoding {
     Cp932,
     Utf8,
 };
@@ -73,8 +72,8 @@ private:
 
 // Replaces every occurrence of needle by replacement, left to right, without searching inserted text
 // again. Returns true when something was replaced; out then holds the new text.
-bool ReplaceAll(std::string_view text, const Needle& needle, std::string_view replacement, PageEncoding encoding,
-                std::string& out);
+bool ReplaceAll(std::string_view text, const Needle& needle, std::string_view replacement,
+                PageEncoding encoding, std::string& out);
 
 // Exact (case-sensitive) search at character starts.
 size_t FindExact(std::string_view text, std::string_view pattern, size_t from, PageEncoding encoding);

@@ -60,8 +60,8 @@ struct FormReplacements
     std::array<Replacement, 8> steps;
 };
 
-std::vector<FormReplacements> NormalReplacements(const std::vector<AppliedForm>& forms, std::string_view address,
-                                                 PageEncoding encoding)
+std::vector<FormReplacements> NormalReplacements(const std::vector<AppliedForm>& forms,
+                                                 std::string_view address, PageEncoding encoding)
 {
     std::vector<FormReplacements> all;
     for (const AppliedForm& f : forms) {
@@ -90,7 +90,8 @@ std::vector<std::string> ClosingPatterns(const std::vector<AppliedForm>& forms)
 {
     std::vector<std::string> patterns;
     for (const AppliedForm& f : forms) {
-        for (const char* prefix : {"ftp://", "@", "http://", "http:///", "file://", "file:///", "https://", ""})
+        for (const char* prefix :
+             {"ftp://", "@", "http://", "http:///", "file://", "file:///", "https://", ""})
             patterns.push_back(prefix + f.form);
     }
     return patterns;
@@ -114,7 +115,8 @@ std::vector<bool> LinesWithForms(std::string_view page, const std::vector<std::s
             if (found == kNone)
                 break;
             const size_t line =
-                static_cast<size_t>(std::upper_bound(lineStarts.begin(), lineStarts.end(), found) - lineStarts.begin()) -
+                static_cast<size_t>(std::upper_bound(lineStarts.begin(), lineStarts.end(), found) -
+                                    lineStarts.begin()) -
                 1;
             marked[line] = true;
             if (line + 1 >= lines.size())
@@ -195,8 +197,8 @@ std::string ClosingCopyByLine(std::string_view page, const std::vector<std::stri
 
 // Links that may span lines: the whole page as one text. Blank lines at the very start are not part
 // of that text.
-std::string ClosingCopyWhole(const std::vector<std::string_view>& lines, const std::vector<AppliedForm>& forms,
-                             PageEncoding encoding, bool& changed)
+std::string ClosingCopyWhole(const std::vector<std::string_view>& lines,
+                             const std::vector<AppliedForm>& forms, PageEncoding encoding, bool& changed)
 {
     std::string text;
     for (std::string_view line : lines) {
@@ -251,8 +253,8 @@ std::optional<std::string> RewritePageText(std::string_view page, std::string_vi
     bool changed = false;
     std::string copy;
     if (!closing)
-        copy = NormalCopy(page, lines, forms, ToPageEncoding(AddressText(settings, state), encoding), encoding,
-                          changed);
+        copy = NormalCopy(page, lines, forms, ToPageEncoding(AddressText(settings, state), encoding),
+                          encoding, changed);
     else if (settings.ClosedFast)
         copy = ClosingCopyByLine(page, lines, forms, encoding, changed);
     else

@@ -44,7 +44,8 @@ TEST(RobotsMeta, CapitalHeadEndAndEmptyLists)
 {
     EXPECT_EQ(AddRobotsMetaText("<HEAD></HEAD>", Keywords({"a"}, {})), "<HEAD></HEAD>\r\n");
     // Nothing to insert, but the line is still split at the head end.
-    EXPECT_EQ(AddRobotsMetaText("<title>t</title></head>", Keywords({}, {""})), "<title>t</title>\r\n</head>\r\n");
+    EXPECT_EQ(AddRobotsMetaText("<title>t</title></head>", Keywords({}, {""})),
+              "<title>t</title>\r\n</head>\r\n");
 }
 
 TEST(RobotsMeta, HeadEndInsideADoubleByteCharacterIsNoHeadEnd)

@@ -17,8 +17,10 @@ TEST(DisableLinks, AnchorAroundThePatternGoes)
     // All eight opening forms, in any case, and the spaced closing tag.
     for (const char* opening : {"<A HREF=\"", "< a href=\"", "<a href =\"", "< a href =\"", "<a href= \"",
                                 "< a href= \"", "<a HREF = \"", "< A href = \""}) {
-        EXPECT_EQ(DisableLinks(std::string(opening) + "http://192.168.0.2/x\">t</a>.", kPattern), "t.") << opening;
-        EXPECT_EQ(DisableLinks(std::string(opening) + "HTTP://192.168.0.2/x\">t< /A >.", kPattern), "t.") << opening;
+        EXPECT_EQ(DisableLinks(std::string(opening) + "http://192.168.0.2/x\">t</a>.", kPattern), "t.")
+            << opening;
+        EXPECT_EQ(DisableLinks(std::string(opening) + "HTTP://192.168.0.2/x\">t< /A >.", kPattern), "t.")
+            << opening;
     }
 }
 
@@ -29,7 +31,8 @@ TEST(DisableLinks, PatternInTheLinkTextToo)
 
 TEST(DisableLinks, AnchorOpeningBeforeTheNextClosingStopsThePattern)
 {
-    const std::string text = "http://192.168.0.2/ <a href=\"y.htm\">y</a> <a href=\"http://192.168.0.2/z\">z</a>";
+    const std::string text =
+        "http://192.168.0.2/ <a href=\"y.htm\">y</a> <a href=\"http://192.168.0.2/z\">z</a>";
     EXPECT_EQ(DisableLinks(text, kPattern), text);
 }
 
@@ -42,7 +45,8 @@ TEST(DisableLinks, AnchorsNotRecognised)
          })
         EXPECT_EQ(DisableLinks(text, kPattern), text);
     // Without a closing tag nothing is removed.
-    EXPECT_EQ(DisableLinks("<a href=\"http://192.168.0.2/\">open", kPattern), "<a href=\"http://192.168.0.2/\">open");
+    EXPECT_EQ(DisableLinks("<a href=\"http://192.168.0.2/\">open", kPattern),
+              "<a href=\"http://192.168.0.2/\">open");
 }
 
 TEST(DisableLinks, LinkSpanningLines)

@@ -23,8 +23,8 @@ TEST(LinkForms, WindowsFolderSeenFromAnotherFolderOfTheDrive)
 {
     ExpectForms(BuildLinkForms("C:\\Inetpub\\webpub", "C:\\My Documents\\My Webs\\index.htm"),
                 {"C:\\Inetpub\\webpub\\", "C:/Inetpub/webpub/", "C:\\Inetpub\\webpub:", "C:/Inetpub/webpub:"},
-                {"..\\..\\Inetpub\\webpub\\", "../../Inetpub/webpub/", "..\\..\\Inetpub\\webpub:",
-                 "../../Inetpub/webpub:"});
+                {"..\\..\\Inetpub\\webpub\\", "../../Inetpub/webpub/",
+                 "..\\..\\Inetpub\\webpub:", "../../Inetpub/webpub:"});
 }
 
 TEST(LinkForms, AddressAsLinkBaseHasNoRelativeForm)
@@ -55,7 +55,8 @@ TEST(LinkForms, OtherDriveAndShares)
 {
     EXPECT_EQ(BuildLinkForms("D:\\web", "C:\\pages\\a.htm").R[0], "D:\\web\\");
     EXPECT_EQ(BuildLinkForms("\\\\server\\share\\www", "\\\\SERVER\\Share\\pages\\x.htm").R[0], "..\\www\\");
-    EXPECT_EQ(BuildLinkForms("\\\\server\\share\\www", "\\\\other\\share\\x.htm").R[0], "\\\\server\\share\\www\\");
+    EXPECT_EQ(BuildLinkForms("\\\\server\\share\\www", "\\\\other\\share\\x.htm").R[0],
+              "\\\\server\\share\\www\\");
     EXPECT_EQ(BuildLinkForms("C:\\web", "/home/u/a.htm").R[0], "C:\\web\\");
 }
 
@@ -63,8 +64,8 @@ TEST(LinkForms, PosixPaths)
 {
     ExpectForms(BuildLinkForms("/var/www/html", "/home/u/www/index.htm"),
                 {"/var/www/html/", "/var/www/html/", "/var/www/html:", "/var/www/html:"},
-                {"../../../var/www/html/", "../../../var/www/html/", "../../../var/www/html:",
-                 "../../../var/www/html:"});
+                {"../../../var/www/html/", "../../../var/www/html/",
+                 "../../../var/www/html:", "../../../var/www/html:"});
     EXPECT_EQ(BuildLinkForms("/var/www/html/", "/var/www/html/sub/a.htm").R[1], "../");
     EXPECT_EQ(BuildLinkForms("/var/www/html", "/var/www/html/index.htm").R[0], "");
     // POSIX names differ by case.

@@ -39,7 +39,8 @@ TEST(PageFiles, CopyIsWrittenAndThePageLeftAsItWas)
 {
     TempFolder home;
     const QString page = home.file(QStringLiteral("index.htm"));
-    const std::string original = "<a href=\"http://192.168.0.2/\">x</a>\n<!-- Quillmap TimeStamp -->\n</head>";
+    const std::string original =
+        "<a href=\"http://192.168.0.2/\">x</a>\n<!-- Quillmap TimeStamp -->\n</head>";
     WriteBytes(page, original);
     for (const bool closing : {false, true}) {
         for (const bool fast : {false, true}) {
@@ -64,7 +65,9 @@ TEST(PageFiles, LeftoverCopyIsDeletedEvenWhenNothingIsUploaded)
     EXPECT_EQ(rewrite::RewritePage(page.toStdString(), false, AddressSettings(), kState), "");
     EXPECT_FALSE(QFile::exists(CopyFile(home)));
     // A missing page and an empty page are skipped, not errors.
-    EXPECT_EQ(rewrite::RewritePage(home.filePath(QStringLiteral("missing.htm")), false, AddressSettings(), kState), "");
+    EXPECT_EQ(
+        rewrite::RewritePage(home.filePath(QStringLiteral("missing.htm")), false, AddressSettings(), kState),
+        "");
     WriteBytes(page, "");
     EXPECT_EQ(rewrite::RewritePage(page.toStdString(), false, AddressSettings(), kState), "");
 }
@@ -104,7 +107,8 @@ TEST(PageFiles, OneLineOf100MiB)
     std::string copy = ReadBytes(CopyFile(home));
     const std::string rewritten = "<a href=\"http://203.0.113.5/a.htm\">a</a>";
     EXPECT_EQ(copy.size(), links * (rewritten.size() + filler.size()) + 2);
-    EXPECT_EQ(copy.compare(copy.size() - 2 - filler.size() - rewritten.size(), rewritten.size(), rewritten), 0);
+    EXPECT_EQ(copy.compare(copy.size() - 2 - filler.size() - rewritten.size(), rewritten.size(), rewritten),
+              0);
 
     ASSERT_FALSE(rewrite::RewritePage(page.toStdString(), true, AddressSettings(), kState).empty());
     copy = ReadBytes(CopyFile(home));
@@ -135,7 +139,8 @@ TEST(PageFiles, CopyThatCannotBeWrittenIsAnErrorAndLeavesNothingBehind)
     WriteBytes(page, original);
     // A folder where the copy belongs: it can be neither deleted nor replaced.
     ASSERT_TRUE(QDir(home.path()).mkpath(QStringLiteral("Upload.htm/inside")));
-    EXPECT_THROW(rewrite::RewritePage(page.toStdString(), false, AddressSettings(), kState), rewrite::RewriteError);
+    EXPECT_THROW(rewrite::RewritePage(page.toStdString(), false, AddressSettings(), kState),
+                 rewrite::RewriteError);
     EXPECT_EQ(ReadBytes(page), original);
     const QStringList left = QDir(home.path()).entryList(QDir::Files | QDir::Hidden);
     EXPECT_EQ(left, QStringList{QStringLiteral("index.htm")});

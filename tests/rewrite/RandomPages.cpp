@@ -43,7 +43,10 @@ constexpr std::array<const char*, 9> kPrefixes = {
     "http://", "https://", "ftp://", "@", "http:///", "file://", "file:///", "", "mailto:x@",
 };
 constexpr std::array<const char*, 4> kMarkers = {
-    "<!-- Quillmap TimeStamp -->", "<!-- Quillmap Version -->", "<!-- Quillmap Closed -->", "<!-- QuillMap  Closed -->",
+    "<!-- Quillmap TimeStamp -->",
+    "<!-- Quillmap Version -->",
+    "<!-- Quillmap Closed -->",
+    "<!-- QuillMap  Closed -->",
 };
 constexpr std::array<const char*, 14> kPunctuation = {
     "<", ">", "\"", ":", "/", "\\", "@", " ", "=", "<a", "href", "</", "..\\", "../",
@@ -184,7 +187,9 @@ Case Generator::Next()
 
     static const std::array<const char*, 3> kBreaks = {"\r\n", "\n", "\r"};
     const char* usual = kBreaks[static_cast<size_t>(Pick(3))];
-    auto lineBreak = [&]() -> std::string { return Chance(80) ? usual : kBreaks[static_cast<size_t>(Pick(3))]; };
+    auto lineBreak = [&]() -> std::string {
+        return Chance(80) ? usual : kBreaks[static_cast<size_t>(Pick(3))];
+    };
     std::string page;
     for (int i = Pick(3); i > 0; --i)
         page += lineBreak();
@@ -194,7 +199,8 @@ Case Generator::Next()
     for (int i = 0; i < fragments; ++i) {
         std::string f = Fragment(forms, utf8, kind == 3);
         if (kind == 2)
-            f.erase(std::remove_if(f.begin(), f.end(), [](char ch) { return static_cast<unsigned char>(ch) >= 0x80; }),
+            f.erase(std::remove_if(f.begin(), f.end(),
+                                   [](char ch) { return static_cast<unsigned char>(ch) >= 0x80; }),
                     f.end());
         page += f;
         if (Chance(25))
@@ -214,7 +220,11 @@ Case Generator::Next()
         c.keywordsEN.push_back(kEN[static_cast<size_t>(Pick(kEN.size()))]);
     c.robotNo = Chance(30);
     static const std::array<const char8_t*, 5> kNotices = {
-        u8"<p>ただいま休止中です</p>", u8"line1\r\nline2", u8"x\ny\n", u8"", u8"<script>alert('ｻｰﾊﾞｰ停止')</script>\r",
+        u8"<p>ただいま休止中です</p>",
+        u8"line1\r\nline2",
+        u8"x\ny\n",
+        u8"",
+        u8"<script>alert('ｻｰﾊﾞｰ停止')</script>\r",
     };
     c.closedString = Sjis(kNotices[static_cast<size_t>(Pick(kNotices.size()))]);
     return c;

@@ -39,7 +39,8 @@ std::string Chars::MidChars(std::string_view text, long start, long count) const
         return {};
     const long last = first + count; // the first character not taken
     const size_t b = starts[static_cast<size_t>(first - 1)];
-    const size_t e = last > static_cast<long>(starts.size()) ? text.size() : starts[static_cast<size_t>(last - 1)];
+    const size_t e =
+        last > static_cast<long>(starts.size()) ? text.size() : starts[static_cast<size_t>(last - 1)];
     return std::string(text.substr(b, e - b));
 }
 
@@ -101,7 +102,8 @@ std::string Chars::Upper(std::string_view text) const
     return out;
 }
 
-std::string Chars::ReplaceAllText(std::string_view text, std::string_view oldText, std::string_view newText) const
+std::string Chars::ReplaceAllText(std::string_view text, std::string_view oldText,
+                                  std::string_view newText) const
 {
     if (!m_utf8)
         return text::ReplaceAllText(text, oldText, newText);
@@ -302,7 +304,8 @@ std::string DisableLinks(const Chars& chars, std::string_view text, std::string_
         for (const char* form : kForms) {
             upper = chars.Upper(work);
             long b = 0;
-            for (long p = chars.InStrChars(upper, form); p > 0 && p <= pos; p = chars.InStrFrom(p + 1, upper, form))
+            for (long p = chars.InStrChars(upper, form); p > 0 && p <= pos;
+                 p = chars.InStrFrom(p + 1, upper, form))
                 b = p;
             if (b == 0)
                 continue;
@@ -340,8 +343,8 @@ std::vector<std::string> Order(const Forms& forms, int k)
 
 } // namespace
 
-std::optional<std::string> RewritePageWith(const Chars& chars, std::string_view page, std::string_view pagePath,
-                                           bool closing, const Settings& s)
+std::optional<std::string> RewritePageWith(const Chars& chars, std::string_view page,
+                                           std::string_view pagePath, bool closing, const Settings& s)
 {
     std::vector<std::string> lines = ReadLines(page);
     if (lines.empty())
@@ -385,7 +388,8 @@ std::optional<std::string> RewritePageWith(const Chars& chars, std::string_view 
             for (const std::string& x : Order(forms, k)) {
                 if (skipped(x))
                     continue;
-                for (const char* prefix : {"ftp://", "@", "http://", "http:///", "file://", "file:///", "https://", ""})
+                for (const char* prefix :
+                     {"ftp://", "@", "http://", "http:///", "file://", "file:///", "https://", ""})
                     patterns.push_back(prefix + x);
             }
         }
@@ -412,7 +416,8 @@ std::optional<std::string> RewritePageWith(const Chars& chars, std::string_view 
             // Split again at CR LF.
             if (!textAll.empty()) {
                 size_t start = 0;
-                for (size_t brk = textAll.find("\r\n"); brk != std::string::npos; brk = textAll.find("\r\n", start)) {
+                for (size_t brk = textAll.find("\r\n"); brk != std::string::npos;
+                     brk = textAll.find("\r\n", start)) {
                     out.push_back(textAll.substr(start, brk - start));
                     start = brk + 2;
                 }
@@ -462,11 +467,12 @@ std::string AddRobotsMeta(std::string_view file, bool robotNo, const std::vector
                 } else {
                     const std::string jp = join(keywordsJP);
                     if (!jp.empty())
-                        out.push_back("<meta name=\"keywords\" lang=\"ja\" content=\"" + chars.Convert(jp) + "\">");
+                        out.push_back("<meta name=\"keywords\" lang=\"ja\" content=\"" + chars.Convert(jp) +
+                                      "\">");
                     const std::string en = join(keywordsEN);
                     if (!en.empty())
-                        out.push_back("<meta name=\"keywords\" lang=\"en-us\" content=\"" + chars.Convert(en) +
-                                      "\">");
+                        out.push_back("<meta name=\"keywords\" lang=\"en-us\" content=\"" +
+                                      chars.Convert(en) + "\">");
                 }
                 inserted = true;
             }

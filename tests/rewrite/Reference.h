@@ -23,7 +23,8 @@ public:
     std::string TailFrom(std::string_view text, long n) const;
     long InStrChars(std::string_view text, std::string_view pattern) const;
     long InStrFrom(long start, std::string_view text, std::string_view pattern) const;
-    std::string ReplaceAllText(std::string_view text, std::string_view oldText, std::string_view newText) const;
+    std::string ReplaceAllText(std::string_view text, std::string_view oldText,
+                               std::string_view newText) const;
     // Single-byte letters a to z upper-cased, other characters left alone.
     std::string Upper(std::string_view text) const;
     // Code page 932 program text in this walk's encoding.
@@ -61,8 +62,8 @@ struct Settings
 
 std::optional<std::string> RewritePage(std::string_view page, std::string_view pagePath, bool closing,
                                        const Settings& settings);
-std::optional<std::string> RewritePageWith(const Chars& chars, std::string_view page, std::string_view pagePath,
-                                           bool closing, const Settings& settings);
+std::optional<std::string> RewritePageWith(const Chars& chars, std::string_view page,
+                                           std::string_view pagePath, bool closing, const Settings& settings);
 std::string DisableLinks(const Chars& chars, std::string_view text, std::string_view pattern);
 
 std::string AddRobotsMeta(std::string_view file, bool robotNo, const std::vector<std::string>& keywordsJP,

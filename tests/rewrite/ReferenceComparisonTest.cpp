@@ -54,8 +54,10 @@ std::string CompareOne(const randompages::Case& c)
     const rewrite::RewriteSettings settings = RealSettings(c.settings);
     const rewrite::RewriteState state = RealState(c.settings);
     for (const bool closing : {false, true}) {
-        const std::optional<std::string> expected = reference::RewritePage(c.page, c.pagePath, closing, c.settings);
-        const std::optional<std::string> actual = rewrite::RewritePageText(c.page, c.pagePath, closing, settings, state);
+        const std::optional<std::string> expected =
+            reference::RewritePage(c.page, c.pagePath, closing, c.settings);
+        const std::optional<std::string> actual =
+            rewrite::RewritePageText(c.page, c.pagePath, closing, settings, state);
         if (expected != actual)
             return std::string(closing ? (c.settings.ClosedFast ? "closing (fast)" : "closing (whole page)")
                                        : "normal") +
@@ -73,7 +75,8 @@ std::string CompareOne(const randompages::Case& c)
     if (reference::StampPage(c.page, "2024/02/29 07:05", "1.43") !=
         rewrite::StampPageText(c.page, "2024/02/29 07:05", "1.43"))
         return "StampPage\n page: " + Show(c.page);
-    if (reference::InsertClosedNotice(c.page, c.closedString) != rewrite::InsertClosedNoticeText(c.page, c.closedString))
+    if (reference::InsertClosedNotice(c.page, c.closedString) !=
+        rewrite::InsertClosedNoticeText(c.page, c.closedString))
         return "InsertClosedNotice\n page: " + Show(c.page) + "\n notice: " + Show(c.closedString);
     return {};
 }
@@ -111,8 +114,24 @@ TEST(RewriteAgainstReference, DisableLinksOnDenseAnchors)
     std::mt19937_64 rng(7);
     auto pick = [&](int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng); };
     static const char* const kPieces[] = {
-        "<a href=\"", "< A HREF=\"", "<a href =\"", "< a href = \"", "<a href= \"", "</a>", "< /a >", ">", "<",
-        "/a>", "http://192.168.0.2/", "192.168.0.2/", "x", "\"", "\r\n", "\xE8\xA1\xA8", "\x95\x5C", "a",
+        "<a href=\"",
+        "< A HREF=\"",
+        "<a href =\"",
+        "< a href = \"",
+        "<a href= \"",
+        "</a>",
+        "< /a >",
+        ">",
+        "<",
+        "/a>",
+        "http://192.168.0.2/",
+        "192.168.0.2/",
+        "x",
+        "\"",
+        "\r\n",
+        "\xE8\xA1\xA8",
+        "\x95\x5C",
+        "a",
     };
     const int count = static_cast<int>(sizeof kPieces / sizeof kPieces[0]);
     for (int i = 0; i < 4000; ++i) {

@@ -53,8 +53,9 @@ void SaveTestSettings(bool robots, bool fast)
     settings::SaveSettings(config, settings::SaveScope::All);
 }
 
-const std::string kPage = "<head></head>\n<a href=\"http://192.168.0.2/\">home</a> <!-- Quillmap Version -->\n"
-                          "<!-- Quillmap Closed --> <!-- Quillmap TimeStamp -->";
+const std::string kPage =
+    "<head></head>\n<a href=\"http://192.168.0.2/\">home</a> <!-- Quillmap Version -->\n"
+    "<!-- Quillmap Closed --> <!-- Quillmap TimeStamp -->";
 
 } // namespace
 
@@ -67,8 +68,9 @@ TEST(RewriteCommand, PrintsTheCopyTheUploadWouldSend)
     const Result r = RunRewrite(home, {page, QStringLiteral("--address"), QStringLiteral("203.0.113.5")});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     const QString copy = QString::fromStdString(r.out);
-    EXPECT_TRUE(QRegularExpression(QStringLiteral("^<head></head>\r\n<a href=\"http://203.0.113.5/\">home</a> 1.43\r\n"
-                                                  "<!-- Quillmap Closed --> \\d{4}/\\d\\d/\\d\\d \\d\\d:\\d\\d\r\n$"))
+    EXPECT_TRUE(QRegularExpression(
+                    QStringLiteral("^<head></head>\r\n<a href=\"http://203.0.113.5/\">home</a> 1.43\r\n"
+                                   "<!-- Quillmap Closed --> \\d{4}/\\d\\d/\\d\\d \\d\\d:\\d\\d\r\n$"))
                     .match(copy)
                     .hasMatch())
         << r.out;
@@ -84,8 +86,9 @@ TEST(RewriteCommand, ClosingModeWithRobotsAndHostName)
     WriteBytes(page, kPage);
     Result r = RunRewrite(home, {page, QStringLiteral("--address=203.0.113.5"), QStringLiteral("--closing")});
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_NE(r.out.find("<meta name=\"keywords\" lang=\"ja\" content=\"" + text::Sjis(u8"日本語") + "\">\r\n"),
-              std::string::npos)
+    EXPECT_NE(
+        r.out.find("<meta name=\"keywords\" lang=\"ja\" content=\"" + text::Sjis(u8"日本語") + "\">\r\n"),
+        std::string::npos)
         << r.out;
     EXPECT_NE(r.out.find("\r\nhome 1.43\r\n" + text::Sjis(u8"<p>休止中</p>")), std::string::npos) << r.out;
 }
@@ -100,7 +103,8 @@ TEST(RewriteCommand, PageThatWouldNotBeUploaded)
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(r.out.empty());
     // The first full upload sends every page.
-    r = RunRewrite(home, {page, QStringLiteral("--address"), QStringLiteral("203.0.113.5"), QStringLiteral("--all")});
+    r = RunRewrite(
+        home, {page, QStringLiteral("--address"), QStringLiteral("203.0.113.5"), QStringLiteral("--all")});
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.out, "nothing to replace\r\n");
 }
@@ -112,9 +116,10 @@ TEST(RewriteCommand, WrongCommandLines)
     WriteBytes(page, kPage);
     EXPECT_EQ(RunRewrite(home, {page}).exitCode, 2);
     EXPECT_EQ(RunRewrite(home, {page, QStringLiteral("--address")}).exitCode, 2);
-    EXPECT_EQ(RunRewrite(home, {page, QStringLiteral("--address"), QStringLiteral("a"), QStringLiteral("--bogus")})
-                  .exitCode,
-              2);
+    EXPECT_EQ(
+        RunRewrite(home, {page, QStringLiteral("--address"), QStringLiteral("a"), QStringLiteral("--bogus")})
+            .exitCode,
+        2);
     EXPECT_EQ(RunRewrite(home, {home.file(QStringLiteral("missing.htm")), QStringLiteral("--address"),
                                 QStringLiteral("203.0.113.5")})
                   .exitCode,

@@ -36,7 +36,8 @@ std::string Copy(const std::string& page, const RewriteSettings& s, const std::s
 TEST(RewritePage, AddressLinkBase)
 {
     const RewriteSettings s = Settings("192.168.0.2");
-    EXPECT_EQ(Copy("<a href=\"http://192.168.0.2/index.html\">", s), "<a href=\"http://203.0.113.5/index.html\">\r\n");
+    EXPECT_EQ(Copy("<a href=\"http://192.168.0.2/index.html\">", s),
+              "<a href=\"http://203.0.113.5/index.html\">\r\n");
     EXPECT_EQ(Copy("http://192.168.0.2:8080/x", s), "http://203.0.113.5:8080/x\r\n");
     EXPECT_EQ(Copy("HTTP://192.168.0.2/", s), "http://203.0.113.5/\r\n");
     EXPECT_EQ(Copy("https://192.168.0.2/a ftp://192.168.0.2:21/b mail@192.168.0.2/", s),
@@ -55,7 +56,8 @@ TEST(RewritePage, FolderLinkBaseInAllSpellings)
     // Only the link base is replaced; the rest keeps its separators.
     EXPECT_EQ(Copy("C:\\Inetpub\\webpub\\sub\\a.htm", s), "http://203.0.113.5/sub\\a.htm\r\n");
     // Relative to the page two folders below the top of the drive.
-    EXPECT_EQ(Copy("<a href=\"../../Inetpub/webpub/a.htm\">", s), "<a href=\"http://203.0.113.5/a.htm\">\r\n");
+    EXPECT_EQ(Copy("<a href=\"../../Inetpub/webpub/a.htm\">", s),
+              "<a href=\"http://203.0.113.5/a.htm\">\r\n");
 }
 
 TEST(RewritePage, PageInASubfolderOfTheLinkFolder)
@@ -84,7 +86,8 @@ TEST(RewritePage, HostNameWhenWantedAndFound)
     s.IPtoURL = true;
     EXPECT_EQ(Copy("http://192.168.0.2/", s, kWindowsPage, State("203.0.113.5", "home.example.jp")),
               "http://home.example.jp/\r\n");
-    EXPECT_EQ(Copy("http://192.168.0.2/", s, kWindowsPage, State("203.0.113.5", "")), "http://203.0.113.5/\r\n");
+    EXPECT_EQ(Copy("http://192.168.0.2/", s, kWindowsPage, State("203.0.113.5", "")),
+              "http://203.0.113.5/\r\n");
     s.IPtoURL = false;
     EXPECT_EQ(Copy("http://192.168.0.2/", s, kWindowsPage, State("203.0.113.5", "home.example.jp")),
               "http://203.0.113.5/\r\n");
@@ -95,10 +98,12 @@ TEST(RewritePage, WhichPagesAreUploaded)
     const std::string page = "<p>nothing to replace</p>";
     EXPECT_FALSE(RewritePageText(page, kWindowsPage, false, Settings("192.168.0.2"), State()).has_value());
     EXPECT_EQ(Copy(page, Settings("192.168.0.2", false)), page + "\r\n");
-    EXPECT_EQ(RewritePageText(page, kWindowsPage, false, Settings("192.168.0.2"), State("203.0.113.5", "", true)),
-              page + "\r\n");
+    EXPECT_EQ(
+        RewritePageText(page, kWindowsPage, false, Settings("192.168.0.2"), State("203.0.113.5", "", true)),
+        page + "\r\n");
     // An empty page has no lines: never uploaded.
-    EXPECT_FALSE(RewritePageText("", kWindowsPage, false, Settings("192.168.0.2", false), State()).has_value());
+    EXPECT_FALSE(
+        RewritePageText("", kWindowsPage, false, Settings("192.168.0.2", false), State()).has_value());
 }
 
 TEST(RewritePage, LineBreaksOfTheCopy)

@@ -47,8 +47,8 @@ TEST(Utf8Pages, TheUtf8WalkKeepsItWhole)
     // Closing mode as well.
     rewrite::RewriteSettings s = AddressSettings();
     s.ClosedFast = true;
-    EXPECT_EQ(rewrite::RewritePageText(AsUtf8(u8"こちら：<a href=\"http://192.168.0.2/\">サーバー</a>"), kPath, true, s,
-                                       kState),
+    EXPECT_EQ(rewrite::RewritePageText(AsUtf8(u8"こちら：<a href=\"http://192.168.0.2/\">サーバー</a>"),
+                                       kPath, true, s, kState),
               AsUtf8(u8"こちら：サーバー\r\n"));
 }
 
@@ -67,13 +67,17 @@ TEST(Utf8Pages, InsertedTextsFollowThePage)
     rewrite::RobotsSettings robots;
     robots.KeywordsJP = {text::Sjis(u8"日本語"), text::Sjis(u8"ホーム")};
     EXPECT_EQ(rewrite::AddRobotsMetaText(AsUtf8(u8"<title>日本</title></head>"), robots),
-              AsUtf8(u8"<title>日本</title>\r\n<meta name=\"keywords\" lang=\"ja\" content=\"日本語,ホーム\">\r\n</head>\r\n"));
+              AsUtf8(u8"<title>日本</title>\r\n<meta name=\"keywords\" lang=\"ja\" "
+                     u8"content=\"日本語,ホーム\">\r\n</head>\r\n"));
     EXPECT_EQ(rewrite::AddRobotsMetaText(text::Sjis(u8"<title>日本</title></head>"), robots),
-              text::Sjis(u8"<title>日本</title>\r\n<meta name=\"keywords\" lang=\"ja\" content=\"日本語,ホーム\">\r\n</head>\r\n"));
+              text::Sjis(u8"<title>日本</title>\r\n<meta name=\"keywords\" lang=\"ja\" "
+                         u8"content=\"日本語,ホーム\">\r\n</head>\r\n"));
     // A page of plain ASCII that declares UTF-8 gets UTF-8 too.
     EXPECT_EQ(rewrite::AddRobotsMetaText("<meta charset=\"UTF-8\"></head>", robots),
-              AsUtf8(u8"<meta charset=\"UTF-8\">\r\n<meta name=\"keywords\" lang=\"ja\" content=\"日本語,ホーム\">\r\n</head>\r\n"));
-    EXPECT_EQ(rewrite::InsertClosedNoticeText(AsUtf8(u8"停止<!-- Quillmap Closed -->"), text::Sjis(u8"ｻｰﾊﾞｰ停止中")),
+              AsUtf8(u8"<meta charset=\"UTF-8\">\r\n<meta name=\"keywords\" lang=\"ja\" "
+                     u8"content=\"日本語,ホーム\">\r\n</head>\r\n"));
+    EXPECT_EQ(rewrite::InsertClosedNoticeText(AsUtf8(u8"停止<!-- Quillmap Closed -->"),
+                                              text::Sjis(u8"ｻｰﾊﾞｰ停止中")),
               AsUtf8(u8"停止ｻｰﾊﾞｰ停止中\r\n"));
 }
 
