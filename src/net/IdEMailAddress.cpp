@@ -1,21 +1,9 @@
 #include "net/IdEMailAddress.h"
 
+#include "net/NetText.h"
 namespace net {
 
 namespace {
-
-// Spaces, tabs and other control bytes at either end are not part of an address or a name.
-std::string TrimSpaces(std::string_view s)
-{
-    const auto blank = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
-    size_t first = 0;
-    size_t last = s.size();
-    while (first < last && blank(s[first]))
-        ++first;
-    while (last > first && blank(s[last - 1]))
-        --last;
-    return std::string(s.substr(first, last - first));
-}
 
 // "'Taro'" and "\"Taro\"" name the same person as "Taro"; nested pairs go too.
 std::string Unquote(std::string name)
@@ -42,8 +30,8 @@ void TIdEMailAddressItem::SetText(std::string_view text)
         address = text.substr(0, open);
         name = text.substr(open + 1, text.size() - open - 2);
     }
-    Address = TrimSpaces(address);
-    Name = Unquote(TrimSpaces(name));
+    Address = TrimBlanks(address);
+    Name = Unquote(TrimBlanks(name));
 }
 
 void TIdEMailAddressList::SetText(std::string_view text)
@@ -52,7 +40,7 @@ void TIdEMailAddressList::SetText(std::string_view text)
     size_t start = 0;
     int quotes = 0;
     const auto addPiece = [this, &text](size_t from, size_t to) {
-        const std::string piece = TrimSpaces(text.substr(from, to - from));
+        const std::string piece = TrimBlanks(text.substr(from, to - from));
         if (!piece.empty())
             m_items.emplace_back(piece);
     };

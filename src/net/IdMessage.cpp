@@ -1,5 +1,6 @@
 #include "net/IdMessage.h"
 
+#include "net/NetText.h"
 #include "mail/jconvert.h"
 
 #include <cstdio>
@@ -7,18 +8,6 @@
 namespace net {
 
 namespace {
-
-bool SameName(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-        if (lower(a[i]) != lower(b[i]))
-            return false;
-    }
-    return true;
-}
 
 bool IsPrintableAscii(std::string_view text)
 {

@@ -1,5 +1,6 @@
 #include "net/IdSMTP.h"
 
+#include "net/NetText.h"
 #include "mail/jconvert.h"
 #include "net/SocketErrors.h"
 
@@ -14,18 +15,6 @@ namespace {
 
 // A reply line longer than this without a line feed is not SMTP; reading stops instead of growing.
 constexpr size_t kMaxLineLength = 65536;
-
-std::string Trim(std::string_view s)
-{
-    const auto blank = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
-    size_t first = 0;
-    size_t last = s.size();
-    while (first < last && blank(s[first]))
-        ++first;
-    while (last > first && blank(s[last - 1]))
-        --last;
-    return std::string(s.substr(first, last - first));
-}
 
 std::string Upper(std::string_view s)
 {
@@ -46,11 +35,6 @@ int ReplyCodeOf(std::string_view line)
         !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
         return 0;
     return std::stoi(std::string(digits));
-}
-
-bool HoldsLineBreak(std::string_view text)
-{
-    return text.find_first_of("\r\n") != std::string_view::npos;
 }
 
 // A settings value that would end the command line or the header line it is written into would let
@@ -277,7 +261,7 @@ int TIdSMTP::FetchReply(const std::vector<int>& expected)
     m_replyLines.clear();
     const auto nextLine = [&] {
         for (;;) {
-            std::string line = Trim(ReadLine(deadline));
+            std::string line = TrimBlanks(ReadLine(deadline));
             if (!line.empty())
                 return line;
         }

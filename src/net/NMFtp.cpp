@@ -1,5 +1,6 @@
 #include "net/NMFtp.h"
 
+#include "net/NetText.h"
 #include "net/NetErrors.h"
 #include "platform/ProgramFolder.h"
 
@@ -13,16 +14,11 @@ namespace {
 
 constexpr const char* kClosedByServer = "Connection closed by the server";
 
-bool HasLineBreak(std::string_view text)
-{
-    return text.find_first_of("\r\n") != std::string_view::npos;
-}
-
 // A line break inside a command would end it early and start another one of the sender's choosing.
 void RefuseLineBreaks(std::initializer_list<std::string_view> texts)
 {
     for (std::string_view text : texts)
-        if (HasLineBreak(text))
+        if (HoldsLineBreak(text))
             throw FTPException("Line break in an FTP command argument refused");
 }
 

@@ -1,5 +1,6 @@
 #include "net/NMpop3.h"
 
+#include "net/NetText.h"
 #include "net/NetErrors.h"
 #include "net/Reply.h"
 
@@ -26,11 +27,6 @@ std::string_view SecondWord(std::string_view line)
         return {};
     const std::string_view rest = line.substr(space + 1);
     return rest.substr(0, rest.find(' '));
-}
-
-bool HoldsLineBreak(std::string_view text)
-{
-    return text.find_first_of("\r\n") != std::string_view::npos;
 }
 
 } // namespace

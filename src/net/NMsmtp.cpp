@@ -1,5 +1,6 @@
 #include "net/NMsmtp.h"
 
+#include "net/NetText.h"
 #include "net/NetErrors.h"
 
 #include <QBuffer>
@@ -7,23 +8,6 @@
 namespace net {
 
 namespace {
-
-bool SameName(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-        if (lower(a[i]) != lower(b[i]))
-            return false;
-    }
-    return true;
-}
-
-bool HoldsLineBreak(std::string_view text)
-{
-    return text.find_first_of("\r\n") != std::string_view::npos;
-}
 
 std::string Join(const std::vector<std::string>& entries)
 {
