@@ -45,22 +45,6 @@ void RefuseLineBreak(std::string_view value, const char* what)
         throw NetError(std::string("Line break in ") + what);
 }
 
-// Every line of a body entry that begins with "." gets one more, so that no line of the text can
-// end the data early or lose its first character at the server.
-std::string StuffDots(std::string_view entry)
-{
-    std::string out;
-    out.reserve(entry.size() + 1);
-    bool lineStart = true;
-    for (const char c : entry) {
-        if (lineStart && c == '.')
-            out += '.';
-        out += c;
-        lineStart = c == '\n';
-    }
-    return out;
-}
-
 // The numbered text the rest of the program logs for the same failure ("10061:Connection refused").
 std::string SocketErrorText(const QTcpSocket& socket)
 {

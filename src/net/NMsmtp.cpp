@@ -37,19 +37,6 @@ const char* ContentTypeOf(TSubType subType)
     return "text/plain";
 }
 
-// Every line of an entry that begins with "." gets one more, so that no line of the text can end
-// the data early or lose its first character at the server.
-void AppendStuffed(QByteArray& out, std::string_view entry)
-{
-    bool lineStart = true;
-    for (const char c : entry) {
-        if (lineStart && c == '.')
-            out += '.';
-        out += c;
-        lineStart = c == '\n';
-    }
-}
-
 } // namespace
 
 void TExStringList::SetValue(std::string_view name, std::string_view value)
@@ -232,7 +219,7 @@ void TNMSMTP::BuildMessage()
 
     m_body.clear();
     for (const std::string& entry : m.Body) {
-        AppendStuffed(m_body, entry);
+        m_body += QByteArray::fromStdString(StuffDots(entry));
         m_body += "\r\n";
     }
 }

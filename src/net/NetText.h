@@ -38,4 +38,20 @@ inline std::string TrimBlanks(std::string_view s)
     return std::string(s.substr(first, last - first));
 }
 
+// Every line of a mail body entry that begins with "." gets one more, so that no line of the text can
+// end the data early or lose its first character at the server.
+inline std::string StuffDots(std::string_view entry)
+{
+    std::string out;
+    out.reserve(entry.size() + 1);
+    bool lineStart = true;
+    for (const char c : entry) {
+        if (lineStart && c == '.')
+            out += '.';
+        out += c;
+        lineStart = c == '\n';
+    }
+    return out;
+}
+
 } // namespace net

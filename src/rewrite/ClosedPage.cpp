@@ -57,32 +57,24 @@ struct Occurrences
         }
     }
 
-    uint32_t RootForward(uint32_t i)
+    // Follows a chain to its end and points every visited link straight at it (path compression).
+    static uint32_t Root(std::vector<uint32_t>& chain, uint32_t i)
     {
         uint32_t root = i;
-        while (nextValid[root] != root)
-            root = nextValid[root];
-        while (nextValid[i] != root) {
-            const uint32_t next = nextValid[i];
-            nextValid[i] = root;
+        while (chain[root] != root)
+            root = chain[root];
+        while (chain[i] != root) {
+            const uint32_t next = chain[i];
+            chain[i] = root;
             i = next;
         }
         return root;
     }
 
+    uint32_t RootForward(uint32_t i) { return Root(nextValid, i); }
+
     // k is index + 1.
-    uint32_t RootBackward(uint32_t k)
-    {
-        uint32_t root = k;
-        while (prevValid[root] != root)
-            root = prevValid[root];
-        while (prevValid[k] != root) {
-            const uint32_t next = prevValid[k];
-            prevValid[k] = root;
-            k = next;
-        }
-        return root;
-    }
+    uint32_t RootBackward(uint32_t k) { return Root(prevValid, k); }
 
     void MarkInvalid(uint32_t i)
     {
