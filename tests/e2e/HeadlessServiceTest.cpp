@@ -1,5 +1,6 @@
 // The program as a user runs it on a home server: `quillmap --headless` against the router
 // simulator, a real FTP server and a real SMTP server on 127.0.0.1, on a short minute.
+#include "TestPaths.h"
 #include "platform/Codepage.h"
 #include "platform/ProgramFolder.h"
 #include "platform/WaitLoop.h"

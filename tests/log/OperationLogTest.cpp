@@ -1,5 +1,6 @@
 // The operation log: the row limit, the signals for the list, Log.txt and what happens when it
 // cannot be written, and the two buttons of the log tab.
+#include "TestPaths.h"
 #include "core/OperationLog.h"
 #include "platform/Codepage.h"
 #include "platform/ProgramFolder.h"

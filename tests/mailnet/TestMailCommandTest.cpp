@@ -1,5 +1,6 @@
 // `quillmap test-mail` as a user runs it: the settings of the program's folder, the result text in
 // UTF-8, the exit status, and the body code chosen by the locale of the environment.
+#include "TestPaths.h"
 #include "MailServers.h"
 
 #include "mail/jconvert.h"

@@ -1,4 +1,5 @@
 // The settings dialog's FTP test and `quillmap test-ftp`, against pyftpdlib on 127.0.0.1.
+#include "TestPaths.h"
 #include "core/FtpConnectionTest.h"
 #include "net/NMFtp.h"
 #include "platform/Codepage.h"

@@ -1,3 +1,4 @@
+#include "TestPaths.h"
 #include "netinfo/AdaptersInfo.h"
 #include "netinfo/RouterTest.h"
 #include "text/Sjis.h"

@@ -1,5 +1,6 @@
 // `quillmap rewrite`: the preview of what the upload run publishes, with the settings of the program's
 // folder.
+#include "TestPaths.h"
 #include "settings/ConfigUnit.h"
 #include "support/TempFolder.h"
 #include "text/Sjis.h"

@@ -1,4 +1,5 @@
 // `quillmap settings`: what it prints, what --save writes, and how a failed save is reported.
+#include "TestPaths.h"
 #include "support/TempFolder.h"
 
 #include "SettingsTestUtil.h"

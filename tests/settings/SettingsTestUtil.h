@@ -2,6 +2,7 @@
 // Helpers shared by the settings tests: Japanese literals as code page 932 bytes, fixture files, and a
 // field-by-field view of a TConfig that the tests compare.
 
+#include "TestPaths.h"
 #include "platform/Codepage.h"
 #include "settings/ConfigFields.h"
 #include "settings/ConfigUnit.h"

@@ -1,4 +1,5 @@
 // The three command-line tools, run as the user runs them.
+#include "TestPaths.h"
 #include "RouterFixture.h"
 
 #include "core/StatusPage.h"

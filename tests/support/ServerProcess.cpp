@@ -1,5 +1,6 @@
 #include "support/ServerProcess.h"
 
+#include "TestPaths.h"
 #include "platform/WaitLoop.h"
 
 namespace testsupport {
