@@ -16,6 +16,7 @@ namespace {
 
 constexpr int kExitSettingsRefused = 2;
 constexpr int kExitAlreadyRunning = 3;
+constexpr int kExitSettingsNotSaved = 4;
 
 void PrintRow(const core::LogRow& row)
 {
@@ -33,7 +34,8 @@ int RunHeadless()
     // Nobody answers questions here; warnings go to standard error.
     platform::TerminalUserInterface ui(false);
 
-    core::CheckCycle cycle(log, ui, [](core::CheckCycle& c) { return std::make_unique<core::MainComponents>(c); });
+    core::CheckCycle cycle(log, ui,
+                           [](core::CheckCycle& c) { return std::make_unique<core::MainComponents>(c); });
     if (!cycle.FormCreate())
         return kExitAlreadyRunning;
 
@@ -47,8 +49,11 @@ int RunHeadless()
     platform::SignalWatcher watcher;
     QObject::connect(&watcher, &platform::SignalWatcher::terminationRequested, &cycle,
                      [&cycle](int) { cycle.FormCloseQuery(); });
-    QObject::connect(&cycle, &core::CheckCycle::closed, QCoreApplication::instance(),
-                     [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
+    // A settings file that could not be written at the end is a failure, not a clean stop.
+    QObject::connect(
+        &cycle, &core::CheckCycle::closed, QCoreApplication::instance(),
+        [&cycle] { QCoreApplication::exit(cycle.State().SettingsSaveFailed ? kExitSettingsNotSaved : 0); },
+        Qt::QueuedConnection);
     return QCoreApplication::exec();
 }
 

@@ -27,11 +27,14 @@ struct MainState
     bool NetStepOk = false;
     // The closing run has happened.
     bool ClosingDone = false;
+    // The closing run could not save the settings (the user was warned); the service then ends with
+    // a failure status instead of reporting a clean end.
+    bool SettingsSaveFailed = false;
 
     // The main window's check boxes. The tray program binds them to its widgets; the headless
     // service sets them from the settings at start-up.
-    bool chkRecLog = false;     // "ﾛｸﾞをﾌｧｲﾙに保存する"
-    bool chkClosed = false;     // "ﾘﾝｸ終了ｱｯﾌﾟﾛｰﾄﾞ"
+    bool chkRecLog = false; // "ﾛｸﾞをﾌｧｲﾙに保存する"
+    bool chkClosed = false; // "ﾘﾝｸ終了ｱｯﾌﾟﾛｰﾄﾞ"
     bool chkClosedEnabled = false;
     bool chkShowWindow = false; // "起動時にこの画面は表示しない"
     bool chkAutoRun = false;    // "起動時に自動実行する"

@@ -282,10 +282,14 @@ bool ProfileFile::Save(QString* error) const
     if (!existed)
         file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     const std::string bytes = Contents();
-    if (file.write(bytes.data(), static_cast<qint64>(bytes.size())) != static_cast<qint64>(bytes.size())) {
-        // Not committed: the temporary file goes away and the old file stays as it was.
+    // The write only fills a buffer: on a full disk the error shows at the flush, which commit() does
+    // not report. Flushing here and checking it keeps the temporary file from replacing the old one.
+    // Not committed, the temporary file goes away and the old file stays as it was.
+    if (file.write(bytes.data(), static_cast<qint64>(bytes.size())) != static_cast<qint64>(bytes.size()) ||
+        !file.flush() || file.error() != QFileDevice::NoError) {
         if (error)
             *error = file.errorString();
+        file.cancelWriting();
         return false;
     }
     if (!file.commit()) {

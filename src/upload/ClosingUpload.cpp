@@ -111,8 +111,10 @@ void SaveShutdownSettings(UploadContext& context)
         settings::SaveSettings(config, settings::SaveScope::Shutdown);
     } catch (const settings::SettingsWriteError& e) {
         // The program is ending: the user is told, and the release below still happens.
+        state.SettingsSaveFailed = true;
         context.Ui.ShowWarning(e.what(), core::kProgramTitle);
     } catch (const std::exception&) {
+        state.SettingsSaveFailed = true;
         context.Ui.ShowWarning(SaveFailedText(), core::kProgramTitle);
     }
 }
