@@ -37,7 +37,10 @@ TNoticeMailer::TNoticeMailer(settings::TConfig& settings, core::OperationLog* lo
     m_smtp.EncodeType = net::uuMime;
     m_smtp.ClearParams = true;
     m_smtp.SubType = net::mtPlain;
-    m_smtp.Charset = "ISO-2022-JP";
+    // The plain path sends the program's own bytes unconverted: the label must name what they are,
+    // or a mail reader decodes Shift_JIS as another code and shows garbage.
+    m_smtp.Charset = "Shift_JIS";
+    m_smtp.TransferEncoding = "8bit";
     m_pop3.TimeOut = kMailTimeOut;
     m_pop3.Parse = false;
     m_pop3.DeleteOnRead = false;

@@ -216,6 +216,7 @@ void TNMSMTP::BuildMessage()
     FinalHeader.SetValue("Date", m.Date);
     FinalHeader.Add("Mime-Version: 1.0");
     FinalHeader.Add(std::string("Content-Type: ") + ContentTypeOf(SubType) + "; charset=" + Charset);
+    FinalHeader.SetValue("Content-Transfer-Encoding", TransferEncoding);
 
     m_body.clear();
     for (const std::string& entry : m.Body) {

@@ -69,6 +69,9 @@ public:
     TExStringList FinalHeader;
     // Placed after "charset=" in the Content-Type line.
     std::string Charset = "us-ascii";
+    // The Content-Transfer-Encoding line's value; empty writes no such line. A body of 8-bit bytes
+    // (Shift_JIS) says "8bit", so that a mail reader takes the bytes as they are.
+    std::string TransferEncoding;
     TSubType SubType = mtPlain;
     TEncodeType EncodeType = uuMime; // only attachments would use it
     // After a successful send the recipient and attachment lists are emptied.

@@ -56,7 +56,8 @@ TEST_F(NoticeMailTest, ThePlainPathSendsTheNoticeAsItIs)
                              "To: owner@example.com\r\n"
                              "Subject: Quma Notice\r\n"
                              "Mime-Version: 1.0\r\n"
-                             "Content-Type: text/plain; charset=ISO-2022-JP\r\n"
+                             "Content-Type: text/plain; charset=Shift_JIS\r\n"
+                             "Content-Transfer-Encoding: 8bit\r\n"
                              "\r\n"
                              "\r\n" +
                                  text + "\r\n");

@@ -90,7 +90,8 @@ const QStringList kPlainHeader = {
     QStringLiteral("C: To: owner@example.com"),
     QStringLiteral("C: Subject: Quma Notice"),
     QStringLiteral("C: Mime-Version: 1.0"),
-    QStringLiteral("C: Content-Type: text/plain; charset=ISO-2022-JP"),
+    QStringLiteral("C: Content-Type: text/plain; charset=Shift_JIS"),
+    QStringLiteral("C: Content-Transfer-Encoding: 8bit"),
     QStringLiteral("C: "),
     QStringLiteral("C: "),
 };
