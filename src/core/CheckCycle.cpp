@@ -294,7 +294,7 @@ void CheckCycle::RunCheck()
                 if (s.NoticeItem & kNoticeOnChange) {
                     SetStatus(Sjis(u8"ﾒｰﾙ送信中..."));
                     m_steps->SendNoticeMail(kNoticeUploadFailed,
-                                            Sjis(u8"グローバルIPが変わりましが(") + ip +
+                                            Sjis(u8"グローバルIPが変わりましたが(") + ip +
                                                 Sjis(u8")、ホームページの更新に失敗しました。"));
                 }
                 // PrevIP stays, so the next check sees the change again and uploads once more.

@@ -452,3 +452,14 @@ TEST_F(CheckCycleTest, SeveralCopiesMayRunWhenAllowed)
     EXPECT_TRUE(second.FormCreate());
     EXPECT_EQ(otherUi.Count(ScriptedUserInterface::Kind::Warning), 0u);
 }
+
+TEST_F(CheckCycleTest, TheUploadFailedNoticeReadsAsJapanese)
+{
+    nextPages = {Page("203.0.113.77")};
+    ASSERT_TRUE(create());
+    steps->uploadResult = false;
+    cycle->RunCheck();
+    ASSERT_EQ(steps->mails.size(), 1u);
+    EXPECT_EQ(steps->mails[0],
+              std::make_pair(3, Sjis(u8"グローバルIPが変わりましたが(203.0.113.77)、ホームページの更新に失敗しました。")));
+}
