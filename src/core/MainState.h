@@ -33,8 +33,8 @@ struct MainState
 
     // The main window's check boxes. The tray program binds them to its widgets; the headless
     // service sets them from the settings at start-up.
-    bool chkRecLog = false; // "ﾛｸﾞをﾌｧｲﾙに保存する"
-    bool chkClosed = false; // "ﾘﾝｸ終了ｱｯﾌﾟﾛｰﾄﾞ"
+    bool chkRecLog = false;     // "ﾛｸﾞをﾌｧｲﾙに保存する"
+    bool chkClosed = false;     // "ﾘﾝｸ終了ｱｯﾌﾟﾛｰﾄﾞ"
     bool chkClosedEnabled = false;
     bool chkShowWindow = false; // "起動時にこの画面は表示しない"
     bool chkAutoRun = false;    // "起動時に自動実行する"
