@@ -171,17 +171,26 @@ void ProfileFile::Parse(std::string_view bytes)
     }
 }
 
+size_t ProfileFile::FindSection(std::string_view section) const
+{
+    for (size_t s = 0; s < m_sections.size(); ++s)
+        if (m_sections[s].hasHeader && SameName(m_sections[s].name, section))
+            return s;
+    return m_sections.size();
+}
+
 bool ProfileFile::FindKey(std::string_view section, std::string_view key, Position& at) const
 {
-    for (size_t s = 0; s < m_sections.size(); ++s) {
-        const Section& sec = m_sections[s];
-        if (!sec.hasHeader || !SameName(sec.name, section))
-            continue;
-        for (size_t l = 1; l < sec.lines.size(); ++l) {
-            if (sec.lines[l].isKey && SameName(sec.lines[l].key, key)) {
-                at = {s, l};
-                return true;
-            }
+    // Only the first section of a name counts: the Windows profile functions never look past it, so
+    // a key under a later header of the same name is not there for them, nor for this program.
+    const size_t s = FindSection(section);
+    if (s == m_sections.size())
+        return false;
+    const Section& sec = m_sections[s];
+    for (size_t l = 1; l < sec.lines.size(); ++l) {
+        if (sec.lines[l].isKey && SameName(sec.lines[l].key, key)) {
+            at = {s, l};
+            return true;
         }
     }
     return false;
@@ -215,9 +224,8 @@ std::int32_t ProfileFile::ReadInteger(std::string_view section, std::string_view
 
 size_t ProfileFile::FindOrAddSection(std::string_view section)
 {
-    for (size_t s = 0; s < m_sections.size(); ++s)
-        if (m_sections[s].hasHeader && SameName(m_sections[s].name, section))
-            return s;
+    if (const size_t s = FindSection(section); s != m_sections.size())
+        return s;
     // A blank line sets the new section off from the text before it.
     if (!m_sections.empty()) {
         std::vector<Line>& last = m_sections.back().lines;

@@ -2,6 +2,8 @@
 // A profile (INI) file held in memory: load it once, read and write keys, save it once. It behaves
 // like the Windows profile functions that wrote the settings files this program still reads:
 //  - section and key names match without regard to letter case;
+//  - of several sections with one name only the first is read and written; the others are kept as
+//    they are but their keys do not count;
 //  - a missing section or key, or a key line without "=", gives the caller's default;
 //  - a string value is cut at 2047 bytes (never in the middle of a double-byte character);
 //  - integers are decimal, or hexadecimal after "0x", "0X" or "$"; anything else gives the default;
@@ -87,6 +89,8 @@ private:
     };
 
     static Line ParseLine(std::string_view text);
+    // The index of the first section of that name, or m_sections.size().
+    size_t FindSection(std::string_view section) const;
     bool FindKey(std::string_view section, std::string_view key, Position& at) const;
     size_t FindOrAddSection(std::string_view section);
 

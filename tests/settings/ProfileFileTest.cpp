@@ -159,10 +159,10 @@ TEST(ProfileFileRead, FirstOfDuplicateKeysAndSectionsWins)
 {
     ProfileFile f = Parsed("[A]\r\nk=1\r\nk=2\r\n[a]\r\nk=3\r\nm=4\r\n");
     EXPECT_EQ(f.ReadString("A", "k", ""), "1");
-    EXPECT_EQ(f.ReadString("A", "m", ""), "4") << "a repeated section is searched too";
+    EXPECT_EQ(f.ReadString("A", "m", ""), "") << "a repeated section is not searched";
     f.WriteString("A", "k", "9");
     f.WriteString("A", "m", "8");
-    EXPECT_EQ(f.Contents(), "[A]\r\nk=9\r\nk=2\r\n[a]\r\nk=3\r\nm=8\r\n");
+    EXPECT_EQ(f.Contents(), "[A]\r\nk=9\r\nk=2\r\nm=8\r\n[a]\r\nk=3\r\nm=4\r\n");
 }
 
 TEST(ProfileFileRead, BinaryGarbageAndHugeLinesDoNotHurt)
