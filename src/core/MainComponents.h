@@ -17,6 +17,12 @@ namespace core {
 
 class CheckCycle;
 
+// The longest time-out a check can have, in minutes: the limit below stays far from overflowing.
+inline constexpr int kMaxTimeOutMinutes = 999;
+
+// The limit of one status page load: the check's time-out (TimeOut minutes, at least one).
+int StatusPageLimitMs(const settings::TConfig& config);
+
 class MainComponents final : public CheckSteps
 {
 public:
