@@ -4,6 +4,7 @@
 #include "net/Reply.h"
 #include "net/SocketErrors.h"
 #include "platform/ProgramFolder.h"
+#include "platform/TcpConnect.h"
 #include "platform/WaitLoop.h"
 
 #include <QFile>
@@ -90,6 +91,8 @@ void TPowersock::AttachSocket(QTcpSocket* socket)
     m_delivered = 0;
     connect(socket, &QTcpSocket::bytesWritten, this, [this](qint64 bytes) { m_delivered += bytes; });
     connect(socket, &QTcpSocket::connected, this, [this] {
+        if (m_connected)
+            return;
         m_connected = true;
         SocketConnected();
     });
@@ -217,12 +220,22 @@ void TPowersock::Connect()
     }
 
     CloseListener();
-    m_socket->connectToHost(address, Proxy.empty() ? Port : ProxyPort);
-    const WaitResult result = Wait([this] { return m_connected || m_pendingError != 0 || m_peerClosed; });
-    if (result == WaitResult::Done && m_connected)
+    // One attempt is one connection: the system's connect is made once, and its outcome taken as it
+    // is (Qt's own connect would try again on a socket that the peer reset meanwhile).
+    platform::TcpConnectAttempt attempt(address, Proxy.empty() ? Port : ProxyPort);
+    const WaitResult result =
+        attempt.Finished() ? WaitResult::Done : Wait([&attempt] { return attempt.Finished(); });
+    if (result == WaitResult::Done && attempt.Error() == 0 &&
+        m_socket->setSocketDescriptor(attempt.Take(), QAbstractSocket::ConnectedState)) {
+        m_connected = true;
+        SocketConnected();
         return;
+    }
 
-    const int error = m_pendingError;
+    int error = 0;
+    if (result == WaitResult::Done)
+        error = attempt.Error() != 0 ? SocketErrorNumberFromSystem(attempt.Error())
+                                     : SocketErrorNumber(m_socket->error(), m_socket->errorString());
     m_connected = false;
     ReleaseSocket(false);
     NewSocket();
