@@ -84,7 +84,10 @@ void MainComponents::CancelNavigation()
 
 std::string MainComponents::LookupHostName(const std::string& address)
 {
-    return m_lookup.LookupHostName(address);
+    const std::string name = m_lookup.LookupHostName(address);
+    if (m_lookup.NameRefused)
+        m_cycle.Log().AddLog(Sjis(u8"ﾎｽﾄ名が正しくないため、IPｱﾄﾞﾚｽでﾘﾝｸします。") + address, lkEvent);
+    return name;
 }
 
 bool MainComponents::UploadPages(bool closing)
