@@ -12,6 +12,7 @@
 #include <QMetaMethod>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <algorithm>
 #include <memory>
 #include <optional>
 
@@ -50,11 +51,14 @@ void TPowersock::Status(std::string_view text, int level)
 WaitResult TPowersock::Wait(const std::function<bool()>& done)
 {
     TimedOut = false;
-    const WaitResult result =
-        platform::WaitUntil(done, TimeOut > 0 ? TimeOut : -1, [this] { return Canceled; });
+    int limit = TimeOut > 0 ? TimeOut : -1;
+    if (m_stopRequested)
+        limit = limit < 0 ? kWaitAfterStopMs : std::min(limit, kWaitAfterStopMs);
+    const WaitResult result = platform::WaitUntil(done, limit, [this] { return Canceled; });
     if (result == WaitResult::TimedOut) {
         Status("Timer Triggered", 8);
         TimedOut = true;
+        m_stopRequested = true;
         Abort();
     }
     return result;
@@ -200,6 +204,7 @@ void TPowersock::Connect()
 {
     Status("Connecting", 8);
     Canceled = false;
+    m_stopRequested = false;
     if (m_connected)
         throw ESockError("Already connected");
     m_closedByPeer = false;
@@ -272,6 +277,7 @@ void TPowersock::Cancel()
 {
     Status("Canceling", 8);
     Canceled = true;
+    m_stopRequested = true;
 }
 
 void TPowersock::CheckConnected()
