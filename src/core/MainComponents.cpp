@@ -32,7 +32,7 @@ void StopClient(net::TPowersock& client, bool cancel)
 
 } // namespace
 
-int StatusPageLimitMs(const settings::TConfig& config)
+int CheckStepLimitMs(const settings::TConfig& config)
 {
     return std::clamp(config.TimeOut, 1, kMaxTimeOutMinutes) * MinuteMs();
 }
@@ -67,7 +67,7 @@ std::string MainComponents::FetchStatusPage()
     // Every load has a limit of its own, the check's time-out, besides the abort timer: a load
     // started outside a check (the run button's first look, the redisplay) or one that nothing
     // else would stop still ends.
-    m_statusPage.TimeLimitMs = StatusPageLimitMs(*settings);
+    m_statusPage.TimeLimitMs = CheckStepLimitMs(*settings);
     m_statusPage.FetchStatusPage(*settings);
     return m_statusPage.StatusHtml;
 }
@@ -84,7 +84,9 @@ void MainComponents::CancelNavigation()
 
 std::string MainComponents::LookupHostName(const std::string& address)
 {
-    const std::string name = m_lookup.LookupHostName(address);
+    const std::unique_ptr<settings::TConfig>& settings = m_cycle.State().Settings;
+    // Bounded like the status page load, also when nothing else (the abort timer) ends it.
+    const std::string name = m_lookup.LookupHostName(address, settings ? CheckStepLimitMs(*settings) : 0);
     if (m_lookup.NameRefused)
         m_cycle.Log().AddLog(Sjis(u8"ﾎｽﾄ名が正しくないため、IPｱﾄﾞﾚｽでﾘﾝｸします。") + address, lkEvent);
     return name;

@@ -7,6 +7,7 @@
 #include "support/TempFolder.h"
 #include "text/Sjis.h"
 
+#include <QElapsedTimer>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -21,6 +22,8 @@ public:
     explicit OneNameResolver(QString name) : m_name(std::move(name)) {}
     bool Start(const QString& text, bool, QObject* context, Done done, int&) override
     {
+        if (m_name.isEmpty())
+            return true; // never answers
         QHostInfo info;
         info.setHostName(m_name);
         info.setAddresses({QHostAddress(text)});
@@ -84,4 +87,30 @@ TEST(HostNameCheck, AValidNameIsUsedWithoutARow)
     ASSERT_TRUE(cycle.FormCreate());
     EXPECT_EQ(cycle.Steps()->LookupHostName("203.0.113.77"), "p1.example.ne.jp");
     EXPECT_TRUE(log.Rows().empty());
+}
+
+TEST(HostNameCheck, ALookUpThatIsNeverAnsweredEndsAtTheCheckTimeOut)
+{
+    qputenv("QUILLMAP_MINUTE_MS", "200");
+    testsupport::TempFolder folder;
+    core::OperationLog log;
+    platform::ScriptedUserInterface ui;
+    OneNameResolver silent{QString()};
+    core::CheckCycle cycle(
+        log, ui, [&](core::CheckCycle& c) { return std::make_unique<core::MainComponents>(c, &silent); });
+    cycle.SetLockFolder(folder.path());
+    ASSERT_TRUE(cycle.FormCreate());
+    cycle.State().Settings->TimeOut = 1;
+    // Without a limit of its own only this would end the wait.
+    bool safetyFired = false;
+    QTimer::singleShot(10000, &cycle, [&] {
+        safetyFired = true;
+        cycle.Steps()->AbortNetwork();
+    });
+    QElapsedTimer elapsed;
+    elapsed.start();
+    EXPECT_EQ(cycle.Steps()->LookupHostName("203.0.113.77"), "");
+    EXPECT_FALSE(safetyFired);
+    EXPECT_LT(elapsed.elapsed(), 5000);
+    qunsetenv("QUILLMAP_MINUTE_MS");
 }
