@@ -37,7 +37,10 @@ std::string Title()
 class BusyScope
 {
 public:
-    BusyScope(std::function<void()> enter, std::function<void()> leave) : m_leave(std::move(leave)) { enter(); }
+    BusyScope(std::function<void()> enter, std::function<void()> leave) : m_leave(std::move(leave))
+    {
+        enter();
+    }
     ~BusyScope() { m_leave(); }
     BusyScope(const BusyScope&) = delete;
     BusyScope& operator=(const BusyScope&) = delete;
@@ -237,7 +240,9 @@ void CheckCycle::RunCheck()
 
     SetStatus(Sjis(u8"ｽﾃｰﾀｽﾁｪｯｸ中..."));
     m_state.StatusHtml = m_steps->FetchStatusPage();
-    if (m_state.StatusHtml.empty() && !Closing())
+    // A second try only while the check still has time: after the abort timer it would start a
+    // wait that nothing ends any more.
+    if (m_state.StatusHtml.empty() && MayStartNetworkStep())
         m_state.StatusHtml = m_steps->FetchStatusPage();
     if (Closing())
         return;
@@ -268,16 +273,20 @@ void CheckCycle::RunCheck()
     } else if (ip != s.PrevIP) {
         m_log.AddLog(Sjis(u8"ｸﾞﾛｰﾊﾞﾙIPが変わりました。") + ip, lkEvent);
         if (s.FtpUpload != 0) {
-            if (s.IPtoURL != 0) {
+            m_state.NewHostName.clear();
+            if (s.IPtoURL != 0 && MayStartNetworkStep()) {
                 SetStatus(Sjis(u8"URL検索中..."));
                 m_state.NewHostName = m_steps->LookupHostName(ip);
-            } else {
-                m_state.NewHostName.clear();
             }
             if (Closing())
                 return;
-            SetStatus(Sjis(u8"ｱｯﾌﾟﾛｰﾄﾞ中..."));
-            const bool uploaded = m_steps->UploadPages(false);
+            // Once the time is up the upload does not start; it counts as failed, so the next
+            // check sees the change again.
+            bool uploaded = false;
+            if (MayStartNetworkStep()) {
+                SetStatus(Sjis(u8"ｱｯﾌﾟﾛｰﾄﾞ中..."));
+                uploaded = m_steps->UploadPages(false);
+            }
             if (Closing())
                 return;
             if (uploaded) {
@@ -301,7 +310,8 @@ void CheckCycle::RunCheck()
             }
         } else {
             SetStatus(Sjis(u8"ﾒｰﾙ送信中..."));
-            m_steps->SendNoticeMail(kNoticeAddressChanged, Sjis(u8"グローバルIPが変わりました") + "\r\n" + ip);
+            m_steps->SendNoticeMail(kNoticeAddressChanged,
+                                    Sjis(u8"グローバルIPが変わりました") + "\r\n" + ip);
             s.PrevIP = ip;
         }
         SetStatus({});
@@ -313,6 +323,7 @@ void CheckCycle::RunCheck()
 void CheckCycle::ArmAbortTimer(bool on)
 {
     m_abortMinutes = 0;
+    m_abortFired = false;
     if (on) {
         m_timerAbort.setInterval(MinuteMs());
         m_timerAbort.start();
@@ -329,6 +340,7 @@ void CheckCycle::TimerAbortTimer()
     if (m_abortMinutes < m_state.Settings->TimeOut)
         return;
     m_timerAbort.stop();
+    m_abortFired = true;
     m_log.AddLog(Sjis(u8"ﾀｲﾑｱｳﾄにより切断します"), lkRunFailure);
     if (m_steps)
         m_steps->AbortNetwork();

@@ -33,7 +33,8 @@ public:
     // Builds the network steps once the settings are loaded (they read the live settings object).
     using StepsFactory = std::function<std::unique_ptr<CheckSteps>(CheckCycle&)>;
 
-    CheckCycle(OperationLog& log, platform::UserInterface& ui, StepsFactory factory, QObject* parent = nullptr);
+    CheckCycle(OperationLog& log, platform::UserInterface& ui, StepsFactory factory,
+               QObject* parent = nullptr);
     ~CheckCycle() override;
 
     // Start-up: load the settings, the single-instance rule, the check boxes, the window, auto-run.
@@ -94,6 +95,8 @@ private:
     void LeaveBusy();
     void RunClosing();
     bool Closing() const { return m_closeRequested; }
+    // Whether the check may start another network step (fetch, look-up, upload).
+    bool MayStartNetworkStep() const { return !Closing() && !m_abortFired; }
 
     OperationLog& m_log;
     platform::UserInterface& m_ui;
@@ -107,6 +110,7 @@ private:
     QTimer m_timerAbort;
     std::int32_t m_checkMinutes = 0;
     std::int32_t m_abortMinutes = 0;
+    bool m_abortFired = false;
     bool m_monitoring = false;
     bool m_quietStart = false;
     bool m_runEnabled = true;

@@ -1,10 +1,17 @@
 #include "core/MainComponents.h"
 
 #include "core/CheckCycle.h"
+#include "core/OperationLog.h"
+#include "settings/ConfigUnit.h"
+#include "text/Sjis.h"
 #include "upload/ClosingUpload.h"
 #include "upload/UploadRun.h"
 
+#include <algorithm>
+
 namespace core {
+
+using text::Sjis;
 
 namespace {
 
@@ -24,6 +31,11 @@ void StopClient(net::TPowersock& client, bool cancel)
 }
 
 } // namespace
+
+int CheckStepLimitMs(const settings::TConfig& config)
+{
+    return std::clamp(config.TimeOut, 1, kMaxTimeOutMinutes) * MinuteMs();
+}
 
 MainComponents::MainComponents(CheckCycle& cycle, netinfo::HostResolver* resolver)
     : m_cycle(cycle), m_statusPage(m_fetcher), m_hostInf(resolver), m_lookup(m_hostInf),
@@ -49,9 +61,14 @@ MainComponents::~MainComponents() = default;
 
 std::string MainComponents::FetchStatusPage()
 {
-    if (!m_cycle.State().Settings)
+    const std::unique_ptr<settings::TConfig>& settings = m_cycle.State().Settings;
+    if (!settings)
         return {};
-    m_statusPage.FetchStatusPage(*m_cycle.State().Settings);
+    // Every load has a limit of its own, the check's time-out, besides the abort timer: a load
+    // started outside a check (the run button's first look, the redisplay) or one that nothing
+    // else would stop still ends.
+    m_statusPage.TimeLimitMs = CheckStepLimitMs(*settings);
+    m_statusPage.FetchStatusPage(*settings);
     return m_statusPage.StatusHtml;
 }
 
@@ -67,7 +84,12 @@ void MainComponents::CancelNavigation()
 
 std::string MainComponents::LookupHostName(const std::string& address)
 {
-    return m_lookup.LookupHostName(address);
+    const std::unique_ptr<settings::TConfig>& settings = m_cycle.State().Settings;
+    // Bounded like the status page load, also when nothing else (the abort timer) ends it.
+    const std::string name = m_lookup.LookupHostName(address, settings ? CheckStepLimitMs(*settings) : 0);
+    if (m_lookup.NameRefused)
+        m_cycle.Log().AddLog(Sjis(u8"ﾎｽﾄ名が正しくないため、IPｱﾄﾞﾚｽでﾘﾝｸします。") + address, lkEvent);
+    return name;
 }
 
 bool MainComponents::UploadPages(bool closing)

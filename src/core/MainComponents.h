@@ -17,6 +17,13 @@ namespace core {
 
 class CheckCycle;
 
+// The longest time-out a check can have, in minutes: the limit below stays far from overflowing.
+inline constexpr int kMaxTimeOutMinutes = 999;
+
+// The limit of a network wait of the check that has none of its own (the status page load, the
+// host-name look-up): the check's time-out (TimeOut minutes, at least one).
+int CheckStepLimitMs(const settings::TConfig& config);
+
 class MainComponents final : public CheckSteps
 {
 public:

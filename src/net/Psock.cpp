@@ -4,6 +4,7 @@
 #include "net/Reply.h"
 #include "net/SocketErrors.h"
 #include "platform/ProgramFolder.h"
+#include "platform/TcpConnect.h"
 #include "platform/WaitLoop.h"
 
 #include <QFile>
@@ -11,6 +12,7 @@
 #include <QMetaMethod>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <algorithm>
 #include <memory>
 #include <optional>
 
@@ -49,11 +51,14 @@ void TPowersock::Status(std::string_view text, int level)
 WaitResult TPowersock::Wait(const std::function<bool()>& done)
 {
     TimedOut = false;
-    const WaitResult result =
-        platform::WaitUntil(done, TimeOut > 0 ? TimeOut : -1, [this] { return Canceled; });
+    int limit = TimeOut > 0 ? TimeOut : -1;
+    if (m_stopRequested)
+        limit = limit < 0 ? kWaitAfterStopMs : std::min(limit, kWaitAfterStopMs);
+    const WaitResult result = platform::WaitUntil(done, limit, [this] { return Canceled; });
     if (result == WaitResult::TimedOut) {
         Status("Timer Triggered", 8);
         TimedOut = true;
+        m_stopRequested = true;
         Abort();
     }
     return result;
@@ -90,6 +95,8 @@ void TPowersock::AttachSocket(QTcpSocket* socket)
     m_delivered = 0;
     connect(socket, &QTcpSocket::bytesWritten, this, [this](qint64 bytes) { m_delivered += bytes; });
     connect(socket, &QTcpSocket::connected, this, [this] {
+        if (m_connected)
+            return;
         m_connected = true;
         SocketConnected();
     });
@@ -197,6 +204,7 @@ void TPowersock::Connect()
 {
     Status("Connecting", 8);
     Canceled = false;
+    m_stopRequested = false;
     if (m_connected)
         throw ESockError("Already connected");
     m_closedByPeer = false;
@@ -217,12 +225,22 @@ void TPowersock::Connect()
     }
 
     CloseListener();
-    m_socket->connectToHost(address, Proxy.empty() ? Port : ProxyPort);
-    const WaitResult result = Wait([this] { return m_connected || m_pendingError != 0 || m_peerClosed; });
-    if (result == WaitResult::Done && m_connected)
+    // One attempt is one connection: the system's connect is made once, and its outcome taken as it
+    // is (Qt's own connect would try again on a socket that the peer reset meanwhile).
+    platform::TcpConnectAttempt attempt(address, Proxy.empty() ? Port : ProxyPort);
+    const WaitResult result =
+        attempt.Finished() ? WaitResult::Done : Wait([&attempt] { return attempt.Finished(); });
+    if (result == WaitResult::Done && attempt.Error() == 0 &&
+        m_socket->setSocketDescriptor(attempt.Take(), QAbstractSocket::ConnectedState)) {
+        m_connected = true;
+        SocketConnected();
         return;
+    }
 
-    const int error = m_pendingError;
+    int error = 0;
+    if (result == WaitResult::Done)
+        error = attempt.Error() != 0 ? SocketErrorNumberFromSystem(attempt.Error())
+                                     : SocketErrorNumber(m_socket->error(), m_socket->errorString());
     m_connected = false;
     ReleaseSocket(false);
     NewSocket();
@@ -259,6 +277,7 @@ void TPowersock::Cancel()
 {
     Status("Canceling", 8);
     Canceled = true;
+    m_stopRequested = true;
 }
 
 void TPowersock::CheckConnected()

@@ -58,6 +58,9 @@ public:
     quint16 ProxyPort = 0;
     // Milliseconds each wait may last; 0 = no limit.
     int TimeOut = 0;
+    // After a Cancel (or a time-out) the connection is being given up: until the next Connect no
+    // wait lasts longer than this, so a log-off to a server that hangs ends within seconds.
+    static constexpr int kWaitAfterStopMs = 2000;
     // Status texts of a level up to this one are reported through OnStatus (1 commands and
     // replies, 4 buffer sends, closes and accepting, 8 everything else); 0 reports none.
     int ReportLevel = 0;
@@ -189,6 +192,8 @@ private:
     // The connection ended because the peer closed it (not by our own Disconnect).
     bool m_closedByPeer = false;
     bool m_replyMissing = false;
+    // Cancel was called since the last Connect started.
+    bool m_stopRequested = false;
     int m_pendingError = 0;
     int m_lastError = 0;
     // Bytes given to the socket and bytes it has written to the system, for flow control.

@@ -1,5 +1,7 @@
 #include "net/SocketErrors.h"
 
+#include <cerrno>
+
 #include <utility>
 
 namespace net {
@@ -128,6 +130,45 @@ int SocketErrorNumber(QAbstractSocket::SocketError error, const QString& errorTe
     default:
         // Nothing in the table fits; a number outside it still gets logged ("Unknown Error No.").
         return 10000 + 100 + static_cast<int>(error);
+    }
+}
+
+int SocketErrorNumberFromSystem(int systemError)
+{
+    switch (systemError) {
+    case ECONNREFUSED:
+        return kErrConnectionRefused;
+    case ECONNRESET:
+        return kErrConnectionReset;
+    case ECONNABORTED:
+        return 10053;
+    case ETIMEDOUT:
+        return 10060;
+    case EHOSTUNREACH:
+        return 10065;
+    case EHOSTDOWN:
+        return 10064;
+    case ENETUNREACH:
+        return 10051;
+    case ENETDOWN:
+        return 10050;
+    case EADDRNOTAVAIL:
+        return 10049;
+    case EADDRINUSE:
+        return 10048;
+    case EAFNOSUPPORT:
+        return 10047;
+    case EACCES:
+    case EPERM:
+        return 10013;
+    case EMFILE:
+    case ENFILE:
+        return 10024;
+    case ENOBUFS:
+    case ENOMEM:
+        return 10055;
+    default:
+        return 10000 + 100 + QAbstractSocket::UnknownSocketError;
     }
 }
 

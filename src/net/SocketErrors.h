@@ -26,4 +26,7 @@ bool IsReportedSocketError(int errorNumber);
 // tells them apart only by its (untranslated) error text, so that text refines the mapping.
 int SocketErrorNumber(QAbstractSocket::SocketError error, const QString& errorText = QString());
 
+// A system error number (errno) of a failed connect onto the table's numbers.
+int SocketErrorNumberFromSystem(int systemError);
+
 } // namespace net

@@ -32,6 +32,28 @@ bool IsDottedAddress(const QString& text)
     return !CanonicalAddress(text).isEmpty();
 }
 
+bool IsValidHostName(std::string_view name)
+{
+    constexpr size_t kMaxName = 253;
+    constexpr size_t kMaxLabel = 63;
+    if (name.empty() || name.size() > kMaxName)
+        return false;
+    size_t label = 0;
+    for (const char c : name) {
+        if (c == '.') {
+            if (label == 0)
+                return false;
+            label = 0;
+            continue;
+        }
+        const bool allowed =
+            (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-';
+        if (!allowed || ++label > kMaxLabel)
+            return false;
+    }
+    return label > 0;
+}
+
 bool SystemHostResolver::Start(const QString& nameOrAddress, bool /*reverse*/, QObject* context, Done done,
                                int& error)
 {
@@ -136,7 +158,9 @@ HostNameLookup::HostNameLookup(TKHostInf& hostInf) : m_hostInf(hostInf)
 {
     m_hostInf.OnFind = [this](TKHostInf&, const std::string&, const std::string& hostName,
                               const text::StringList&) {
-        NewHostName = hostName;
+        // The name goes into the published pages: one that is no host name is treated as none.
+        NameRefused = !IsValidHostName(hostName);
+        NewHostName = NameRefused ? std::string() : hostName;
         LookupPending = false;
     };
     m_hostInf.OnError = [this](TKHostInf&, int) {
@@ -148,6 +172,7 @@ HostNameLookup::HostNameLookup(TKHostInf& hostInf) : m_hostInf(hostInf)
 std::string HostNameLookup::LookupHostName(const std::string& address, int timeoutMs)
 {
     NewHostName.clear();
+    NameRefused = false;
     LookupPending = true;
     m_hostInf.StartLookup(address);
     if (platform::WaitUntil([this] { return !LookupPending; }, timeoutMs) != platform::WaitResult::Done)

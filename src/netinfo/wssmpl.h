@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace netinfo {
 
@@ -93,6 +94,9 @@ public:
 
     bool LookupPending = false;
     std::string NewHostName;
+    // The last look-up found a name that is no valid host name (IsValidHostName); NewHostName is
+    // empty then, as when no name was found.
+    bool NameRefused = false;
 
 private:
     TKHostInf& m_hostInf;
@@ -100,5 +104,10 @@ private:
 
 // True for a text that the look-up treats as an IPv4 address (reverse look-up).
 bool IsDottedAddress(const QString& text);
+
+// True for a name fit to stand in a link: letters, digits, hyphens and dots only, labels of 1 to 63
+// characters, at most 253 in all. A name from a reverse look-up is whatever the address's owner
+// registered, so anything else is not used.
+bool IsValidHostName(std::string_view name);
 
 } // namespace netinfo

@@ -23,7 +23,8 @@ struct ScriptedSteps : core::CheckSteps
 {
     std::deque<std::string> pages; // answers of FetchStatusPage; empty text when none left
     bool uploadResult = true;
-    bool hangInUpload = false;     // the upload waits until AbortNetwork
+    bool hangInUpload = false; // the upload waits until AbortNetwork
+    bool hangInFetch = false;  // every fetch waits until AbortNetwork (a router that never answers)
     std::string hostName = "host.example.test";
     int fetches = 0;
     int uploads = 0;
@@ -34,16 +35,24 @@ struct ScriptedSteps : core::CheckSteps
     bool inUpload = false;
     std::vector<std::pair<int, std::string>> mails;
     std::function<void()> duringUpload;
+    std::function<void()> afterFetch;
     core::MainState* state = nullptr;
 
     std::string FetchStatusPage() override
     {
         ++fetches;
+        if (hangInFetch) {
+            const int abortsBefore = aborts;
+            platform::WaitUntil([&] { return aborts > abortsBefore; }, 10000);
+            return {};
+        }
         if (pages.empty())
             return {};
         std::string page = pages.front();
         if (pages.size() > 1)
             pages.pop_front();
+        if (afterFetch)
+            afterFetch();
         return page;
     }
     bool Navigating() const override { return false; }
@@ -68,7 +77,10 @@ struct ScriptedSteps : core::CheckSteps
         inUpload = false;
         return uploadResult;
     }
-    void SendNoticeMail(std::int32_t kind, const std::string& text) override { mails.emplace_back(kind, text); }
+    void SendNoticeMail(std::int32_t kind, const std::string& text) override
+    {
+        mails.emplace_back(kind, text);
+    }
     void AbortNetwork() override { ++aborts; }
     void RunClosingUpload() override
     {
@@ -195,8 +207,9 @@ TEST_F(CheckCycleTest, ChangedAddressUploadsMailsAndKeepsTheNewAddress)
     EXPECT_EQ(logTexts(), (std::vector<std::string>{Sjis(u8"ｸﾞﾛｰﾊﾞﾙIPが変わりました。203.0.113.77"),
                                                     Sjis(u8"ｱｯﾌﾟﾛｰﾄﾞ完了しました。")}));
     ASSERT_EQ(steps->mails.size(), 1u);
-    EXPECT_EQ(steps->mails[0],
-              std::make_pair(0, Sjis(u8"グローバルIPが変わりました(203.0.113.77)、ホームページを更新しました。")));
+    EXPECT_EQ(
+        steps->mails[0],
+        std::make_pair(0, Sjis(u8"グローバルIPが変わりました(203.0.113.77)、ホームページを更新しました。")));
     EXPECT_EQ(config().PrevIP, "203.0.113.77");
     EXPECT_EQ(cycle->State().NewHostName, "");
 }
@@ -281,7 +294,8 @@ TEST_F(CheckCycleTest, StartWithTheSameAddressAndNoMeansNoCheckNowButMonitoring)
     const auto question = std::find_if(ui.Calls().begin(), ui.Calls().end(), [](const auto& c) {
         return c.kind == ScriptedUserInterface::Kind::Question;
     });
-    EXPECT_EQ(question->text, Sjis(u8"前回実行した時のｸﾞﾛｰﾊﾞﾙIPｱﾄﾞﾚｽ(203.0.113.5)\r\nと同じですが最初に一度実行しますか？"));
+    EXPECT_EQ(question->text,
+              Sjis(u8"前回実行した時のｸﾞﾛｰﾊﾞﾙIPｱﾄﾞﾚｽ(203.0.113.5)\r\nと同じですが最初に一度実行しますか？"));
     EXPECT_TRUE(cycle->TimerCheck().isActive());
     EXPECT_FALSE(cycle->ConfigMenuEnabled());
     // The first timed check follows after Interval (3) minutes.
@@ -364,6 +378,50 @@ TEST_F(CheckCycleTest, AbortTimerEndsAHangingRunWithItsLogLine)
                                                     Sjis(u8"ﾀｲﾑｱｳﾄにより切断します"),
                                                     Sjis(u8"ｱｯﾌﾟﾛｰﾄﾞに失敗しました。")}));
     EXPECT_EQ(config().PrevIP, "203.0.113.5");
+}
+
+TEST_F(CheckCycleTest, AfterTheAbortTimerNoFurtherNetworkStepStartsAndTheFailureIsReported)
+{
+    ASSERT_TRUE(create());
+    config().TimeOut = 1;
+    config().IPtoURL = 1;
+    // The router never answers: the abort timer ends the first fetch, and no second one starts
+    // (nothing would end it), but the failure still gets its row and its notice.
+    steps->hangInFetch = true;
+    cycle->ArmAbortTimer(true);
+    cycle->RunCheck();
+    cycle->ArmAbortTimer(false);
+    EXPECT_EQ(steps->fetches, 1);
+    EXPECT_EQ(steps->aborts, 1);
+    EXPECT_EQ(logTexts(), (std::vector<std::string>{Sjis(u8"ﾀｲﾑｱｳﾄにより切断します"),
+                                                    Sjis(u8"ﾙｰﾀのｽﾃｰﾀｽﾍﾟｰｼﾞにｱｸｾｽできませんでした｡")}));
+    ASSERT_EQ(steps->mails.size(), 1u);
+    EXPECT_EQ(steps->mails[0].first, 1);
+
+    // The page arrives, but the time runs out before the upload: neither the look-up nor the upload
+    // starts, the run fails and the previous address stays for the next check.
+    steps->mails.clear();
+    steps->hangInFetch = false;
+    steps->pages = {Page("203.0.113.77")};
+    cycle->ArmAbortTimer(true);
+    const int abortsBefore = steps->aborts;
+    steps->afterFetch = [&] { EXPECT_TRUE(waitFor([&] { return steps->aborts > abortsBefore; })); };
+    cycle->RunCheck();
+    cycle->ArmAbortTimer(false);
+    EXPECT_EQ(steps->lookups, 0);
+    EXPECT_EQ(steps->uploads, 0);
+    EXPECT_EQ(log.Rows().back().Text, Sjis(u8"ｱｯﾌﾟﾛｰﾄﾞに失敗しました。"));
+    ASSERT_EQ(steps->mails.size(), 1u);
+    EXPECT_EQ(steps->mails[0].first, 3);
+    EXPECT_EQ(config().PrevIP, "203.0.113.5");
+
+    // The next check has its full time again.
+    steps->afterFetch = nullptr;
+    cycle->ArmAbortTimer(true);
+    cycle->RunCheck();
+    cycle->ArmAbortTimer(false);
+    EXPECT_EQ(steps->uploads, 1);
+    EXPECT_EQ(config().PrevIP, "203.0.113.77");
 }
 
 TEST_F(CheckCycleTest, ClosingDuringACheckWaitsForItToUnwindAndRunsOnce)

@@ -14,6 +14,7 @@ Pages (all behind HTTP basic authentication unless --no-auth; /_control/ never i
   /post-status.cgi                      the status only for a POST whose body holds "cmd=status"
   /slow.html?delay=S                    the status page, its second half sent S seconds late
   /endless.html                         a page that never ends (a line every 0.2 s)
+  /endless-header.html                  an answer whose header never ends (a header line every 0.2 s)
   /huge.html?mb=N                       a page of N MiB whose WAN address stands at its very end
   /junk.bin                             binary junk
   /401.html                             always the refusal page
@@ -206,6 +207,8 @@ class Handler(BaseHTTPRequestHandler):
             return self.slow(float(query.get("delay", ["1"])[0]))
         if path == "/endless.html":
             return self.endless()
+        if path == "/endless-header.html":
+            return self.endless_header()
         if path == "/huge.html":
             return self.huge(float(query.get("mb", ["6"])[0]))
         if path == "/junk.bin":
@@ -248,6 +251,17 @@ class Handler(BaseHTTPRequestHandler):
         try:
             while True:
                 self.wfile.write(b"<p>waiting...</p>\n")
+                self.wfile.flush()
+                time.sleep(0.2)
+        except OSError:
+            pass
+
+    def endless_header(self):
+        # The status line, then header lines for ever: the body is never reached.
+        try:
+            self.wfile.write(b"HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n")
+            while True:
+                self.wfile.write(b"X-Waiting: still\r\n")
                 self.wfile.flush()
                 time.sleep(0.2)
         except OSError:
