@@ -331,10 +331,21 @@ void TNMFTP::Upload(QFile& file, const std::string& remoteName)
     emit OnTransactionStop();
     if (DataStopped())
         RaiseSendAborted();
+    // A file that shrank while it was read reached its end early: the server would store a cut
+    // copy and call it complete.
+    if (m_data->BytesDone != BytesTotal)
+        throw FTPException("Data connection ended after " + std::to_string(m_data->BytesDone) + " of " +
+                           std::to_string(BytesTotal) + " bytes");
     // The close tells the server that the file is complete; every byte is delivered before it.
     m_data->Disconnect();
-    // The final reply is read to keep the control connection in step; its code is not judged.
+    // Only the server knows whether the file arrived whole and was stored: a full disk (552, 452),
+    // a local error (451) or a data connection that broke (426) all come after the last byte left
+    // here. Anything but a positive completion is a failed upload.
     ReadReply();
+    if (ReplyMissing())
+        throw FTPException(kClosedByServer);
+    if (ReplyCode < 200 || ReplyCode > 299)
+        throw FTPException(ReplyText);
 }
 
 void TNMFTP::StoreFile(const std::string& localFile, const std::string& remoteFile)

@@ -162,6 +162,26 @@ TEST_F(UploadPagesTest, ARefusedThirdFileEndsTheRunAndKeepsTheFirstTwo)
     EXPECT_EQ(LogRows().size(), 6u);
 }
 
+TEST_F(UploadPagesTest, AFileTheServerDidNotStoreFailsTheRun)
+{
+    // The server takes every byte and then says its disk is full.
+    testsupport::FakeServer server(
+        {"S: 220 ready", "C: USER quill", "S: 331 Password required", "C: PASS secret", "S: 230 Logged in",
+         "C: TYPE A", "S: 200 Type set to A", "C: PASV",
+         "S: 227 Entering Passive Mode (127,0,0,1,{DATA_PORT_HI},{DATA_PORT_LO})", "C: STOR a.htm",
+         "S: 150 go", "DATA-EOF", "S: 552 Requested file action aborted. Exceeded storage allocation",
+         "C: QUIT", "S: 221 Bye", "AWAIT-CLOSE"});
+    Config().FtpPort = server.port();
+    WriteSite(QStringLiteral("a.htm"), LinkedPage("a"));
+    WriteSite(QStringLiteral("b.htm"), LinkedPage("b"));
+
+    EXPECT_FALSE(UploadPages(m_context, false));
+
+    server.Finish();
+    EXPECT_EQ(LogRows(), (std::vector<std::string>{Row(1, u8"a.htm ｱｯﾌﾟﾛｰﾄﾞ失敗")}));
+    EXPECT_FALSE(m_ftp.Connected());
+}
+
 TEST_F(UploadPagesTest, ARefusedLogOnIsLoggedAndNothingIsSent)
 {
     StartServer();
