@@ -89,9 +89,10 @@ enum class FolderStep {
 
 // Moves the component from the remote subfolder current (relative to the top folder, "/"
 // separators, empty for the top folder itself) to the remote subfolder wanted: back to the top
-// folder with "../" once per level, then "CWD wanted", and when that fails "MKD wanted" and "CWD
-// wanted" again (only the last level is made). current follows the component. Failures of the
-// return, of the making and of the second entering set failure.
+// folder with "../" once per level, then "CWD wanted", and when that fails the missing folders are
+// made ("MKD wanted", and when the server refuses that, one level at a time from the top) and
+// "CWD wanted" again. current follows the component. A failed return and a folder that could not be
+// entered in the end set failure.
 FolderStep EnterRemoteFolder(UploadContext& context, std::string& current, const std::string& wanted,
                              bool& failure);
 

@@ -33,13 +33,17 @@ public:
     void SendFiles(const text::StringList& files)
     {
         for (const std::string& path : files) {
+            m_file = path;
             if (!SendFile(path) || m_failed)
                 return;
+            m_file.clear();
         }
     }
 
     bool Failed() const { return m_failed; }
     void SetFailed() { m_failed = true; }
+    // The local path of the file being dealt with; empty between files.
+    const std::string& CurrentFile() const { return m_file; }
 
 private:
     void Log(const std::string& line, core::LogKind kind) { m_context.Log.AddLog(line, kind); }
@@ -111,6 +115,7 @@ private:
     bool m_failed = false;
     // The remote subfolder the component is in, relative to FtpDir ("" = FtpDir itself).
     std::string m_current;
+    std::string m_file;
 };
 
 } // namespace
@@ -151,7 +156,10 @@ bool UploadPages(UploadContext& context, bool closing)
             run.SetFailed();
         }
     } catch (...) {
-        // An unreadable page, an unwritable copy, a refused "TYPE": the run ends here.
+        // An unreadable page, an unwritable copy, a refused "TYPE": the run ends here, and the
+        // user needs to know which file to look at.
+        if (!run.CurrentFile().empty())
+            context.Log.AddLog(run.CurrentFile() + Sjis(u8" ｱｯﾌﾟﾛｰﾄﾞ失敗"), core::lkStepError);
         context.Log.AddLog(Sjis(u8"ｱｯﾌﾟﾛｰﾄﾞ中にｴﾗｰが発生しました。"), core::lkStepError);
         run.SetFailed();
     }

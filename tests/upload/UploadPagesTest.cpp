@@ -9,6 +9,9 @@
 #include "upload/UploadRun.h"
 
 #include <QDir>
+#include <QFile>
+#include <algorithm>
+#include <unistd.h>
 
 using namespace uploadtest;
 using upload::UploadPages;
@@ -240,7 +243,30 @@ TEST_F(UploadPagesTest, NothingToUploadMakesNoConnection)
 
 TEST_F(UploadPagesTest, OnlyTheLastLevelOfAFolderIsMade)
 {
+    // The server makes only the last level of a path: "MKD x/y" is refused while x/ is missing.
     StartServer();
+    WriteSite(QStringLiteral("x/y/z.htm"), LinkedPage("z"));
+    WriteSite(QStringLiteral("x/y/zz.htm"), LinkedPage("zz"));
+    WriteSite(QStringLiteral("x/y2/w.htm"), LinkedPage("w"));
+
+    EXPECT_TRUE(UploadPages(m_context, false));
+
+    EXPECT_EQ(LogRows(),
+              (std::vector<std::string>{Row(2, u8"x/y/z.htm ｱｯﾌﾟﾛｰﾄﾞ"), Row(2, u8"x/y/zz.htm ｱｯﾌﾟﾛｰﾄﾞ"),
+                                        Row(2, u8"x/y2/w.htm ｱｯﾌﾟﾛｰﾄﾞ")}));
+    EXPECT_EQ(Commands(),
+              (QStringList{"USER quill", "PASS secret", "CWD x/y", "MKD x/y", "MKD x", "MKD x/y", "CWD x/y",
+                           "TYPE A", "STOR z.htm", "TYPE A", "STOR zz.htm", "CWD ../../", "CWD x/y2",
+                           "MKD x/y2", "CWD x/y2", "TYPE A", "STOR w.htm", "QUIT"}));
+    EXPECT_EQ(OnServer(QStringLiteral("x/y/z.htm")), LinkedPageOnServer("z"));
+    EXPECT_EQ(OnServer(QStringLiteral("x/y2/w.htm")), LinkedPageOnServer("w"));
+}
+
+TEST_F(UploadPagesTest, AFolderThatCannotBeMadeEndsTheRunWithItsRows)
+{
+    StartServer();
+    // A file where the folder should be: no level of x/y can be made.
+    testsupport::WriteBytes(m_root.file(QStringLiteral("x")), "in the way");
     WriteSite(QStringLiteral("x/y/z.htm"), LinkedPage("z"));
     WriteSite(QStringLiteral("x/y/zz.htm"), LinkedPage("zz"));
 
@@ -249,8 +275,9 @@ TEST_F(UploadPagesTest, OnlyTheLastLevelOfAFolderIsMade)
     const std::string local = platform::PathToCp932(m_site.path()) + "/x/y/z.htm";
     EXPECT_EQ(LogRows(), (std::vector<std::string>{Row(1, u8"x/y/z.htm ｱｯﾌﾟﾛｰﾄﾞ失敗"),
                                                    Row(1, local + Sjis(u8" ｱｯﾌﾟﾛｰﾄﾞ失敗"))}));
-    EXPECT_EQ(Commands(), (QStringList{"USER quill", "PASS secret", "CWD x/y", "MKD x/y", "QUIT"}));
-    EXPECT_FALSE(ExistsOnServer(QStringLiteral("x")));
+    EXPECT_EQ(Commands(),
+              (QStringList{"USER quill", "PASS secret", "CWD x/y", "MKD x/y", "MKD x", "MKD x/y", "QUIT"}));
+    EXPECT_EQ(OnServer(QStringLiteral("x")), "in the way");
 }
 
 TEST_F(UploadPagesTest, TheProgressTextCountsBytesWithThousandsSeparators)
@@ -303,7 +330,10 @@ TEST_F(UploadPagesTest, AnUnwritableUploadCopyEndsTheRunAsAnErrorAndStillLogsOff
 
     EXPECT_FALSE(UploadPages(m_context, false));
 
-    EXPECT_EQ(LogRows(), (std::vector<std::string>{Row(1, u8"ｱｯﾌﾟﾛｰﾄﾞ中にｴﾗｰが発生しました。")}));
+    // The rows say which file ended the run.
+    const std::string local = platform::PathToCp932(m_site.path()) + "/index.htm";
+    EXPECT_EQ(LogRows(), (std::vector<std::string>{Row(1, local + Sjis(u8" ｱｯﾌﾟﾛｰﾄﾞ失敗")),
+                                                   Row(1, u8"ｱｯﾌﾟﾛｰﾄﾞ中にｴﾗｰが発生しました。")}));
     EXPECT_EQ(Commands(), (QStringList{"USER quill", "PASS secret", "QUIT"}));
     EXPECT_FALSE(m_ftp.Connected());
     EXPECT_TRUE(m_state.UploadStatus.empty());
@@ -320,7 +350,9 @@ TEST_F(UploadPagesTest, ARefusedTransferTypeEndsTheRunAsAnErrorAndStillLogsOff)
     EXPECT_FALSE(UploadPages(m_context, false));
 
     server.Finish();
-    EXPECT_EQ(LogRows(), (std::vector<std::string>{Row(1, u8"ｱｯﾌﾟﾛｰﾄﾞ中にｴﾗｰが発生しました。")}));
+    const std::string local = platform::PathToCp932(m_site.path()) + "/index.htm";
+    EXPECT_EQ(LogRows(), (std::vector<std::string>{Row(1, local + Sjis(u8" ｱｯﾌﾟﾛｰﾄﾞ失敗")),
+                                                   Row(1, u8"ｱｯﾌﾟﾛｰﾄﾞ中にｴﾗｰが発生しました。")}));
     EXPECT_FALSE(m_ftp.Connected());
 }
 
@@ -329,4 +361,36 @@ TEST_F(UploadPagesTest, WithoutSettingsThereIsNoRun)
     m_state.Settings.reset();
     EXPECT_FALSE(UploadPages(m_context, false));
     EXPECT_TRUE(LogRows().empty());
+}
+
+TEST_F(UploadPagesTest, AnUnreadablePageIsNamedInTheRowsThatEndTheRun)
+{
+    if (geteuid() == 0)
+        GTEST_SKIP() << "root reads every file; the unwritable upload copy covers the same rows";
+    StartServer();
+    WriteSite(QStringLiteral("a.htm"), LinkedPage("a"));
+    WriteSite(QStringLiteral("b.htm"), LinkedPage("b"));
+    ASSERT_TRUE(QFile::setPermissions(m_site.file(QStringLiteral("b.htm")), QFileDevice::WriteOwner));
+
+    EXPECT_FALSE(UploadPages(m_context, false));
+
+    const std::string local = platform::PathToCp932(m_site.path()) + "/b.htm";
+    EXPECT_EQ(LogRows(),
+              (std::vector<std::string>{Row(2, u8"a.htm ｱｯﾌﾟﾛｰﾄﾞ"), Row(1, local + Sjis(u8" ｱｯﾌﾟﾛｰﾄﾞ失敗")),
+                                        Row(1, u8"ｱｯﾌﾟﾛｰﾄﾞ中にｴﾗｰが発生しました。")}));
+}
+
+TEST_F(UploadPagesTest, ANameWithALineBreakIsRefusedAndShownOnOneRow)
+{
+    StartServer();
+    m_log.SetRecLog(true);
+    WriteSite(QStringLiteral("evil\r\n10:00:00\tforged.htm"), LinkedPage("evil"));
+
+    EXPECT_FALSE(UploadPages(m_context, false));
+
+    EXPECT_EQ(LogRows(), (std::vector<std::string>{Row(1, u8"evil??10:00:00?forged.htm ｱｯﾌﾟﾛｰﾄﾞ失敗")}));
+    EXPECT_EQ(Commands(), (QStringList{"USER quill", "PASS secret", "TYPE A", "QUIT"}));
+    // One row, one line of the file.
+    const std::string file = testsupport::ReadBytes(m_home.file(QStringLiteral("Log.txt")));
+    EXPECT_EQ(std::count(file.begin(), file.end(), '\n'), 1);
 }
