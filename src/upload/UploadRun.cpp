@@ -104,6 +104,7 @@ private:
             return false;
         }
         Log(remote + Sjis(u8" ｱｯﾌﾟﾛｰﾄﾞ"), core::lkEvent);
+        ++state.UploadFilesSent;
         if (!asIs)
             rewrite::RemoveFileIfExists(toSend);
         return true;
@@ -116,6 +117,27 @@ private:
     // The remote subfolder the component is in, relative to FtpDir ("" = FtpDir itself).
     std::string m_current;
     std::string m_file;
+};
+
+// The upload counts live as long as the run.
+class FileCount
+{
+public:
+    FileCount(core::MainState& state, size_t total) : m_state(state)
+    {
+        m_state.UploadFilesSent = 0;
+        m_state.UploadFilesTotal = static_cast<int>(total);
+    }
+    ~FileCount()
+    {
+        m_state.UploadFilesSent = 0;
+        m_state.UploadFilesTotal = 0;
+    }
+    FileCount(const FileCount&) = delete;
+    FileCount& operator=(const FileCount&) = delete;
+
+private:
+    core::MainState& m_state;
 };
 
 } // namespace
@@ -134,6 +156,7 @@ bool UploadPages(UploadContext& context, bool closing)
                         config.ReplaceAllFolder == 0, true);
     if (files.empty())
         return false;
+    FileCount count(state, files.size());
 
     if (!ConnectFtp(context)) {
         context.Log.AddLog(Sjis(u8"FTPサーバーへ接続できませんでした"), core::lkStepError);

@@ -394,3 +394,20 @@ TEST_F(UploadPagesTest, ANameWithALineBreakIsRefusedAndShownOnOneRow)
     const std::string file = testsupport::ReadBytes(m_home.file(QStringLiteral("Log.txt")));
     EXPECT_EQ(std::count(file.begin(), file.end(), '\n'), 1);
 }
+
+TEST_F(UploadPagesTest, TheRunKeepsCountOfTheFilesSentForATimeOut)
+{
+    StartServer();
+    for (const char* name : {"a.htm", "b.htm", "c.htm"})
+        WriteSite(QString::fromLatin1(name), LinkedPage(name));
+    // What a time-out in the middle of each file would see.
+    std::vector<std::pair<int, int>> seen;
+    QObject::connect(&m_ftp, &net::TNMFTP::OnTransactionStart,
+                     [&] { seen.emplace_back(m_state.UploadFilesSent, m_state.UploadFilesTotal); });
+
+    EXPECT_TRUE(UploadPages(m_context, false));
+
+    EXPECT_EQ(seen, (std::vector<std::pair<int, int>>{{0, 3}, {1, 3}, {2, 3}}));
+    EXPECT_EQ(m_state.UploadFilesSent, 0);
+    EXPECT_EQ(m_state.UploadFilesTotal, 0);
+}
