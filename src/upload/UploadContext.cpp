@@ -1,8 +1,10 @@
 #include "upload/UploadContext.h"
 
 #include "core/MainState.h"
+#include "core/OperationLog.h"
 #include "net/NMFtp.h"
 #include "net/NetErrors.h"
+#include "text/Sjis.h"
 #include "text/VB.h"
 #include "upload/UploadRun.h"
 
@@ -120,6 +122,13 @@ FolderStep EnterRemoteFolder(UploadContext& context, std::string& current, const
     }
     failure = true;
     return FolderStep::NotEntered;
+}
+
+void LogUnconvertibleNames(UploadContext& context, const std::vector<std::string>& paths)
+{
+    for (const std::string& path : paths)
+        context.Log.AddLog(path + text::Sjis(u8" ﾌｧｲﾙ名をShift_JISに変換できないため送信しません"),
+                           core::lkStepError);
 }
 
 void LogOff(UploadContext& context)

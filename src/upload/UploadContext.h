@@ -10,6 +10,7 @@
 #include <QMetaObject>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace core {
 struct MainState;
@@ -95,6 +96,10 @@ enum class FolderStep {
 // entered in the end set failure.
 FolderStep EnterRemoteFolder(UploadContext& context, std::string& current, const std::string& wanted,
                              bool& failure);
+
+// One row (kind 1) for each listed file or folder whose name has no code page 932 form: it cannot
+// be read or named here, so it is not sent, and the user is told instead of finding it missing.
+void LogUnconvertibleNames(UploadContext& context, const std::vector<std::string>& paths);
 
 // Ends the connection: Abort and Disconnect, and when that fails, Abort once more. Never throws.
 void LogOff(UploadContext& context);

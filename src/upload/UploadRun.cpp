@@ -151,9 +151,11 @@ bool UploadPages(UploadContext& context, bool closing)
     FtpEventBinding events(context);
     state.UploadStatus.clear();
 
+    text::StringList unconvertible;
     const text::StringList files =
         text::ListFiles(config.ReplaceFolder, state.UploadAll ? "*.*" : config.ReplaceExt,
-                        config.ReplaceAllFolder == 0, true);
+                        config.ReplaceAllFolder == 0, true, &unconvertible);
+    LogUnconvertibleNames(context, unconvertible);
     if (files.empty())
         return false;
     FileCount count(state, files.size());

@@ -5,6 +5,7 @@
 #include "net/NetErrors.h"
 #include "support/FakeServer.h"
 #include "support/TempFolder.h"
+#include "text/Sjis.h"
 
 #include <QFile>
 #include <gtest/gtest.h>
@@ -632,4 +633,94 @@ TEST(FtpUpload, ASecondUploadFromInsideTheFirstIsRefused)
     ftp.Disconnect();
     server.Finish();
     EXPECT_EQ(server.dataReceived().size(), 300000);
+}
+
+namespace {
+
+// A command line as the scripted server compares it: the bytes one character each.
+QString Line(const char* prefix, const std::string& bytes)
+{
+    return QLatin1String(prefix) + QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
+} // namespace
+
+TEST(FtpNames, AServerThatListsUtf8GetsItsNamesInUtf8AfterTheOption)
+{
+    testsupport::TempFolder folder(false);
+    const std::string local = MakeFile(folder, QStringLiteral("a.htm"), 10);
+    const std::string folderName = text::Sjis(u8"資料");
+    const std::string fileName = text::Sjis(u8"表示.htm");
+    FakeServer server(kLogOn +
+                      QStringList{"C: CWD www", "S: 250 ok", "C: FEAT", "S: 211-Features:", "S:  MDTM",
+                                  "S:  UTF8", "S: 211 End", "C: OPTS UTF8 ON", "S: 200 UTF8 set to on",
+                                  Line("C: MKD ", "資料"), "S: 257 made", Line("C: CWD ", "資料"),
+                                  "S: 250 ok", "C: PASV", PasvReply("127,0,0,1"),
+                                  Line("C: STOR ", "表示.htm"), "S: 150 go", "DATA-EOF", "S: 226 done"} +
+                      kQuit);
+    TNMFTP ftp;
+    Prepare(ftp, server.port());
+    ftp.Passive = true;
+    ftp.Connect();
+    ftp.ChangeDirectory("www");
+    EXPECT_FALSE(ftp.Utf8Names());
+    ftp.MakeDirectory(folderName);
+    EXPECT_TRUE(ftp.Utf8Names());
+    ftp.ChangeDirectory(folderName);
+    ftp.StoreFile(local, fileName);
+    ftp.Disconnect();
+    server.Finish();
+}
+
+TEST(FtpNames, AServerWithoutUtf8GetsCodePage932AndIsAskedOnlyOnce)
+{
+    const std::string name = text::Sjis(u8"資料");
+    for (const QStringList& feat : {QStringList{"S: 500 FEAT not understood"},
+                                    QStringList{"S: 211-Features:", "S:  MDTM", "S:  UTF8X", "S: 211 End"}}) {
+        FakeServer server(
+            kLogOn + QStringList{"C: FEAT"} + feat +
+            QStringList{Line("C: MKD ", name), "S: 257 made", Line("C: CWD ", name), "S: 250 ok"} + kQuit);
+        TNMFTP ftp;
+        Prepare(ftp, server.port());
+        ftp.Connect();
+        ftp.MakeDirectory(name);
+        ftp.ChangeDirectory(name);
+        EXPECT_FALSE(ftp.Utf8Names());
+        ftp.Disconnect();
+        server.Finish();
+    }
+}
+
+TEST(FtpNames, TheQuestionIsAskedAgainOnANewConnection)
+{
+    const std::string name = text::Sjis(u8"資料");
+    const QStringList session = kLogOn +
+                                QStringList{"C: FEAT",
+                                            "S: 211-Features:",
+                                            "S:  UTF8",
+                                            "S: 211 End",
+                                            "C: OPTS UTF8 ON",
+                                            "S: 501 Invalid argument",
+                                            Line("C: CWD ", "資料"),
+                                            "S: 250 ok"} +
+                                kQuit;
+    for (int round = 0; round < 2; ++round) {
+        FakeServer server(session);
+        TNMFTP ftp;
+        Prepare(ftp, server.port());
+        ftp.Connect();
+        ftp.ChangeDirectory(name);
+        ftp.Disconnect();
+        server.Finish();
+    }
+}
+
+TEST(FtpNames, FeatureListsAreReadLineByLine)
+{
+    EXPECT_TRUE(TNMFTP::ListsUtf8({"211-Features:", " MDTM", " UTF8", "211 End"}));
+    EXPECT_TRUE(TNMFTP::ListsUtf8({"211-Features:", " utf8 ", "211 End"}));
+    EXPECT_TRUE(TNMFTP::ListsUtf8({"211-Features:", " UTF8 ON", "211 End"}));
+    EXPECT_FALSE(TNMFTP::ListsUtf8({"211-Features:", " UTF8X", " MLST size*;", "211 End"}));
+    EXPECT_FALSE(TNMFTP::ListsUtf8({"211 UTF8"}));
+    EXPECT_FALSE(TNMFTP::ListsUtf8({}));
 }

@@ -241,7 +241,7 @@ TEST_F(UploadPagesTest, NothingToUploadMakesNoConnection)
     EXPECT_TRUE(Commands().isEmpty());
 }
 
-TEST_F(UploadPagesTest, OnlyTheLastLevelOfAFolderIsMade)
+TEST_F(UploadPagesTest, MissingFoldersAreMadeOneLevelAtATime)
 {
     // The server makes only the last level of a path: "MKD x/y" is refused while x/ is missing.
     StartServer();
@@ -393,6 +393,25 @@ TEST_F(UploadPagesTest, ANameWithALineBreakIsRefusedAndShownOnOneRow)
     // One row, one line of the file.
     const std::string file = testsupport::ReadBytes(m_home.file(QStringLiteral("Log.txt")));
     EXPECT_EQ(std::count(file.begin(), file.end(), '\n'), 1);
+}
+
+TEST_F(UploadPagesTest, APageWhoseNameHasNoCodePage932FormGetsARowAndTheOthersGo)
+{
+    StartServer();
+    // U+00E9 and U+1F600 have no code page 932 form.
+    WriteSite(QStringLiteral("caf\u00e9.htm"), LinkedPage("cafe"));
+    WriteSite(QString::fromUtf8("\xF0\x9F\x98\x80/a.htm"), LinkedPage("a"));
+    WriteSite(QStringLiteral("index.htm"), LinkedPage("top"));
+
+    EXPECT_TRUE(UploadPages(m_context, false));
+
+    const std::string site = platform::PathToCp932(m_site.path());
+    EXPECT_EQ(LogRows(),
+              (std::vector<std::string>{
+                  Row(1, site + Sjis(u8"/caf?.htm ﾌｧｲﾙ名をShift_JISに変換できないため送信しません")),
+                  Row(1, site + Sjis(u8"/?/ ﾌｧｲﾙ名をShift_JISに変換できないため送信しません")),
+                  Row(2, u8"index.htm ｱｯﾌﾟﾛｰﾄﾞ")}));
+    EXPECT_EQ(OnServer(QStringLiteral("index.htm")), LinkedPageOnServer("top"));
 }
 
 TEST_F(UploadPagesTest, TheRunKeepsCountOfTheFilesSentForATimeOut)
