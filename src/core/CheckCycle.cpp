@@ -341,7 +341,13 @@ void CheckCycle::TimerAbortTimer()
         return;
     m_timerAbort.stop();
     m_abortFired = true;
-    m_log.AddLog(Sjis(u8"ﾀｲﾑｱｳﾄにより切断します"), lkRunFailure);
+    std::string text = Sjis(u8"ﾀｲﾑｱｳﾄにより切断します");
+    // An upload cut at the same file at every check never completes: the count tells the user
+    // that the time-out is too short for the site.
+    if (m_state.UploadFilesTotal > 0)
+        text += " (" + std::to_string(m_state.UploadFilesTotal) + Sjis(u8"ﾌｧｲﾙ中") +
+                std::to_string(m_state.UploadFilesSent) + Sjis(u8"ﾌｧｲﾙ送信済み)");
+    m_log.AddLog(text, lkRunFailure);
     if (m_steps)
         m_steps->AbortNetwork();
 }

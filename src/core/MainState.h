@@ -21,6 +21,10 @@ struct MainState
     std::string NewHostName;
     // Status-bar text of the file being sent; empty when no file is being sent.
     std::string UploadStatus;
+    // The files of the upload run going on: how many were sent and how many were listed (both 0
+    // when no run is going on), so that a time-out can say how far the run came.
+    int UploadFilesSent = 0;
+    int UploadFilesTotal = 0;
     // The next upload run sends every file of the page folder.
     bool UploadAll = false;
     // Cleared before every network step, set by the components' connect and success events.

@@ -33,6 +33,21 @@ QString LongTimeFormat(const QLocale& locale)
     return result.trimmed();
 }
 
+// A log text comes partly from outside: file and folder names, server replies. A line break in
+// it would start a row of its own in "Log.txt" that looks like one the program wrote, and a TAB
+// would shift the columns, so every control character shows as "?". Code page 932 trail bytes are
+// 0x40 and above and never 0x7F, so no double-byte character is touched.
+std::string VisibleText(std::string_view text)
+{
+    std::string out(text);
+    for (char& c : out) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F)
+            c = '?';
+    }
+    return out;
+}
+
 } // namespace
 
 OperationLog::OperationLog(QObject* parent) : QObject(parent) {}
@@ -82,7 +97,7 @@ bool OperationLog::WriteFileLine(const LogRow& row)
 
 void OperationLog::AddLog(const std::string& text, LogKind kind)
 {
-    const LogRow row{TimeText(), text, kind};
+    const LogRow row{TimeText(), VisibleText(text), kind};
     AppendRow(row);
     // The file is written before events are processed, so that a line logged by a timer that
     // runs meanwhile comes after this one in the file as in the list.

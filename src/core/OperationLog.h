@@ -39,7 +39,8 @@ public:
 
     explicit OperationLog(QObject* parent = nullptr);
 
-    // Adds a row (and a line of the file when the file option is on). Never throws into the
+    // Adds a row (and a line of the file when the file option is on); control characters in the
+    // text (line breaks, TAB, ...) show as "?", so one row is always one line. Never throws into the
     // operation that logs: a file that cannot be written is reported once as a row of its own,
     // and the file is left alone until the option is switched off and on again.
     void AddLog(const std::string& text, LogKind kind);

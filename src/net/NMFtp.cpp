@@ -2,10 +2,12 @@
 
 #include "net/NetText.h"
 #include "net/NetErrors.h"
+#include "platform/Codepage.h"
 #include "platform/ProgramFolder.h"
 
 #include <QFile>
 #include <QMetaMethod>
+#include <algorithm>
 #include <initializer_list>
 
 namespace net {
@@ -106,6 +108,37 @@ std::string TNMFTP::PortArgument(const QHostAddress& address, quint16 port)
     return text + std::to_string(port >> 8) + ',' + std::to_string(port & 0xFF);
 }
 
+bool TNMFTP::ListsUtf8(const std::vector<std::string>& featReply)
+{
+    // The first and the last line carry the code; each feature is a line of its own, led by a
+    // space, possibly with parameters after it.
+    for (size_t i = 1; i < featReply.size(); ++i) {
+        const std::string line = TrimBlanks(featReply[i]);
+        if (SameName(line.substr(0, line.find(' ')), "UTF8"))
+            return true;
+    }
+    return false;
+}
+
+std::string TNMFTP::WireName(const std::string& name)
+{
+    // An ASCII name is the same in either encoding, so it needs no question to the server.
+    if (std::all_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+        return name;
+    if (!m_featAsked) {
+        CheckConnected();
+        if (DataAvailable())
+            ClearInput();
+        Exchange("FEAT");
+        m_featAsked = true;
+        m_utf8Names = ReplyCode >= 200 && ReplyCode <= 299 && ListsUtf8(ReplyLines);
+        // Servers that always speak UTF-8 refuse the option; their refusal changes nothing.
+        if (m_utf8Names)
+            Exchange("OPTS UTF8 ON");
+    }
+    return m_utf8Names ? platform::Cp932ToUtf8(name) : name;
+}
+
 void TNMFTP::Exchange(const std::string& command)
 {
     RefuseLineBreaks({command});
@@ -173,6 +206,8 @@ void TNMFTP::Connect()
     if (Connected())
         return;
     Canceled = false;
+    m_featAsked = false;
+    m_utf8Names = false;
     RefuseLineBreaks({UserID, Password, FWUserID, FWPassword, Host});
     if (DataAvailable())
         ClearInput();
@@ -247,12 +282,14 @@ void TNMFTP::SendCommand(const std::string& command)
 
 void TNMFTP::ChangeDirectory(const std::string& path)
 {
-    SendCommand("CWD " + path);
+    RefuseLineBreaks({path});
+    SendCommand("CWD " + WireName(path));
 }
 
 void TNMFTP::MakeDirectory(const std::string& path)
 {
-    SendCommand("MKD " + path);
+    RefuseLineBreaks({path});
+    SendCommand("MKD " + WireName(path));
 }
 
 void TNMFTP::SetTransferType(int type)
@@ -331,10 +368,21 @@ void TNMFTP::Upload(QFile& file, const std::string& remoteName)
     emit OnTransactionStop();
     if (DataStopped())
         RaiseSendAborted();
+    // A file that shrank while it was read reached its end early: the server would store a cut
+    // copy and call it complete.
+    if (m_data->BytesDone != BytesTotal)
+        throw FTPException("Data connection ended after " + std::to_string(m_data->BytesDone) + " of " +
+                           std::to_string(BytesTotal) + " bytes");
     // The close tells the server that the file is complete; every byte is delivered before it.
     m_data->Disconnect();
-    // The final reply is read to keep the control connection in step; its code is not judged.
+    // Only the server knows whether the file arrived whole and was stored: a full disk (552, 452),
+    // a local error (451) or a data connection that broke (426) all come after the last byte left
+    // here. Anything but a positive completion is a failed upload.
     ReadReply();
+    if (ReplyMissing())
+        throw FTPException(kClosedByServer);
+    if (ReplyCode < 200 || ReplyCode > 299)
+        throw FTPException(ReplyText);
 }
 
 void TNMFTP::StoreFile(const std::string& localFile, const std::string& remoteFile)
@@ -353,6 +401,7 @@ void TNMFTP::StoreFile(const std::string& localFile, const std::string& remoteFi
         QFile file(platform::PathFromCp932(localFile));
         if (!file.open(QIODevice::ReadOnly))
             throw FTPException("Cannot open file " + localFile);
+        const std::string wireName = WireName(remoteName);
         if (DataAvailable())
             ClearInput();
         m_data = std::make_unique<TPowersock>();
@@ -363,7 +412,7 @@ void TNMFTP::StoreFile(const std::string& localFile, const std::string& remoteFi
         });
         BytesDone = 0;
         BytesTotal = file.size();
-        Upload(file, remoteName);
+        Upload(file, wireName);
     } catch (...) {
         if (m_data) {
             m_data->disconnect(this);

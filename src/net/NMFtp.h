@@ -13,6 +13,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace net {
 
@@ -56,6 +57,8 @@ public:
     std::string FWPassword;
     // Server type for directory listings (not used); reset on every disconnect.
     int Vendor = kDefaultVendor;
+    // The names of this connection go in UTF-8 (the server listed UTF8 in its features).
+    bool Utf8Names() const { return m_utf8Names; }
 
     // Connects, reads the greeting and logs on; does nothing when already connected. OnConnect
     // follows a successful log-on.
@@ -65,16 +68,24 @@ public:
     // Cancels the data connection of a running upload.
     void Abort() override;
 
-    // Sends one command and judges its reply: 400 to 599 is a failure.
+    // Sends one command and judges its reply: 400 to 599 is a failure. The command goes out as it
+    // is; ChangeDirectory, MakeDirectory and StoreFile take care of the names' encoding.
     void SendCommand(const std::string& command);
     void ChangeDirectory(const std::string& path);
     void MakeDirectory(const std::string& path);
     // ttAscii "TYPE A", ttBinary "TYPE I", ttLocal8 "TYPE L 8".
     void SetTransferType(int type);
+    // Names (paths and file names) are code page 932 text. They go to the server as they are,
+    // unless a name holds more than ASCII and the server lists UTF8 in its reply to FEAT (asked
+    // once per connection, the first time such a name is sent): then the names go in UTF-8, after
+    // "OPTS UTF8 ON" for the servers that want to be told.
+    //
     // Stores a local file (code page 932 path) under remoteFile (the local file's name when empty).
     // BytesDone and BytesTotal follow the data connection; OnPacketSent comes once per block.
     void StoreFile(const std::string& localFile, const std::string& remoteFile);
 
+    // Whether a FEAT reply lists UTF8 among its features.
+    static bool ListsUtf8(const std::vector<std::string>& featReply);
     // The command kind of a command line.
     static int CommandKindOf(std::string_view command);
     // The data port of a PASV reply (the last two of its six comma-separated numbers); false when
@@ -106,6 +117,12 @@ private:
     void Upload(QFile& file, const std::string& remoteName);
     bool DataStopped() const;
     [[noreturn]] void RaiseSendAborted();
+    // A name as the server expects it (see above).
+    std::string WireName(const std::string& name);
+
+    // Whether FEAT has been asked on this connection, and whether its answer listed UTF8.
+    bool m_featAsked = false;
+    bool m_utf8Names = false;
 
     std::unique_ptr<TPowersock> m_data;
 };

@@ -141,6 +141,8 @@ struct Entry
     std::string name; // code page 932
     bool isFile = false;
     bool isFolder = false;
+    // The name has no code page 932 form: name holds it with "?" and it cannot be opened.
+    bool unconvertible = false;
 };
 
 std::vector<Entry> ReadFolder(const fs::path& folder)
@@ -153,8 +155,7 @@ std::vector<Entry> ReadFolder(const fs::path& folder)
         Entry e;
         e.name = FromNative(nativeName);
         // A name that has no code page 932 form could not be opened by the rest of the program.
-        if (ToNative(e.name) != nativeName)
-            continue;
+        e.unconvertible = ToNative(e.name) != nativeName;
         std::error_code typeError;
         // Only plain files: a pipe or a device would never finish uploading.
         e.isFile = it->is_regular_file(typeError);
@@ -165,7 +166,7 @@ std::vector<Entry> ReadFolder(const fs::path& folder)
 }
 
 StringList ListFolder(const std::string& prefix, const StringList& masks, bool topFolderOnly, bool fullPaths,
-                      std::vector<fs::path>& openFolders)
+                      std::vector<fs::path>& openFolders, StringList* unconvertible)
 {
     StringList result;
     const fs::path native = ToNative(prefix);
@@ -178,6 +179,7 @@ StringList ListFolder(const std::string& prefix, const StringList& masks, bool t
         return result;
     const std::vector<Entry> entries = ReadFolder(native);
 
+    StringList lost;
     for (const std::string& mask : masks) {
         const std::string maskExt = LowerAscii(Extension(mask));
         for (const Entry& e : entries) {
@@ -186,22 +188,34 @@ StringList ListFolder(const std::string& prefix, const StringList& masks, bool t
             // The extension must agree exactly, so "*.htm" does not take "x.html".
             if (maskExt != ".*" && LowerAscii(Extension(e.name)) != maskExt)
                 continue;
-            result.push_back(fullPaths ? prefix + e.name : e.name);
+            if (e.unconvertible)
+                lost.push_back(prefix + e.name);
+            else
+                result.push_back(fullPaths ? prefix + e.name : e.name);
         }
     }
     SortNames(result);
+    SortNames(lost);
+    if (unconvertible)
+        unconvertible->insert(unconvertible->end(), lost.begin(), lost.end());
     if (topFolderOnly)
         return result;
 
     // Folders in a fixed order (the file system's own order differs from machine to machine).
     StringList folders;
-    for (const Entry& e : entries)
-        if (e.isFolder && !e.name.starts_with('.'))
+    for (const Entry& e : entries) {
+        if (!e.isFolder || e.name.starts_with('.'))
+            continue;
+        if (!e.unconvertible)
             folders.push_back(e.name);
+        else if (unconvertible)
+            unconvertible->push_back(prefix + e.name + kSeparator);
+    }
     SortNames(folders);
     openFolders.push_back(canonical);
     for (const std::string& name : folders) {
-        StringList sub = ListFolder(prefix + name + kSeparator, masks, false, fullPaths, openFolders);
+        StringList sub =
+            ListFolder(prefix + name + kSeparator, masks, false, fullPaths, openFolders, unconvertible);
         SortNames(sub);
         result.insert(result.end(), std::make_move_iterator(sub.begin()), std::make_move_iterator(sub.end()));
     }
@@ -219,14 +233,15 @@ std::string NativeFolderText(std::string_view path)
 
 } // namespace
 
-StringList ListFiles(std::string_view folder, std::string_view masks, bool topFolderOnly, bool fullPaths)
+StringList ListFiles(std::string_view folder, std::string_view masks, bool topFolderOnly, bool fullPaths,
+                     StringList* unconvertible)
 {
     // No folder is no listing; it never means the root of the file system.
     if (folder.empty())
         return {};
     std::vector<fs::path> openFolders;
     return ListFolder(WithSeparator(folder), SplitText(masks, ";", true), topFolderOnly, fullPaths,
-                      openFolders);
+                      openFolders, unconvertible);
 }
 
 bool FolderExists(std::string_view path)

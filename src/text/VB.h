@@ -54,8 +54,12 @@ T Choose(bool condition, T a, T b)
 // without extension takes names without one). Each folder's files are sorted case-insensitively in
 // byte order, then the subfolders (not those starting with ".") follow in the same order, each
 // subfolder's whole list sorted on its own. Only plain files are listed; an empty folder text lists
-// nothing.
-StringList ListFiles(std::string_view folder, std::string_view masks, bool topFolderOnly, bool fullPaths);
+// nothing. A file or folder whose name has no code page 932 form cannot be opened through these
+// texts and is left out; when unconvertible is given, such files that the masks take, and such
+// subfolders, are added to it (the characters without a form shown as "?", folders with a trailing
+// separator).
+StringList ListFiles(std::string_view folder, std::string_view masks, bool topFolderOnly, bool fullPaths,
+                     StringList* unconvertible = nullptr);
 bool FolderExists(std::string_view path);
 
 // Byte-level helpers shared by the character walks (and by other units that walk text).

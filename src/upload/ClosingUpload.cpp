@@ -130,7 +130,9 @@ bool UploadClosedFolder(UploadContext& context)
     FtpEventBinding events(context);
     state.UploadStatus.clear();
 
-    const text::StringList files = text::ListFiles(config.ClosedFile, "*.*", false, true);
+    text::StringList unconvertible;
+    const text::StringList files = text::ListFiles(config.ClosedFile, "*.*", false, true, &unconvertible);
+    LogUnconvertibleNames(context, unconvertible);
     if (files.empty())
         return false;
     if (!ConnectFtp(context)) {

@@ -1,8 +1,10 @@
 #include "upload/UploadContext.h"
 
 #include "core/MainState.h"
+#include "core/OperationLog.h"
 #include "net/NMFtp.h"
 #include "net/NetErrors.h"
+#include "text/Sjis.h"
 #include "text/VB.h"
 #include "upload/UploadRun.h"
 
@@ -65,6 +67,33 @@ bool ConnectFtp(UploadContext& context)
         context, [&ftp] { ftp.Connect(); }, nullptr);
 }
 
+namespace {
+
+// Makes the folder, relative to the current one. A server makes only the last level of a path, so
+// when "MKD a/b/c" is refused the levels are made from the top down: "MKD a", "MKD a/b", then
+// "MKD a/b/c". A refused upper level is no failure (it usually exists already); the last one decides.
+bool MakeFolder(UploadContext& context, const std::string& folder)
+{
+    net::TNMFTP& ftp = context.Ftp;
+    const auto make = [&](const std::string& path) {
+        return FtpStep(
+            context, [&] { ftp.MakeDirectory(path); }, nullptr);
+    };
+    if (make(folder))
+        return true;
+    const text::StringList levels = text::SplitText(folder, "/", false);
+    if (levels.size() < 2)
+        return false;
+    std::string path;
+    for (size_t i = 0; i + 1 < levels.size(); ++i) {
+        path += (i == 0 ? "" : "/") + levels[i];
+        make(path);
+    }
+    return make(folder);
+}
+
+} // namespace
+
 FolderStep EnterRemoteFolder(UploadContext& context, std::string& current, const std::string& wanted,
                              bool& failure)
 {
@@ -86,14 +115,20 @@ FolderStep EnterRemoteFolder(UploadContext& context, std::string& current, const
         current = wanted;
         return FolderStep::Entered;
     }
-    if (FtpStep(
-            context, [&] { ftp.MakeDirectory(wanted); }, &failure) &&
-        FtpStep(
-            context, [&] { ftp.ChangeDirectory(wanted); }, &failure)) {
+    if (MakeFolder(context, wanted) && FtpStep(
+                                           context, [&] { ftp.ChangeDirectory(wanted); }, nullptr)) {
         current = wanted;
         return FolderStep::Entered;
     }
+    failure = true;
     return FolderStep::NotEntered;
+}
+
+void LogUnconvertibleNames(UploadContext& context, const std::vector<std::string>& paths)
+{
+    for (const std::string& path : paths)
+        context.Log.AddLog(path + text::Sjis(u8" ﾌｧｲﾙ名をShift_JISに変換できないため送信しません"),
+                           core::lkStepError);
 }
 
 void LogOff(UploadContext& context)

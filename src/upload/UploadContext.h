@@ -10,6 +10,7 @@
 #include <QMetaObject>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace core {
 struct MainState;
@@ -89,11 +90,16 @@ enum class FolderStep {
 
 // Moves the component from the remote subfolder current (relative to the top folder, "/"
 // separators, empty for the top folder itself) to the remote subfolder wanted: back to the top
-// folder with "../" once per level, then "CWD wanted", and when that fails "MKD wanted" and "CWD
-// wanted" again (only the last level is made). current follows the component. Failures of the
-// return, of the making and of the second entering set failure.
+// folder with "../" once per level, then "CWD wanted", and when that fails the missing folders are
+// made ("MKD wanted", and when the server refuses that, one level at a time from the top) and
+// "CWD wanted" again. current follows the component. A failed return and a folder that could not be
+// entered in the end set failure.
 FolderStep EnterRemoteFolder(UploadContext& context, std::string& current, const std::string& wanted,
                              bool& failure);
+
+// One row (kind 1) for each listed file or folder whose name has no code page 932 form: it cannot
+// be read or named here, so it is not sent, and the user is told instead of finding it missing.
+void LogUnconvertibleNames(UploadContext& context, const std::vector<std::string>& paths);
 
 // Ends the connection: Abort and Disconnect, and when that fails, Abort once more. Never throws.
 void LogOff(UploadContext& context);

@@ -33,13 +33,17 @@ public:
     void SendFiles(const text::StringList& files)
     {
         for (const std::string& path : files) {
+            m_file = path;
             if (!SendFile(path) || m_failed)
                 return;
+            m_file.clear();
         }
     }
 
     bool Failed() const { return m_failed; }
     void SetFailed() { m_failed = true; }
+    // The local path of the file being dealt with; empty between files.
+    const std::string& CurrentFile() const { return m_file; }
 
 private:
     void Log(const std::string& line, core::LogKind kind) { m_context.Log.AddLog(line, kind); }
@@ -100,6 +104,7 @@ private:
             return false;
         }
         Log(remote + Sjis(u8" ｱｯﾌﾟﾛｰﾄﾞ"), core::lkEvent);
+        ++state.UploadFilesSent;
         if (!asIs)
             rewrite::RemoveFileIfExists(toSend);
         return true;
@@ -111,6 +116,28 @@ private:
     bool m_failed = false;
     // The remote subfolder the component is in, relative to FtpDir ("" = FtpDir itself).
     std::string m_current;
+    std::string m_file;
+};
+
+// The upload counts live as long as the run.
+class FileCount
+{
+public:
+    FileCount(core::MainState& state, size_t total) : m_state(state)
+    {
+        m_state.UploadFilesSent = 0;
+        m_state.UploadFilesTotal = static_cast<int>(total);
+    }
+    ~FileCount()
+    {
+        m_state.UploadFilesSent = 0;
+        m_state.UploadFilesTotal = 0;
+    }
+    FileCount(const FileCount&) = delete;
+    FileCount& operator=(const FileCount&) = delete;
+
+private:
+    core::MainState& m_state;
 };
 
 } // namespace
@@ -124,11 +151,14 @@ bool UploadPages(UploadContext& context, bool closing)
     FtpEventBinding events(context);
     state.UploadStatus.clear();
 
+    text::StringList unconvertible;
     const text::StringList files =
         text::ListFiles(config.ReplaceFolder, state.UploadAll ? "*.*" : config.ReplaceExt,
-                        config.ReplaceAllFolder == 0, true);
+                        config.ReplaceAllFolder == 0, true, &unconvertible);
+    LogUnconvertibleNames(context, unconvertible);
     if (files.empty())
         return false;
+    FileCount count(state, files.size());
 
     if (!ConnectFtp(context)) {
         context.Log.AddLog(Sjis(u8"FTPサーバーへ接続できませんでした"), core::lkStepError);
@@ -151,7 +181,10 @@ bool UploadPages(UploadContext& context, bool closing)
             run.SetFailed();
         }
     } catch (...) {
-        // An unreadable page, an unwritable copy, a refused "TYPE": the run ends here.
+        // An unreadable page, an unwritable copy, a refused "TYPE": the run ends here, and the
+        // user needs to know which file to look at.
+        if (!run.CurrentFile().empty())
+            context.Log.AddLog(run.CurrentFile() + Sjis(u8" ｱｯﾌﾟﾛｰﾄﾞ失敗"), core::lkStepError);
         context.Log.AddLog(Sjis(u8"ｱｯﾌﾟﾛｰﾄﾞ中にｴﾗｰが発生しました。"), core::lkStepError);
         run.SetFailed();
     }

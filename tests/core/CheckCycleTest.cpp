@@ -424,6 +424,25 @@ TEST_F(CheckCycleTest, AfterTheAbortTimerNoFurtherNetworkStepStartsAndTheFailure
     EXPECT_EQ(config().PrevIP, "203.0.113.77");
 }
 
+TEST_F(CheckCycleTest, ATimeOutDuringAnUploadSaysHowManyFilesWereSent)
+{
+    nextPages = {Page("203.0.113.77")};
+    ASSERT_TRUE(create());
+    config().TimeOut = 1;
+    steps->hangInUpload = true;
+    // The upload run keeps these counts while it goes on.
+    steps->duringUpload = [&] {
+        cycle->State().UploadFilesSent = 3;
+        cycle->State().UploadFilesTotal = 10;
+    };
+    cycle->ArmAbortTimer(true);
+    cycle->RunCheck();
+    cycle->ArmAbortTimer(false);
+    EXPECT_EQ(logTexts(), (std::vector<std::string>{Sjis(u8"ｸﾞﾛｰﾊﾞﾙIPが変わりました。203.0.113.77"),
+                                                    Sjis(u8"ﾀｲﾑｱｳﾄにより切断します (10ﾌｧｲﾙ中3ﾌｧｲﾙ送信済み)"),
+                                                    Sjis(u8"ｱｯﾌﾟﾛｰﾄﾞに失敗しました。")}));
+}
+
 TEST_F(CheckCycleTest, ClosingDuringACheckWaitsForItToUnwindAndRunsOnce)
 {
     nextPages = {Page("203.0.113.77")};

@@ -323,7 +323,8 @@ TEST_F(HeadlessServiceTest, AHangingFtpServerIsCutOffByTheTimeOut)
     c.NoticeItem = 0;
     save(c);
     service.start(home.path());
-    ASSERT_TRUE(service.waitForRow("ﾀｲﾑｱｳﾄにより切断します")) << service.output();
+    // The row says how far the upload came: no file of the four pages was sent.
+    ASSERT_TRUE(service.waitForRow("ﾀｲﾑｱｳﾄにより切断します (4ﾌｧｲﾙ中0ﾌｧｲﾙ送信済み)")) << service.output();
     ASSERT_TRUE(service.waitForRow("ｱｯﾌﾟﾛｰﾄﾞに失敗しました。")) << service.output();
     EXPECT_EQ(service.count("FTPサーバーへ接続できませんでした"), 1u) << service.output();
     EXPECT_EQ(service.terminate(), 0);

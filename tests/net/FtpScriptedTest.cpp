@@ -1,11 +1,13 @@
 // The FTP client against the scripted server, for what a real server does not do on request:
-// multi-line greetings, USER answered by 230, refusals at every step, odd PASV replies, a final
-// reply of 552, servers that close or stop answering, firewall log-on forms.
+// multi-line greetings, USER answered by 230, refusals at every step, odd PASV replies, final
+// replies that refuse the file, servers that close or stop answering, firewall log-on forms.
 #include "net/NMFtp.h"
 #include "net/NetErrors.h"
 #include "support/FakeServer.h"
 #include "support/TempFolder.h"
+#include "text/Sjis.h"
 
+#include <QFile>
 #include <gtest/gtest.h>
 
 using net::TNMFTP;
@@ -358,32 +360,117 @@ TEST(FtpCommands, AServerThatStopsAnsweringACommandTimesOut)
     server.Finish();
 }
 
-TEST(FtpUpload, AFinalReplyOf552StillCountsAsDone)
+TEST(FtpUpload, OnlyAPositiveFinalReplyMakesAnUploadDone)
 {
     testsupport::TempFolder folder(false);
     const std::string local = MakeFile(folder, QStringLiteral("a.bin"), 150000);
+    // Every byte went out, and the server still did not store the file: a full disk, a local
+    // error, a broken data connection, a reply that is no reply, or none at all.
+    const QStringList endings[] = {
+        {"S: 552 Quota exceeded"},
+        {"S: 452 Insufficient storage space"},
+        {"S: 451 Local error in processing"},
+        {"S: 426 Connection closed; transfer aborted"},
+        {"S: 150 Still going"},
+        {"S: garbage"},
+    };
+    for (const QStringList& ending : endings) {
+        SCOPED_TRACE(ending.join(u' ').toStdString());
+        FakeServer server(
+            kLogOn +
+            QStringList{"C: PASV", PasvReply("127,0,0,1"), "C: STOR a.bin", "S: 150 go", "DATA-EOF"} +
+            ending + kQuit);
+        TNMFTP ftp;
+        Events events(ftp);
+        Prepare(ftp, server.port());
+        ftp.Passive = true;
+        int packets = 0;
+        QObject::connect(&ftp, &TNMFTP::OnPacketSent, [&] { ++packets; });
+        ftp.Connect();
+        const std::string reply = ending.front().mid(3).toStdString();
+        EXPECT_EQ(MessageOf<net::FTPException>([&] { ftp.StoreFile(local, "a.bin"); }), reply);
+        EXPECT_EQ(events.failures, (std::vector<int>{TNMFTP::cmdUpload}));
+        EXPECT_TRUE(events.successes.empty());
+        EXPECT_EQ(packets, 3);
+        EXPECT_EQ(ftp.BytesDone, 150000);
+        // The control connection stays in step: the log-off is answered by its own reply.
+        ftp.Disconnect();
+        server.Finish();
+        EXPECT_EQ(server.dataReceived().size(), 150000);
+    }
+}
+
+TEST(FtpUpload, AServerThatClosesInsteadOfTheFinalReplyFailsTheUpload)
+{
+    testsupport::TempFolder folder(false);
+    const std::string local = MakeFile(folder, QStringLiteral("a.bin"), 1000);
+    FakeServer server(kLogOn + QStringList{"C: PASV", PasvReply("127,0,0,1"), "C: STOR a.bin", "S: 150 go",
+                                           "DATA-EOF", "CLOSE"});
+    TNMFTP ftp;
+    Events events(ftp);
+    Prepare(ftp, server.port());
+    ftp.Passive = true;
+    ftp.Connect();
+    EXPECT_EQ(MessageOf<net::FTPException>([&] { ftp.StoreFile(local, "a.bin"); }),
+              "Connection closed by the server");
+    EXPECT_EQ(events.failures, (std::vector<int>{TNMFTP::cmdUpload}));
+    EXPECT_TRUE(events.successes.empty());
+    ftp.Disconnect();
+    EXPECT_FALSE(ftp.Connected());
+    server.Finish();
+}
+
+TEST(FtpUpload, ADataConnectionResetAfterTheLastWriteFailsTheUpload)
+{
+    // The whole file fits into the system's buffers, so the send itself succeeds; the reset only
+    // shows in what the server says afterwards.
+    testsupport::TempFolder folder(false);
+    const std::string local = MakeFile(folder, QStringLiteral("a.htm"), 3000);
     FakeServer server(kLogOn +
-                      QStringList{"C: PASV", PasvReply("127,0,0,1"), "C: STOR a.bin", "S: 150 go", "DATA-EOF",
-                                  "S: 552 Quota exceeded"} +
+                      QStringList{"C: PASV", PasvReply("127,0,0,1"), "C: STOR a.htm", "S: 150 go",
+                                  "DATA-DROP 1000", "S: 426 Connection reset; transfer aborted"} +
                       kQuit);
     TNMFTP ftp;
     Events events(ftp);
     Prepare(ftp, server.port());
     ftp.Passive = true;
-    int packets = 0;
-    QObject::connect(&ftp, &TNMFTP::OnPacketSent, [&] { ++packets; });
     ftp.Connect();
-    ftp.StoreFile(local, "a.bin");
-    EXPECT_EQ(events.successes, (std::vector<int>{TNMFTP::cmdUpload}));
-    EXPECT_TRUE(events.failures.empty());
-    EXPECT_EQ(packets, 3);
-    EXPECT_EQ(ftp.BytesDone, 150000);
-    EXPECT_EQ(ftp.BytesTotal, 150000);
-    EXPECT_EQ(ftp.ReplyCode, 552);
+    EXPECT_THROW(ftp.StoreFile(local, "a.htm"), net::NetError);
+    EXPECT_EQ(events.failures, (std::vector<int>{TNMFTP::cmdUpload}));
+    EXPECT_TRUE(events.successes.empty());
+    try {
+        ftp.Disconnect();
+    } catch (const net::FTPException&) {
+        // The 426 may arrive after a send error and answer the QUIT instead.
+    }
+    server.Finish();
+}
+
+TEST(FtpUpload, AFileThatShrinksWhileItIsSentFailsTheUpload)
+{
+    testsupport::TempFolder folder(false);
+    const std::string local = MakeFile(folder, QStringLiteral("a.bin"), 300000);
+    FakeServer server(kLogOn +
+                      QStringList{"C: PASV", PasvReply("127,0,0,1"), "C: STOR a.bin", "S: 150 go", "DATA-EOF",
+                                  "S: 226 Transfer complete"} +
+                      kQuit);
+    TNMFTP ftp;
+    Events events(ftp);
+    Prepare(ftp, server.port());
+    ftp.Passive = true;
+    // Another program rewrites the page while it is being sent.
+    QObject::connect(&ftp, &TNMFTP::OnPacketSent, [&] {
+        if (ftp.BytesDone == TNMFTP::kBlockSize) {
+            ASSERT_TRUE(QFile::resize(folder.file(QStringLiteral("a.bin")), 100000));
+        }
+    });
+    ftp.Connect();
+    EXPECT_EQ(MessageOf<net::FTPException>([&] { ftp.StoreFile(local, "a.bin"); }),
+              "Data connection ended after 100000 of 300000 bytes");
+    EXPECT_EQ(events.failures, (std::vector<int>{TNMFTP::cmdUpload}));
+    EXPECT_TRUE(events.successes.empty());
     ftp.Disconnect();
     server.Finish();
-    EXPECT_EQ(server.dataReceived().toStdString(),
-              testsupport::ReadBytes(folder.file(QStringLiteral("a.bin"))));
 }
 
 TEST(FtpUpload, ThePassiveDataConnectionGoesToTheControlHostNotToTheReplysAddress)
@@ -546,4 +633,94 @@ TEST(FtpUpload, ASecondUploadFromInsideTheFirstIsRefused)
     ftp.Disconnect();
     server.Finish();
     EXPECT_EQ(server.dataReceived().size(), 300000);
+}
+
+namespace {
+
+// A command line as the scripted server compares it: the bytes one character each.
+QString Line(const char* prefix, const std::string& bytes)
+{
+    return QLatin1String(prefix) + QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
+} // namespace
+
+TEST(FtpNames, AServerThatListsUtf8GetsItsNamesInUtf8AfterTheOption)
+{
+    testsupport::TempFolder folder(false);
+    const std::string local = MakeFile(folder, QStringLiteral("a.htm"), 10);
+    const std::string folderName = text::Sjis(u8"資料");
+    const std::string fileName = text::Sjis(u8"表示.htm");
+    FakeServer server(kLogOn +
+                      QStringList{"C: CWD www", "S: 250 ok", "C: FEAT", "S: 211-Features:", "S:  MDTM",
+                                  "S:  UTF8", "S: 211 End", "C: OPTS UTF8 ON", "S: 200 UTF8 set to on",
+                                  Line("C: MKD ", "資料"), "S: 257 made", Line("C: CWD ", "資料"),
+                                  "S: 250 ok", "C: PASV", PasvReply("127,0,0,1"),
+                                  Line("C: STOR ", "表示.htm"), "S: 150 go", "DATA-EOF", "S: 226 done"} +
+                      kQuit);
+    TNMFTP ftp;
+    Prepare(ftp, server.port());
+    ftp.Passive = true;
+    ftp.Connect();
+    ftp.ChangeDirectory("www");
+    EXPECT_FALSE(ftp.Utf8Names());
+    ftp.MakeDirectory(folderName);
+    EXPECT_TRUE(ftp.Utf8Names());
+    ftp.ChangeDirectory(folderName);
+    ftp.StoreFile(local, fileName);
+    ftp.Disconnect();
+    server.Finish();
+}
+
+TEST(FtpNames, AServerWithoutUtf8GetsCodePage932AndIsAskedOnlyOnce)
+{
+    const std::string name = text::Sjis(u8"資料");
+    for (const QStringList& feat : {QStringList{"S: 500 FEAT not understood"},
+                                    QStringList{"S: 211-Features:", "S:  MDTM", "S:  UTF8X", "S: 211 End"}}) {
+        FakeServer server(
+            kLogOn + QStringList{"C: FEAT"} + feat +
+            QStringList{Line("C: MKD ", name), "S: 257 made", Line("C: CWD ", name), "S: 250 ok"} + kQuit);
+        TNMFTP ftp;
+        Prepare(ftp, server.port());
+        ftp.Connect();
+        ftp.MakeDirectory(name);
+        ftp.ChangeDirectory(name);
+        EXPECT_FALSE(ftp.Utf8Names());
+        ftp.Disconnect();
+        server.Finish();
+    }
+}
+
+TEST(FtpNames, TheQuestionIsAskedAgainOnANewConnection)
+{
+    const std::string name = text::Sjis(u8"資料");
+    const QStringList session = kLogOn +
+                                QStringList{"C: FEAT",
+                                            "S: 211-Features:",
+                                            "S:  UTF8",
+                                            "S: 211 End",
+                                            "C: OPTS UTF8 ON",
+                                            "S: 501 Invalid argument",
+                                            Line("C: CWD ", "資料"),
+                                            "S: 250 ok"} +
+                                kQuit;
+    for (int round = 0; round < 2; ++round) {
+        FakeServer server(session);
+        TNMFTP ftp;
+        Prepare(ftp, server.port());
+        ftp.Connect();
+        ftp.ChangeDirectory(name);
+        ftp.Disconnect();
+        server.Finish();
+    }
+}
+
+TEST(FtpNames, FeatureListsAreReadLineByLine)
+{
+    EXPECT_TRUE(TNMFTP::ListsUtf8({"211-Features:", " MDTM", " UTF8", "211 End"}));
+    EXPECT_TRUE(TNMFTP::ListsUtf8({"211-Features:", " utf8 ", "211 End"}));
+    EXPECT_TRUE(TNMFTP::ListsUtf8({"211-Features:", " UTF8 ON", "211 End"}));
+    EXPECT_FALSE(TNMFTP::ListsUtf8({"211-Features:", " UTF8X", " MLST size*;", "211 End"}));
+    EXPECT_FALSE(TNMFTP::ListsUtf8({"211 UTF8"}));
+    EXPECT_FALSE(TNMFTP::ListsUtf8({}));
 }

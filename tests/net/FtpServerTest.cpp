@@ -1,9 +1,11 @@
 // The FTP client against a real server: pyftpdlib on 127.0.0.1, started by the test. Passive and
-// active uploads in binary and text mode, folders, a refused log-on and an abort mid-upload.
+// active uploads in binary and text mode, folders, Japanese names, a refused log-on and an abort
+// mid-upload.
 #include "net/NMFtp.h"
 #include "net/NetErrors.h"
 #include "support/ServerProcess.h"
 #include "support/TempFolder.h"
+#include "text/Sjis.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -181,4 +183,21 @@ TEST_F(FtpServerTest, AbortDuringALongUploadEndsIt)
     }
     EXPECT_FALSE(m_ftp.Connected());
     EXPECT_LT(QFileInfo(m_root.file(QStringLiteral("big.bin"))).size(), qint64(16) << 20);
+}
+
+TEST_F(FtpServerTest, JapaneseNamesArriveAsTheServerStoresThem)
+{
+    // The server lists UTF8 and keeps names in UTF-8 on its disk: that is where links must find them.
+    const std::string local = MakeFile(QStringLiteral("page.htm"), "<p>\x82\xa0</p>\r\n");
+    m_ftp.Passive = true;
+    m_ftp.Connect();
+    m_ftp.MakeDirectory(text::Sjis(u8"資料"));
+    m_ftp.ChangeDirectory(text::Sjis(u8"資料"));
+    m_ftp.SetTransferType(TNMFTP::ttBinary);
+    m_ftp.StoreFile(local, text::Sjis(u8"表示ﾃｽﾄ.htm"));
+    EXPECT_TRUE(m_ftp.Utf8Names());
+    m_ftp.Disconnect();
+    EXPECT_EQ(OnServer(QStringLiteral("資料/表示ﾃｽﾄ.htm")), "<p>\x82\xa0</p>\r\n");
+    EXPECT_EQ(QDir(m_root.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+              QStringList{QStringLiteral("資料")});
 }

@@ -124,7 +124,8 @@ TEST_F(ClosingUploadTest, FolderModeGoesOnAfterAFileOrAFolderThatFails)
     StartServer({QStringLiteral("--refuse-store"), QStringLiteral("b.gif")});
     WritePrepared(QStringLiteral("a.gif"), BinaryBytes(100, 1));
     WritePrepared(QStringLiteral("b.gif"), BinaryBytes(100, 2));
-    // "x" does not exist on the server, and only the last level of a folder is made.
+    // A file "x" on the server keeps the folder x/y from being made.
+    testsupport::WriteBytes(m_root.file(QStringLiteral("x")), "in the way");
     WritePrepared(QStringLiteral("x/y/f.gif"), BinaryBytes(100, 3));
     WritePrepared(QStringLiteral("zz/g.gif"), BinaryBytes(100, 4));
 

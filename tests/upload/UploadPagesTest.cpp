@@ -9,6 +9,9 @@
 #include "upload/UploadRun.h"
 
 #include <QDir>
+#include <QFile>
+#include <algorithm>
+#include <unistd.h>
 
 using namespace uploadtest;
 using upload::UploadPages;
@@ -162,6 +165,26 @@ TEST_F(UploadPagesTest, ARefusedThirdFileEndsTheRunAndKeepsTheFirstTwo)
     EXPECT_EQ(LogRows().size(), 6u);
 }
 
+TEST_F(UploadPagesTest, AFileTheServerDidNotStoreFailsTheRun)
+{
+    // The server takes every byte and then says its disk is full.
+    testsupport::FakeServer server(
+        {"S: 220 ready", "C: USER quill", "S: 331 Password required", "C: PASS secret", "S: 230 Logged in",
+         "C: TYPE A", "S: 200 Type set to A", "C: PASV",
+         "S: 227 Entering Passive Mode (127,0,0,1,{DATA_PORT_HI},{DATA_PORT_LO})", "C: STOR a.htm",
+         "S: 150 go", "DATA-EOF", "S: 552 Requested file action aborted. Exceeded storage allocation",
+         "C: QUIT", "S: 221 Bye", "AWAIT-CLOSE"});
+    Config().FtpPort = server.port();
+    WriteSite(QStringLiteral("a.htm"), LinkedPage("a"));
+    WriteSite(QStringLiteral("b.htm"), LinkedPage("b"));
+
+    EXPECT_FALSE(UploadPages(m_context, false));
+
+    server.Finish();
+    EXPECT_EQ(LogRows(), (std::vector<std::string>{Row(1, u8"a.htm ｱｯﾌﾟﾛｰﾄﾞ失敗")}));
+    EXPECT_FALSE(m_ftp.Connected());
+}
+
 TEST_F(UploadPagesTest, ARefusedLogOnIsLoggedAndNothingIsSent)
 {
     StartServer();
@@ -218,9 +241,32 @@ TEST_F(UploadPagesTest, NothingToUploadMakesNoConnection)
     EXPECT_TRUE(Commands().isEmpty());
 }
 
-TEST_F(UploadPagesTest, OnlyTheLastLevelOfAFolderIsMade)
+TEST_F(UploadPagesTest, MissingFoldersAreMadeOneLevelAtATime)
+{
+    // The server makes only the last level of a path: "MKD x/y" is refused while x/ is missing.
+    StartServer();
+    WriteSite(QStringLiteral("x/y/z.htm"), LinkedPage("z"));
+    WriteSite(QStringLiteral("x/y/zz.htm"), LinkedPage("zz"));
+    WriteSite(QStringLiteral("x/y2/w.htm"), LinkedPage("w"));
+
+    EXPECT_TRUE(UploadPages(m_context, false));
+
+    EXPECT_EQ(LogRows(),
+              (std::vector<std::string>{Row(2, u8"x/y/z.htm ｱｯﾌﾟﾛｰﾄﾞ"), Row(2, u8"x/y/zz.htm ｱｯﾌﾟﾛｰﾄﾞ"),
+                                        Row(2, u8"x/y2/w.htm ｱｯﾌﾟﾛｰﾄﾞ")}));
+    EXPECT_EQ(Commands(),
+              (QStringList{"USER quill", "PASS secret", "CWD x/y", "MKD x/y", "MKD x", "MKD x/y", "CWD x/y",
+                           "TYPE A", "STOR z.htm", "TYPE A", "STOR zz.htm", "CWD ../../", "CWD x/y2",
+                           "MKD x/y2", "CWD x/y2", "TYPE A", "STOR w.htm", "QUIT"}));
+    EXPECT_EQ(OnServer(QStringLiteral("x/y/z.htm")), LinkedPageOnServer("z"));
+    EXPECT_EQ(OnServer(QStringLiteral("x/y2/w.htm")), LinkedPageOnServer("w"));
+}
+
+TEST_F(UploadPagesTest, AFolderThatCannotBeMadeEndsTheRunWithItsRows)
 {
     StartServer();
+    // A file where the folder should be: no level of x/y can be made.
+    testsupport::WriteBytes(m_root.file(QStringLiteral("x")), "in the way");
     WriteSite(QStringLiteral("x/y/z.htm"), LinkedPage("z"));
     WriteSite(QStringLiteral("x/y/zz.htm"), LinkedPage("zz"));
 
@@ -229,8 +275,9 @@ TEST_F(UploadPagesTest, OnlyTheLastLevelOfAFolderIsMade)
     const std::string local = platform::PathToCp932(m_site.path()) + "/x/y/z.htm";
     EXPECT_EQ(LogRows(), (std::vector<std::string>{Row(1, u8"x/y/z.htm ｱｯﾌﾟﾛｰﾄﾞ失敗"),
                                                    Row(1, local + Sjis(u8" ｱｯﾌﾟﾛｰﾄﾞ失敗"))}));
-    EXPECT_EQ(Commands(), (QStringList{"USER quill", "PASS secret", "CWD x/y", "MKD x/y", "QUIT"}));
-    EXPECT_FALSE(ExistsOnServer(QStringLiteral("x")));
+    EXPECT_EQ(Commands(),
+              (QStringList{"USER quill", "PASS secret", "CWD x/y", "MKD x/y", "MKD x", "MKD x/y", "QUIT"}));
+    EXPECT_EQ(OnServer(QStringLiteral("x")), "in the way");
 }
 
 TEST_F(UploadPagesTest, TheProgressTextCountsBytesWithThousandsSeparators)
@@ -283,7 +330,10 @@ TEST_F(UploadPagesTest, AnUnwritableUploadCopyEndsTheRunAsAnErrorAndStillLogsOff
 
     EXPECT_FALSE(UploadPages(m_context, false));
 
-    EXPECT_EQ(LogRows(), (std::vector<std::string>{Row(1, u8"ｱｯﾌﾟﾛｰﾄﾞ中にｴﾗｰが発生しました。")}));
+    // The rows say which file ended the run.
+    const std::string local = platform::PathToCp932(m_site.path()) + "/index.htm";
+    EXPECT_EQ(LogRows(), (std::vector<std::string>{Row(1, local + Sjis(u8" ｱｯﾌﾟﾛｰﾄﾞ失敗")),
+                                                   Row(1, u8"ｱｯﾌﾟﾛｰﾄﾞ中にｴﾗｰが発生しました。")}));
     EXPECT_EQ(Commands(), (QStringList{"USER quill", "PASS secret", "QUIT"}));
     EXPECT_FALSE(m_ftp.Connected());
     EXPECT_TRUE(m_state.UploadStatus.empty());
@@ -300,7 +350,9 @@ TEST_F(UploadPagesTest, ARefusedTransferTypeEndsTheRunAsAnErrorAndStillLogsOff)
     EXPECT_FALSE(UploadPages(m_context, false));
 
     server.Finish();
-    EXPECT_EQ(LogRows(), (std::vector<std::string>{Row(1, u8"ｱｯﾌﾟﾛｰﾄﾞ中にｴﾗｰが発生しました。")}));
+    const std::string local = platform::PathToCp932(m_site.path()) + "/index.htm";
+    EXPECT_EQ(LogRows(), (std::vector<std::string>{Row(1, local + Sjis(u8" ｱｯﾌﾟﾛｰﾄﾞ失敗")),
+                                                   Row(1, u8"ｱｯﾌﾟﾛｰﾄﾞ中にｴﾗｰが発生しました。")}));
     EXPECT_FALSE(m_ftp.Connected());
 }
 
@@ -309,4 +361,72 @@ TEST_F(UploadPagesTest, WithoutSettingsThereIsNoRun)
     m_state.Settings.reset();
     EXPECT_FALSE(UploadPages(m_context, false));
     EXPECT_TRUE(LogRows().empty());
+}
+
+TEST_F(UploadPagesTest, AnUnreadablePageIsNamedInTheRowsThatEndTheRun)
+{
+    if (geteuid() == 0)
+        GTEST_SKIP() << "root reads every file; the unwritable upload copy covers the same rows";
+    StartServer();
+    WriteSite(QStringLiteral("a.htm"), LinkedPage("a"));
+    WriteSite(QStringLiteral("b.htm"), LinkedPage("b"));
+    ASSERT_TRUE(QFile::setPermissions(m_site.file(QStringLiteral("b.htm")), QFileDevice::WriteOwner));
+
+    EXPECT_FALSE(UploadPages(m_context, false));
+
+    const std::string local = platform::PathToCp932(m_site.path()) + "/b.htm";
+    EXPECT_EQ(LogRows(),
+              (std::vector<std::string>{Row(2, u8"a.htm ｱｯﾌﾟﾛｰﾄﾞ"), Row(1, local + Sjis(u8" ｱｯﾌﾟﾛｰﾄﾞ失敗")),
+                                        Row(1, u8"ｱｯﾌﾟﾛｰﾄﾞ中にｴﾗｰが発生しました。")}));
+}
+
+TEST_F(UploadPagesTest, ANameWithALineBreakIsRefusedAndShownOnOneRow)
+{
+    StartServer();
+    m_log.SetRecLog(true);
+    WriteSite(QStringLiteral("evil\r\n10:00:00\tforged.htm"), LinkedPage("evil"));
+
+    EXPECT_FALSE(UploadPages(m_context, false));
+
+    EXPECT_EQ(LogRows(), (std::vector<std::string>{Row(1, u8"evil??10:00:00?forged.htm ｱｯﾌﾟﾛｰﾄﾞ失敗")}));
+    EXPECT_EQ(Commands(), (QStringList{"USER quill", "PASS secret", "TYPE A", "QUIT"}));
+    // One row, one line of the file.
+    const std::string file = testsupport::ReadBytes(m_home.file(QStringLiteral("Log.txt")));
+    EXPECT_EQ(std::count(file.begin(), file.end(), '\n'), 1);
+}
+
+TEST_F(UploadPagesTest, APageWhoseNameHasNoCodePage932FormGetsARowAndTheOthersGo)
+{
+    StartServer();
+    // U+00E9 and U+1F600 have no code page 932 form.
+    WriteSite(QStringLiteral("caf\u00e9.htm"), LinkedPage("cafe"));
+    WriteSite(QString::fromUtf8("\xF0\x9F\x98\x80/a.htm"), LinkedPage("a"));
+    WriteSite(QStringLiteral("index.htm"), LinkedPage("top"));
+
+    EXPECT_TRUE(UploadPages(m_context, false));
+
+    const std::string site = platform::PathToCp932(m_site.path());
+    EXPECT_EQ(LogRows(),
+              (std::vector<std::string>{
+                  Row(1, site + Sjis(u8"/caf?.htm ﾌｧｲﾙ名をShift_JISに変換できないため送信しません")),
+                  Row(1, site + Sjis(u8"/?/ ﾌｧｲﾙ名をShift_JISに変換できないため送信しません")),
+                  Row(2, u8"index.htm ｱｯﾌﾟﾛｰﾄﾞ")}));
+    EXPECT_EQ(OnServer(QStringLiteral("index.htm")), LinkedPageOnServer("top"));
+}
+
+TEST_F(UploadPagesTest, TheRunKeepsCountOfTheFilesSentForATimeOut)
+{
+    StartServer();
+    for (const char* name : {"a.htm", "b.htm", "c.htm"})
+        WriteSite(QString::fromLatin1(name), LinkedPage(name));
+    // What a time-out in the middle of each file would see.
+    std::vector<std::pair<int, int>> seen;
+    QObject::connect(&m_ftp, &net::TNMFTP::OnTransactionStart,
+                     [&] { seen.emplace_back(m_state.UploadFilesSent, m_state.UploadFilesTotal); });
+
+    EXPECT_TRUE(UploadPages(m_context, false));
+
+    EXPECT_EQ(seen, (std::vector<std::pair<int, int>>{{0, 3}, {1, 3}, {2, 3}}));
+    EXPECT_EQ(m_state.UploadFilesSent, 0);
+    EXPECT_EQ(m_state.UploadFilesTotal, 0);
 }
