@@ -4,6 +4,7 @@
 #include "net/NetText.h"
 #include "net/Reply.h"
 #include "net/SocketErrors.h"
+#include "platform/TcpConnect.h"
 #include "platform/WaitLoop.h"
 
 #include <QDeadlineTimer>
@@ -11,6 +12,7 @@
 #include <QTcpSocket>
 #include <algorithm>
 #include <functional>
+#include <optional>
 
 namespace net {
 
@@ -88,30 +90,53 @@ std::string TIdSMTP::HostNameForHello() const
     return name.empty() ? std::string("localhost") : name;
 }
 
+// The address to connect to: an IPv4 address as it is, a name looked up while events keep flowing.
+// The program speaks IPv4 where it can, so an IPv4 address of the name wins.
+QHostAddress TIdSMTP::ResolveHost(const QDeadlineTimer& deadline)
+{
+    const QString name = QString::fromStdString(Host);
+    QHostAddress address;
+    if (address.setAddress(name) && address.protocol() == QAbstractSocket::IPv4Protocol)
+        return address;
+    // A late answer after the time-out must have somewhere harmless to go.
+    auto result = std::make_shared<std::optional<QHostInfo>>();
+    const int id = QHostInfo::lookupHost(name, this, [result](const QHostInfo& info) { *result = info; });
+    if (platform::WaitUntil([&result] { return result->has_value(); },
+                            static_cast<int>(deadline.remainingTime())) != platform::WaitResult::Done) {
+        QHostInfo::abortHostLookup(id);
+        throw ESockError("Connection Timed out");
+    }
+    const QList<QHostAddress> addresses = (*result)->addresses();
+    if ((*result)->error() != QHostInfo::NoError || addresses.isEmpty())
+        throw ESockError(SocketErrorMessage(SocketErrorNumber(QAbstractSocket::HostNotFoundError)));
+    for (const QHostAddress& candidate : addresses)
+        if (candidate.protocol() == QAbstractSocket::IPv4Protocol)
+            return candidate;
+    return addresses.first();
+}
+
 void TIdSMTP::Connect()
 {
     if (Connected())
         throw ESockError("Already connected");
-    m_socket = std::make_unique<QTcpSocket>();
+    // The look-up and the connect share one bound.
+    const QDeadlineTimer deadline(TimeOut);
+    const QHostAddress address = ResolveHost(deadline);
+    // One attempt is one connection: Qt's own connect would try again on a socket that the peer
+    // reset meanwhile, and a server that resets every connection would see one after another.
+    platform::TcpConnectAttempt attempt(address, static_cast<quint16>(Port));
+    if (!attempt.Finished() &&
+        platform::WaitUntil([&attempt] { return attempt.Finished(); },
+                            static_cast<int>(deadline.remainingTime())) != platform::WaitResult::Done)
+        throw ESockError("Connection Timed out");
+    if (attempt.Error() != 0)
+        throw ESockError(SocketErrorMessage(SocketErrorNumberFromSystem(attempt.Error())));
+    auto socket = std::make_unique<QTcpSocket>();
     // Reading stops at the cap, so a reply line that never ends cannot fill the memory.
-    m_socket->setReadBufferSize(kMaxReplyLineLength);
-    m_socket->connectToHost(QString::fromStdString(Host), static_cast<quint16>(Port));
-    // The attempt has ended when the socket stands or has fallen back to unconnected.
-    const platform::WaitResult waited = WaitOn(
-        m_socket,
-        [](const QTcpSocket& s) {
-            return s.state() == QAbstractSocket::ConnectedState ||
-                   s.state() == QAbstractSocket::UnconnectedState;
-        },
-        TimeOut);
-    if (!Connected()) {
-        const std::string error = waited == platform::WaitResult::TimedOut
-                                      ? std::string("Connection Timed out")
-                                      : SocketErrorText(*m_socket);
-        m_socket->abort();
-        m_socket.reset();
-        throw ESockError(error);
-    }
+    socket->setReadBufferSize(kMaxReplyLineLength);
+    if (!socket->setSocketDescriptor(attempt.Take(), QAbstractSocket::ConnectedState))
+        throw ESockError(SocketErrorText(*socket));
+    m_socket = std::move(socket);
     emit OnConnected();
     try {
         FetchReply({220});

@@ -16,6 +16,7 @@
 #include "net/IdMessage.h"
 #include "net/NetErrors.h"
 
+#include <QHostAddress>
 #include <QObject>
 #include <memory>
 #include <string>
@@ -78,6 +79,7 @@ signals:
     void OnConnected();
 
 private:
+    QHostAddress ResolveHost(const QDeadlineTimer& deadline);
     std::string ReadLine(const QDeadlineTimer& deadline);
     void Write(std::string_view bytes);
     void CollectMechanisms();
