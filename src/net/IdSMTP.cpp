@@ -109,10 +109,7 @@ QHostAddress TIdSMTP::ResolveHost(const QDeadlineTimer& deadline)
     const QList<QHostAddress> addresses = (*result)->addresses();
     if ((*result)->error() != QHostInfo::NoError || addresses.isEmpty())
         throw ESockError(SocketErrorMessage(SocketErrorNumber(QAbstractSocket::HostNotFoundError)));
-    for (const QHostAddress& candidate : addresses)
-        if (candidate.protocol() == QAbstractSocket::IPv4Protocol)
-            return candidate;
-    return addresses.first();
+    return platform::PreferredAddress(addresses);
 }
 
 void TIdSMTP::Connect()

@@ -180,11 +180,7 @@ QHostAddress TPowersock::LookUp(const QString& name)
     const QHostInfo& info = **result;
     if (info.error() != QHostInfo::NoError || info.addresses().isEmpty())
         return {};
-    // The program speaks IPv4 (FTP's PORT cannot name anything else), so an IPv4 address wins.
-    for (const QHostAddress& address : info.addresses())
-        if (address.protocol() == QAbstractSocket::IPv4Protocol)
-            return address;
-    return info.addresses().first();
+    return platform::PreferredAddress(info.addresses());
 }
 
 QHostAddress TPowersock::ResolveHost()

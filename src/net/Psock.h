@@ -17,6 +17,8 @@
 // where replies can span several lines, ReadReplyRest; then judge ReplyCode. Override
 // SocketConnected when the client's OnConnect must wait for its own log-on.
 
+#include "net/Reply.h"
+
 #include <QHostAddress>
 #include <QObject>
 #include <functional>
@@ -43,7 +45,7 @@ public:
     static constexpr qint64 kBlockSize = 65536;
     // A reply line (with its line end) may be at most this long; a longer one is refused rather
     // than buffered without bound.
-    static constexpr qint64 kMaxLineLength = 65536;
+    static constexpr qint64 kMaxLineLength = kMaxReplyLineLength;
 
     explicit TPowersock(QObject* parent = nullptr);
     ~TPowersock() override;

@@ -10,6 +10,14 @@
 
 namespace platform {
 
+QHostAddress PreferredAddress(const QList<QHostAddress>& addresses)
+{
+    for (const QHostAddress& address : addresses)
+        if (address.protocol() == QAbstractSocket::IPv4Protocol)
+            return address;
+    return addresses.isEmpty() ? QHostAddress() : addresses.first();
+}
+
 namespace {
 
 // The address in the system's form; false for anything but IPv4 and IPv6.

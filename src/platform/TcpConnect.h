@@ -14,6 +14,10 @@ class QSocketNotifier;
 
 namespace platform {
 
+// The address to connect to among a name's addresses: the program speaks IPv4 where it can (FTP's
+// PORT cannot name anything else), so an IPv4 address wins; null when there is none at all.
+QHostAddress PreferredAddress(const QList<QHostAddress>& addresses);
+
 class TcpConnectAttempt
 {
 public:
