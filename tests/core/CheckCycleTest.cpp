@@ -5,6 +5,7 @@
 #include "platform/ScriptedUserInterface.h"
 #include "platform/WaitLoop.h"
 #include "settings/ConfigUnit.h"
+#include "support/CheckCycleTestAccess.h"
 #include "support/TempFolder.h"
 #include "text/Sjis.h"
 
@@ -124,10 +125,10 @@ protected:
     // Builds the cycle with the scripted steps and runs its start-up.
     bool create()
     {
-        cycle = std::make_unique<core::CheckCycle>(log, ui, [this](core::CheckCycle& c) {
+        cycle = std::make_unique<core::CheckCycle>(log, ui, [this](const core::CycleMediator& m) {
             auto s = std::make_unique<ScriptedSteps>();
             steps = s.get();
-            steps->state = &c.State();
+            steps->state = &m.State;
             steps->pages = nextPages;
             return s;
         });
@@ -135,7 +136,7 @@ protected:
         return cycle->FormCreate();
     }
 
-    settings::TConfig& config() { return *cycle->State().Settings; }
+    settings::TConfig& config() { return *core::CheckCycleTestAccess::State(*cycle).Settings; }
 
     std::vector<std::string> logTexts() const
     {
@@ -164,7 +165,7 @@ protected:
 TEST_F(CheckCycleTest, UnreachablePageIsTriedTwiceLoggedHalfWidthAndMailedAsKindOne)
 {
     ASSERT_TRUE(create());
-    cycle->RunCheck();
+    core::CheckCycleTestAccess::RunCheck(*cycle);
     EXPECT_EQ(steps->fetches, 2);
     ASSERT_EQ(log.Rows().size(), 1u);
     EXPECT_EQ(log.Rows()[0].Text, Sjis(u8"ﾙｰﾀのｽﾃｰﾀｽﾍﾟｰｼﾞにｱｸｾｽできませんでした｡"));
@@ -180,7 +181,7 @@ TEST_F(CheckCycleTest, SameAddressLogsNothingAndMailsNothing)
 {
     nextPages = {Page("203.0.113.5")};
     ASSERT_TRUE(create());
-    cycle->RunCheck();
+    core::CheckCycleTestAccess::RunCheck(*cycle);
     EXPECT_TRUE(log.Rows().empty());
     EXPECT_TRUE(steps->mails.empty());
     EXPECT_EQ(steps->uploads, 0);
@@ -190,7 +191,7 @@ TEST_F(CheckCycleTest, AddressNotFoundIsLoggedAndMailedAsKindTwo)
 {
     nextPages = {"<body>no address here 192.168.0.1</body>"};
     ASSERT_TRUE(create());
-    cycle->RunCheck();
+    core::CheckCycleTestAccess::RunCheck(*cycle);
     ASSERT_EQ(logTexts(), std::vector<std::string>{Sjis(u8"ｸﾞﾛｰﾊﾞﾙIPが見つかりませんでした｡")});
     ASSERT_EQ(steps->mails.size(), 1u);
     EXPECT_EQ(steps->mails[0].first, 2);
@@ -201,7 +202,7 @@ TEST_F(CheckCycleTest, ChangedAddressUploadsMailsAndKeepsTheNewAddress)
 {
     nextPages = {Page("203.0.113.77")};
     ASSERT_TRUE(create());
-    cycle->RunCheck();
+    core::CheckCycleTestAccess::RunCheck(*cycle);
     EXPECT_EQ(steps->uploads, 1);
     EXPECT_EQ(steps->lookups, 0);
     EXPECT_EQ(logTexts(), (std::vector<std::string>{Sjis(u8"ｸﾞﾛｰﾊﾞﾙIPが変わりました。203.0.113.77"),
@@ -211,7 +212,7 @@ TEST_F(CheckCycleTest, ChangedAddressUploadsMailsAndKeepsTheNewAddress)
         steps->mails[0],
         std::make_pair(0, Sjis(u8"グローバルIPが変わりました(203.0.113.77)、ホームページを更新しました。")));
     EXPECT_EQ(config().PrevIP, "203.0.113.77");
-    EXPECT_EQ(cycle->State().NewHostName, "");
+    EXPECT_EQ(core::CheckCycleTestAccess::State(*cycle).NewHostName, "");
 }
 
 TEST_F(CheckCycleTest, FailedUploadKeepsThePreviousAddressSoTheNextCheckTriesAgain)
@@ -219,14 +220,14 @@ TEST_F(CheckCycleTest, FailedUploadKeepsThePreviousAddressSoTheNextCheckTriesAga
     nextPages = {Page("203.0.113.77")};
     ASSERT_TRUE(create());
     steps->uploadResult = false;
-    cycle->RunCheck();
+    core::CheckCycleTestAccess::RunCheck(*cycle);
     EXPECT_EQ(log.Rows().back().Text, Sjis(u8"ｱｯﾌﾟﾛｰﾄﾞに失敗しました。"));
     EXPECT_EQ(log.Rows().back().Kind, core::lkRunFailure);
     ASSERT_EQ(steps->mails.size(), 1u);
     EXPECT_EQ(steps->mails[0].first, 3);
     EXPECT_EQ(config().PrevIP, "203.0.113.5");
     steps->uploadResult = true;
-    cycle->RunCheck();
+    core::CheckCycleTestAccess::RunCheck(*cycle);
     EXPECT_EQ(steps->uploads, 2);
     EXPECT_EQ(config().PrevIP, "203.0.113.77");
 }
@@ -236,9 +237,9 @@ TEST_F(CheckCycleTest, HostNameIsLookedUpOnlyWhenLinksUseIt)
     nextPages = {Page("203.0.113.77")};
     ASSERT_TRUE(create());
     config().IPtoURL = 1;
-    cycle->RunCheck();
+    core::CheckCycleTestAccess::RunCheck(*cycle);
     EXPECT_EQ(steps->lookups, 1);
-    EXPECT_EQ(cycle->State().NewHostName, "host.example.test");
+    EXPECT_EQ(core::CheckCycleTestAccess::State(*cycle).NewHostName, "host.example.test");
 }
 
 TEST_F(CheckCycleTest, WithoutUploadTheChangeIsMailedWhateverNoticeItemSays)
@@ -247,7 +248,7 @@ TEST_F(CheckCycleTest, WithoutUploadTheChangeIsMailedWhateverNoticeItemSays)
     ASSERT_TRUE(create());
     config().FtpUpload = 0;
     config().NoticeItem = 0;
-    cycle->RunCheck();
+    core::CheckCycleTestAccess::RunCheck(*cycle);
     EXPECT_EQ(steps->uploads, 0);
     ASSERT_EQ(steps->mails.size(), 1u);
     EXPECT_EQ(steps->mails[0], std::make_pair(0, Sjis(u8"グローバルIPが変わりました") + "\r\n203.0.113.77"));
@@ -259,7 +260,7 @@ TEST_F(CheckCycleTest, SettingsThatCannotWorkRefuseTheStartWithTheirMessage)
     ASSERT_TRUE(create());
     const auto refusal = [&]() -> std::string {
         ui.Clear();
-        EXPECT_FALSE(cycle->CheckSettingsReady());
+        EXPECT_FALSE(core::CheckCycleTestAccess::CheckSettingsReady(*cycle));
         return ui.Calls().empty() ? std::string() : ui.Calls().back().text;
     };
     config().ReplaceLink.clear();
@@ -276,9 +277,9 @@ TEST_F(CheckCycleTest, SettingsThatCannotWorkRefuseTheStartWithTheirMessage)
     // Without uploading only the key matters.
     config().GlobalIPAuto = 1;
     config().FtpUpload = 0;
-    EXPECT_TRUE(cycle->CheckSettingsReady());
+    EXPECT_TRUE(core::CheckCycleTestAccess::CheckSettingsReady(*cycle));
     cycle->cmdStartChkClick();
-    EXPECT_TRUE(cycle->Monitoring());
+    EXPECT_TRUE(cycle->View().Monitoring);
 }
 
 TEST_F(CheckCycleTest, StartWithTheSameAddressAndNoMeansNoCheckNowButMonitoring)
@@ -287,7 +288,7 @@ TEST_F(CheckCycleTest, StartWithTheSameAddressAndNoMeansNoCheckNowButMonitoring)
     ASSERT_TRUE(create());
     ui.QueueAnswer(false);
     cycle->cmdStartChkClick();
-    EXPECT_TRUE(cycle->Monitoring());
+    EXPECT_TRUE(cycle->View().Monitoring);
     EXPECT_EQ(steps->fetches, 1);
     EXPECT_EQ(steps->uploads, 0);
     ASSERT_EQ(ui.Count(ScriptedUserInterface::Kind::Question), 1u);
@@ -296,11 +297,11 @@ TEST_F(CheckCycleTest, StartWithTheSameAddressAndNoMeansNoCheckNowButMonitoring)
     });
     EXPECT_EQ(question->text,
               Sjis(u8"前回実行した時のｸﾞﾛｰﾊﾞﾙIPｱﾄﾞﾚｽ(203.0.113.5)\r\nと同じですが最初に一度実行しますか？"));
-    EXPECT_TRUE(cycle->TimerCheck().isActive());
-    EXPECT_FALSE(cycle->ConfigMenuEnabled());
+    EXPECT_TRUE(core::CheckCycleTestAccess::TimerCheck(*cycle).isActive());
+    EXPECT_FALSE(cycle->View().SettingsEnabled);
     // The first timed check follows after Interval (3) minutes.
     EXPECT_TRUE(waitFor([&] { return steps->fetches >= 2; }));
-    EXPECT_EQ(cycle->CheckMinutes(), 0);
+    EXPECT_EQ(core::CheckCycleTestAccess::CheckMinutes(*cycle), 0);
 }
 
 TEST_F(CheckCycleTest, StartWithADifferentAddressRunsAtOnceWithTheFullUploadQuestion)
@@ -309,18 +310,18 @@ TEST_F(CheckCycleTest, StartWithADifferentAddressRunsAtOnceWithTheFullUploadQues
     ASSERT_TRUE(create());
     ui.QueueAnswer(true); // upload every file
     bool uploadAllDuringRun = false;
-    steps->duringUpload = [&] { uploadAllDuringRun = cycle->State().UploadAll; };
+    steps->duringUpload = [&] { uploadAllDuringRun = core::CheckCycleTestAccess::State(*cycle).UploadAll; };
     cycle->cmdStartChkClick();
     EXPECT_EQ(steps->uploads, 1);
     EXPECT_TRUE(uploadAllDuringRun);
-    EXPECT_FALSE(cycle->State().UploadAll);
+    EXPECT_FALSE(core::CheckCycleTestAccess::State(*cycle).UploadAll);
     EXPECT_EQ(config().PrevIP, "203.0.113.9");
-    EXPECT_TRUE(cycle->RunButtonEnabled());
+    EXPECT_TRUE(cycle->View().RunEnabled);
     // Stop again.
     cycle->cmdStartChkClick();
-    EXPECT_FALSE(cycle->Monitoring());
-    EXPECT_FALSE(cycle->TimerCheck().isActive());
-    EXPECT_TRUE(cycle->ConfigMenuEnabled());
+    EXPECT_FALSE(cycle->View().Monitoring);
+    EXPECT_FALSE(core::CheckCycleTestAccess::TimerCheck(*cycle).isActive());
+    EXPECT_TRUE(cycle->View().SettingsEnabled);
 }
 
 TEST_F(CheckCycleTest, TimedChecksCountMinutesUpToTheInterval)
@@ -332,7 +333,7 @@ TEST_F(CheckCycleTest, TimedChecksCountMinutesUpToTheInterval)
     cycle->cmdStartChkClick(); // runs at once (no previous address)
     EXPECT_EQ(steps->fetches, 1);
     // Two ticks: nothing yet; the third runs the check.
-    EXPECT_TRUE(waitFor([&] { return cycle->CheckMinutes() == 2; }));
+    EXPECT_TRUE(waitFor([&] { return core::CheckCycleTestAccess::CheckMinutes(*cycle) == 2; }));
     EXPECT_EQ(steps->fetches, 1);
     EXPECT_TRUE(waitFor([&] { return steps->fetches == 2; }));
 }
@@ -342,12 +343,12 @@ TEST_F(CheckCycleTest, TrayStartRunsTheFirstCheckAboutASecondLater)
     nextPages = {Page("203.0.113.5")};
     ASSERT_TRUE(create());
     cycle->mnuStartChkClick();
-    EXPECT_TRUE(cycle->Monitoring());
+    EXPECT_TRUE(cycle->View().Monitoring);
     EXPECT_EQ(steps->fetches, 0);
     EXPECT_EQ(ui.Count(ScriptedUserInterface::Kind::Question), 0u);
-    EXPECT_EQ(cycle->TimerCheck().interval(), 1000);
+    EXPECT_EQ(core::CheckCycleTestAccess::TimerCheck(*cycle).interval(), 1000);
     EXPECT_TRUE(waitFor([&] { return steps->fetches == 1; }, 5000));
-    EXPECT_EQ(cycle->TimerCheck().interval(), kMinuteMs);
+    EXPECT_EQ(core::CheckCycleTestAccess::TimerCheck(*cycle).interval(), kMinuteMs);
 }
 
 TEST_F(CheckCycleTest, StopFromTheTrayDuringATimedCheckHolds)
@@ -357,8 +358,8 @@ TEST_F(CheckCycleTest, StopFromTheTrayDuringATimedCheckHolds)
     steps->duringUpload = [&] { cycle->mnuStartChkClick(); }; // the tray item acts as stop
     cycle->mnuStartChkClick();
     EXPECT_TRUE(waitFor([&] { return steps->uploads == 1; }));
-    EXPECT_FALSE(cycle->Monitoring());
-    EXPECT_FALSE(cycle->TimerCheck().isActive());
+    EXPECT_FALSE(cycle->View().Monitoring);
+    EXPECT_FALSE(core::CheckCycleTestAccess::TimerCheck(*cycle).isActive());
     // No further check follows.
     platform::WaitUntil([] { return false; }, 6 * kMinuteMs);
     EXPECT_EQ(steps->fetches, 1);
@@ -370,9 +371,9 @@ TEST_F(CheckCycleTest, AbortTimerEndsAHangingRunWithItsLogLine)
     ASSERT_TRUE(create());
     config().TimeOut = 1;
     steps->hangInUpload = true;
-    cycle->ArmAbortTimer(true);
-    cycle->RunCheck();
-    cycle->ArmAbortTimer(false);
+    core::CheckCycleTestAccess::ArmAbortTimer(*cycle, true);
+    core::CheckCycleTestAccess::RunCheck(*cycle);
+    core::CheckCycleTestAccess::ArmAbortTimer(*cycle, false);
     EXPECT_EQ(steps->aborts, 1);
     EXPECT_EQ(logTexts(), (std::vector<std::string>{Sjis(u8"ｸﾞﾛｰﾊﾞﾙIPが変わりました。203.0.113.77"),
                                                     Sjis(u8"ﾀｲﾑｱｳﾄにより切断します"),
@@ -388,9 +389,9 @@ TEST_F(CheckCycleTest, AfterTheAbortTimerNoFurtherNetworkStepStartsAndTheFailure
     // The router never answers: the abort timer ends the first fetch, and no second one starts
     // (nothing would end it), but the failure still gets its row and its notice.
     steps->hangInFetch = true;
-    cycle->ArmAbortTimer(true);
-    cycle->RunCheck();
-    cycle->ArmAbortTimer(false);
+    core::CheckCycleTestAccess::ArmAbortTimer(*cycle, true);
+    core::CheckCycleTestAccess::RunCheck(*cycle);
+    core::CheckCycleTestAccess::ArmAbortTimer(*cycle, false);
     EXPECT_EQ(steps->fetches, 1);
     EXPECT_EQ(steps->aborts, 1);
     EXPECT_EQ(logTexts(), (std::vector<std::string>{Sjis(u8"ﾀｲﾑｱｳﾄにより切断します"),
@@ -403,11 +404,11 @@ TEST_F(CheckCycleTest, AfterTheAbortTimerNoFurtherNetworkStepStartsAndTheFailure
     steps->mails.clear();
     steps->hangInFetch = false;
     steps->pages = {Page("203.0.113.77")};
-    cycle->ArmAbortTimer(true);
+    core::CheckCycleTestAccess::ArmAbortTimer(*cycle, true);
     const int abortsBefore = steps->aborts;
     steps->afterFetch = [&] { EXPECT_TRUE(waitFor([&] { return steps->aborts > abortsBefore; })); };
-    cycle->RunCheck();
-    cycle->ArmAbortTimer(false);
+    core::CheckCycleTestAccess::RunCheck(*cycle);
+    core::CheckCycleTestAccess::ArmAbortTimer(*cycle, false);
     EXPECT_EQ(steps->lookups, 0);
     EXPECT_EQ(steps->uploads, 0);
     EXPECT_EQ(log.Rows().back().Text, Sjis(u8"ｱｯﾌﾟﾛｰﾄﾞに失敗しました。"));
@@ -417,9 +418,9 @@ TEST_F(CheckCycleTest, AfterTheAbortTimerNoFurtherNetworkStepStartsAndTheFailure
 
     // The next check has its full time again.
     steps->afterFetch = nullptr;
-    cycle->ArmAbortTimer(true);
-    cycle->RunCheck();
-    cycle->ArmAbortTimer(false);
+    core::CheckCycleTestAccess::ArmAbortTimer(*cycle, true);
+    core::CheckCycleTestAccess::RunCheck(*cycle);
+    core::CheckCycleTestAccess::ArmAbortTimer(*cycle, false);
     EXPECT_EQ(steps->uploads, 1);
     EXPECT_EQ(config().PrevIP, "203.0.113.77");
 }
@@ -432,12 +433,12 @@ TEST_F(CheckCycleTest, ATimeOutDuringAnUploadSaysHowManyFilesWereSent)
     steps->hangInUpload = true;
     // The upload run keeps these counts while it goes on.
     steps->duringUpload = [&] {
-        cycle->State().UploadFilesSent = 3;
-        cycle->State().UploadFilesTotal = 10;
+        core::CheckCycleTestAccess::State(*cycle).UploadFilesSent = 3;
+        core::CheckCycleTestAccess::State(*cycle).UploadFilesTotal = 10;
     };
-    cycle->ArmAbortTimer(true);
-    cycle->RunCheck();
-    cycle->ArmAbortTimer(false);
+    core::CheckCycleTestAccess::ArmAbortTimer(*cycle, true);
+    core::CheckCycleTestAccess::RunCheck(*cycle);
+    core::CheckCycleTestAccess::ArmAbortTimer(*cycle, false);
     EXPECT_EQ(logTexts(), (std::vector<std::string>{Sjis(u8"ｸﾞﾛｰﾊﾞﾙIPが変わりました。203.0.113.77"),
                                                     Sjis(u8"ﾀｲﾑｱｳﾄにより切断します (10ﾌｧｲﾙ中3ﾌｧｲﾙ送信済み)"),
                                                     Sjis(u8"ｱｯﾌﾟﾛｰﾄﾞに失敗しました。")}));
@@ -455,7 +456,7 @@ TEST_F(CheckCycleTest, ClosingDuringACheckWaitsForItToUnwindAndRunsOnce)
     EXPECT_TRUE(waitFor([&] { return closedSignals == 1; }));
     EXPECT_EQ(steps->closingRuns, 1);
     EXPECT_TRUE(steps->checkUnwoundBeforeClosing);
-    EXPECT_EQ(cycle->State().Settings, nullptr);
+    EXPECT_EQ(core::CheckCycleTestAccess::State(*cycle).Settings, nullptr);
     // After the interrupted upload nothing else was done: no failure line, no mail.
     EXPECT_TRUE(steps->mails.empty());
     EXPECT_EQ(log.Rows().size(), 1u);
@@ -487,11 +488,11 @@ TEST_F(AutoRunTest, AutoRunStartsQuietlyAndChecksAtTheFirstTick)
 {
     nextPages = {Page("203.0.113.5")};
     ASSERT_TRUE(create());
-    EXPECT_TRUE(cycle->Monitoring());
-    EXPECT_TRUE(cycle->State().chkAutoRun);
+    EXPECT_TRUE(cycle->View().Monitoring);
+    EXPECT_TRUE(core::CheckCycleTestAccess::State(*cycle).chkAutoRun);
     EXPECT_EQ(ui.Count(ScriptedUserInterface::Kind::Question), 0u);
     EXPECT_EQ(steps->fetches, 0);
-    EXPECT_EQ(cycle->TimerCheck().interval(), kMinuteMs);
+    EXPECT_EQ(core::CheckCycleTestAccess::TimerCheck(*cycle).interval(), kMinuteMs);
     EXPECT_TRUE(waitFor([&] { return steps->fetches == 1; }));
 }
 
@@ -501,7 +502,7 @@ TEST_F(SingleCopyTest, ASecondCopyIsRefusedWithItsWarning)
     core::OperationLog otherLog;
     ScriptedUserInterface otherUi;
     bool built = false;
-    core::CheckCycle second(otherLog, otherUi, [&](core::CheckCycle&) {
+    core::CheckCycle second(otherLog, otherUi, [&](const core::CycleMediator&) {
         built = true;
         return std::unique_ptr<core::CheckSteps>();
     });
@@ -512,7 +513,7 @@ TEST_F(SingleCopyTest, ASecondCopyIsRefusedWithItsWarning)
     EXPECT_EQ(otherUi.Calls().back().text, Sjis(u8"「Quillmap」はすでに起動しています。"));
     // Closing the refused copy runs no closing run.
     second.FormCloseQuery();
-    EXPECT_TRUE(second.Closed());
+    EXPECT_TRUE(second.View().Closed);
 }
 
 TEST_F(CheckCycleTest, SeveralCopiesMayRunWhenAllowed)
@@ -520,9 +521,9 @@ TEST_F(CheckCycleTest, SeveralCopiesMayRunWhenAllowed)
     ASSERT_TRUE(create());
     core::OperationLog otherLog;
     ScriptedUserInterface otherUi;
-    core::CheckCycle second(otherLog, otherUi, [](core::CheckCycle& c) {
+    core::CheckCycle second(otherLog, otherUi, [](const core::CycleMediator& m) {
         auto s = std::make_unique<ScriptedSteps>();
-        s->state = &c.State();
+        s->state = &m.State;
         return s;
     });
     second.SetLockFolder(folder.path());
@@ -535,8 +536,10 @@ TEST_F(CheckCycleTest, TheUploadFailedNoticeReadsAsJapanese)
     nextPages = {Page("203.0.113.77")};
     ASSERT_TRUE(create());
     steps->uploadResult = false;
-    cycle->RunCheck();
+    core::CheckCycleTestAccess::RunCheck(*cycle);
     ASSERT_EQ(steps->mails.size(), 1u);
-    EXPECT_EQ(steps->mails[0],
-              std::make_pair(3, Sjis(u8"グローバルIPが変わりましたが(203.0.113.77)、ホームページの更新に失敗しました。")));
+    EXPECT_EQ(
+        steps->mails[0],
+        std::make_pair(
+            3, Sjis(u8"グローバルIPが変わりましたが(203.0.113.77)、ホームページの更新に失敗しました。")));
 }
