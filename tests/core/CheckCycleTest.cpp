@@ -38,6 +38,7 @@ struct ScriptedSteps : core::CheckSteps
     std::function<void()> duringUpload;
     std::function<void()> afterFetch;
     core::MainState* state = nullptr;
+    platform::UserInterface* ui = nullptr; // the one the cycle gives its steps
 
     std::string FetchStatusPage() override
     {
@@ -129,10 +130,16 @@ protected:
             auto s = std::make_unique<ScriptedSteps>();
             steps = s.get();
             steps->state = &m.State;
+            steps->ui = &m.Ui;
             steps->pages = nextPages;
             return s;
         });
         cycle->SetLockFolder(folder.path());
+        // Every published value, and whether it was the cycle's view at the moment of the signal.
+        QObject::connect(cycle.get(), &core::CheckCycle::viewChanged, [this](const core::CycleView& view) {
+            views.push_back(view);
+            viewsCurrent = viewsCurrent && view == cycle->View();
+        });
         return cycle->FormCreate();
     }
 
@@ -157,6 +164,8 @@ protected:
     ScriptedUserInterface ui;
     std::deque<std::string> nextPages;
     std::unique_ptr<core::CheckCycle> cycle;
+    std::vector<core::CycleView> views;
+    bool viewsCurrent = true;
     ScriptedSteps* steps = nullptr;
 };
 
@@ -542,4 +551,222 @@ TEST_F(CheckCycleTest, TheUploadFailedNoticeReadsAsJapanese)
         steps->mails[0],
         std::make_pair(
             3, Sjis(u8"グローバルIPが変わりましたが(203.0.113.77)、ホームページの更新に失敗しました。")));
+}
+
+// The surface that windows and the headless service drive: one view value, one signal.
+namespace {
+
+const std::string kIdleCaption = "Quillmap";
+
+// Every signal carried a change: no two published values in a row are equal, and each was the
+// view at the moment it was sent.
+void ExpectOneSignalPerChange(const std::vector<core::CycleView>& views, bool current)
+{
+    EXPECT_TRUE(current);
+    for (size_t i = 1; i < views.size(); ++i)
+        EXPECT_FALSE(views[i] == views[i - 1]) << "signal " << i << " repeats the value before it";
+}
+
+} // namespace
+
+TEST_F(CheckCycleTest, StartAndStopChangeCaptionsAndEnablesInOneSignalEach)
+{
+    nextPages = {Page("203.0.113.5")};
+    ASSERT_TRUE(create());
+    ASSERT_FALSE(views.empty());
+    EXPECT_EQ(cycle->View().Caption, kIdleCaption);
+    EXPECT_EQ(cycle->View().RunCaption, Sjis(u8"実行(&E)"));
+    EXPECT_TRUE(cycle->View().SettingsEnabled);
+    EXPECT_FALSE(cycle->View().CheckRunning);
+
+    ui.QueueAnswer(false); // same address: no check now
+    views.clear();
+    cycle->cmdStartChkClick();
+    const core::CycleView monitoring = cycle->View();
+    EXPECT_TRUE(monitoring.Monitoring);
+    EXPECT_EQ(monitoring.Caption, Sjis(u8"Quillmap (実行中)"));
+    EXPECT_EQ(monitoring.RunCaption, Sjis(u8"停止(&E)"));
+    EXPECT_TRUE(monitoring.RunEnabled);
+    EXPECT_TRUE(monitoring.BrowseEnabled);
+    EXPECT_FALSE(monitoring.SettingsEnabled);
+    // While the first look at the page waited, the buttons were off and a check was running.
+    ASSERT_GE(views.size(), 2u);
+    EXPECT_FALSE(views.front().RunEnabled);
+    EXPECT_FALSE(views.front().BrowseEnabled);
+    EXPECT_TRUE(std::any_of(views.begin(), views.end(), [](const auto& v) { return v.CheckRunning; }));
+    EXPECT_EQ(views.back(), monitoring);
+
+    views.clear();
+    cycle->cmdStartChkClick();
+    ASSERT_EQ(views.size(), 1u);
+    EXPECT_FALSE(views[0].Monitoring);
+    EXPECT_EQ(views[0].Caption, kIdleCaption);
+    EXPECT_EQ(views[0].RunCaption, Sjis(u8"実行(&E)"));
+    EXPECT_TRUE(views[0].SettingsEnabled);
+    ExpectOneSignalPerChange(views, viewsCurrent);
+}
+
+TEST_F(CheckCycleTest, ATimedCheckTurnsTheButtonsOffWhileItRunsAndShowsItsProgress)
+{
+    nextPages = {Page("203.0.113.77")};
+    ASSERT_TRUE(create());
+    core::CycleView duringUpload;
+    core::CycleView afterStepStatus;
+    steps->duringUpload = [&] {
+        duringUpload = cycle->View();
+        // The upload run's own progress text reaches the view through the steps' user interface.
+        steps->ui->SetStatusText("Upload.htm 50%");
+        afterStepStatus = cycle->View();
+    };
+    cycle->mnuStartChkClick();
+    ASSERT_TRUE(waitFor([&] { return steps->uploads == 1 && !cycle->View().CheckRunning; }));
+
+    EXPECT_TRUE(duringUpload.Monitoring);
+    EXPECT_TRUE(duringUpload.CheckRunning);
+    EXPECT_FALSE(duringUpload.RunEnabled);
+    EXPECT_FALSE(duringUpload.BrowseEnabled);
+    EXPECT_FALSE(duringUpload.SettingsEnabled);
+    EXPECT_EQ(duringUpload.StatusText, Sjis(u8"ｱｯﾌﾟﾛｰﾄﾞ中..."));
+    EXPECT_EQ(afterStepStatus.StatusText, "Upload.htm 50%");
+
+    const core::CycleView after = cycle->View();
+    EXPECT_TRUE(after.RunEnabled);
+    EXPECT_TRUE(after.BrowseEnabled);
+    EXPECT_FALSE(after.SettingsEnabled); // still monitoring
+    EXPECT_EQ(after.StatusText, "");
+    ExpectOneSignalPerChange(views, viewsCurrent);
+}
+
+TEST_F(CheckCycleTest, NothingIsSignalledWhenNothingChanges)
+{
+    ASSERT_TRUE(create());
+    config().FtpServer.clear(); // the start is refused with a warning
+    views.clear();
+    cycle->cmdStartChkClick();
+    EXPECT_FALSE(cycle->View().Monitoring);
+    EXPECT_EQ(ui.Count(ScriptedUserInterface::Kind::Warning), 1u);
+    // The box is disabled (ClosedUse is off in these settings): a tick is ignored.
+    ASSERT_FALSE(cycle->View().ClosingUploadEnabled);
+    cycle->SetClosingUpload(true);
+    EXPECT_FALSE(cycle->View().ClosingUpload);
+    // The same status text twice is one change at most.
+    steps->ui->SetStatusText("");
+    EXPECT_TRUE(views.empty());
+    // A redisplay does change things, and each signal carries a change.
+    cycle->cmdBrowseClick();
+    EXPECT_FALSE(views.empty());
+    EXPECT_EQ(views.back(), cycle->View());
+    ExpectOneSignalPerChange(views, viewsCurrent);
+}
+
+TEST_F(CheckCycleTest, TheSettingsAreLentOnlyWhileNoCheckRunsAndNothingStartsMeanwhile)
+{
+    nextPages = {Page("203.0.113.77")};
+    ASSERT_TRUE(create());
+    settings::TConfig* const own = &config();
+
+    // Nor while the redisplay waits for the page, though monitoring is off.
+    settings::TConfig* lentDuringRedisplay = own;
+    steps->afterFetch = [&] { lentDuringRedisplay = cycle->LendSettings(); };
+    cycle->cmdBrowseClick();
+    EXPECT_EQ(lentDuringRedisplay, nullptr);
+    steps->afterFetch = nullptr;
+
+    // During a check (and while monitoring at all) the dialog gets nothing.
+    settings::TConfig* lentDuringCheck = own;
+    steps->duringUpload = [&] { lentDuringCheck = cycle->LendSettings(); };
+    cycle->mnuStartChkClick();
+    ASSERT_TRUE(waitFor([&] { return steps->uploads == 1 && !cycle->View().CheckRunning; }));
+    EXPECT_EQ(lentDuringCheck, nullptr);
+    EXPECT_EQ(cycle->LendSettings(), nullptr);
+    cycle->cmdStartChkClick(); // stop
+    ASSERT_FALSE(cycle->View().Monitoring);
+
+    views.clear();
+    settings::TConfig* const lent = cycle->LendSettings();
+    EXPECT_EQ(lent, own);
+    ASSERT_EQ(views.size(), 1u);
+    EXPECT_TRUE(views[0].SettingsLent);
+    EXPECT_FALSE(views[0].SettingsEnabled);
+    EXPECT_FALSE(views[0].RunEnabled);
+    EXPECT_FALSE(views[0].BrowseEnabled);
+    // Lent once only; neither the button, the tray item nor the redisplay starts anything now.
+    EXPECT_EQ(cycle->LendSettings(), nullptr);
+    const int fetches = steps->fetches;
+    cycle->cmdStartChkClick();
+    cycle->mnuStartChkClick();
+    cycle->cmdBrowseClick();
+    EXPECT_FALSE(cycle->View().Monitoring);
+    EXPECT_EQ(steps->fetches, fetches);
+    EXPECT_EQ(views.size(), 1u);
+
+    cycle->ReturnSettings(false);
+    EXPECT_FALSE(cycle->View().SettingsLent);
+    EXPECT_TRUE(cycle->View().SettingsEnabled);
+    EXPECT_TRUE(cycle->View().RunEnabled);
+    ExpectOneSignalPerChange(views, viewsCurrent);
+}
+
+TEST_F(CheckCycleTest, SavedSettingsDecideTheClosingUploadBoxAndCancelLeavesIt)
+{
+    ASSERT_TRUE(create());
+    ASSERT_FALSE(cycle->View().ClosingUploadEnabled);
+
+    settings::TConfig* s = cycle->LendSettings();
+    ASSERT_NE(s, nullptr);
+    s->ClosedUse = 1;
+    s->FtpUpload = 1;
+    views.clear();
+    cycle->ReturnSettings(true);
+    ASSERT_EQ(views.size(), 1u);
+    EXPECT_TRUE(views[0].ClosingUploadEnabled);
+    EXPECT_TRUE(views[0].ClosingUpload);
+    EXPECT_TRUE(core::CheckCycleTestAccess::State(*cycle).chkClosed);
+
+    // The user clears the box; the closing run reads what the box says.
+    cycle->SetClosingUpload(false);
+    EXPECT_FALSE(cycle->View().ClosingUpload);
+    EXPECT_FALSE(core::CheckCycleTestAccess::State(*cycle).chkClosed);
+
+    // Cancel: whatever the dialog did to the object, the box stays.
+    s = cycle->LendSettings();
+    ASSERT_NE(s, nullptr);
+    s->FtpUpload = 0;
+    cycle->ReturnSettings(false);
+    EXPECT_TRUE(cycle->View().ClosingUploadEnabled);
+    EXPECT_FALSE(cycle->View().ClosingUpload);
+
+    // Without uploading there is no closing upload, whatever ClosedUse says.
+    s = cycle->LendSettings();
+    ASSERT_NE(s, nullptr);
+    cycle->ReturnSettings(true);
+    EXPECT_FALSE(cycle->View().ClosingUploadEnabled);
+    EXPECT_FALSE(cycle->View().ClosingUpload);
+    ExpectOneSignalPerChange(views, viewsCurrent);
+}
+
+TEST_F(CheckCycleTest, ClosingWhileTheSettingsAreLentWaitsUntilTheyComeBack)
+{
+    ASSERT_TRUE(create());
+    bool saved = false;
+    int closedSignals = 0;
+    QObject::connect(cycle.get(), &core::CheckCycle::closed, [&](bool ok) {
+        ++closedSignals;
+        saved = ok;
+    });
+    ASSERT_NE(cycle->LendSettings(), nullptr);
+    cycle->FormCloseQuery();
+    // The closing run releases the settings: not while the dialog still edits them.
+    EXPECT_EQ(steps->closingRuns, 0);
+    EXPECT_EQ(closedSignals, 0);
+    EXPECT_FALSE(cycle->View().Closed);
+    cycle->ReturnSettings(false);
+    EXPECT_EQ(steps->closingRuns, 1);
+    EXPECT_EQ(closedSignals, 1);
+    EXPECT_TRUE(saved);
+    EXPECT_TRUE(cycle->View().Closed);
+    EXPECT_FALSE(cycle->View().RunEnabled);
+    EXPECT_FALSE(cycle->View().SettingsEnabled);
+    EXPECT_EQ(cycle->LendSettings(), nullptr);
+    ExpectOneSignalPerChange(views, viewsCurrent);
 }
