@@ -34,16 +34,17 @@ int RunHeadless()
     // Nobody answers questions here; warnings go to standard error.
     platform::TerminalUserInterface ui(false);
 
-    core::CheckCycle cycle(log, ui,
-                           [](core::CheckCycle& c) { return std::make_unique<core::MainComponents>(c); });
+    core::CheckCycle cycle(log, ui, [](const core::CycleMediator& mediator) {
+        return std::make_unique<core::MainComponents>(mediator);
+    });
     if (!cycle.FormCreate())
         return kExitAlreadyRunning;
 
     // Start as the tray item does (the first check about a second later), unless auto-run already
     // started monitoring at start-up.
-    if (!cycle.Monitoring())
+    if (!cycle.View().Monitoring)
         cycle.mnuStartChkClick();
-    if (!cycle.Monitoring())
+    if (!cycle.View().Monitoring)
         return kExitSettingsRefused;
 
     platform::SignalWatcher watcher;
@@ -52,7 +53,7 @@ int RunHeadless()
     // A settings file that could not be written at the end is a failure, not a clean stop.
     QObject::connect(
         &cycle, &core::CheckCycle::closed, QCoreApplication::instance(),
-        [&cycle] { QCoreApplication::exit(cycle.State().SettingsSaveFailed ? kExitSettingsNotSaved : 0); },
+        [](bool settingsSaved) { QCoreApplication::exit(settingsSaved ? 0 : kExitSettingsNotSaved); },
         Qt::QueuedConnection);
     return QCoreApplication::exec();
 }

@@ -51,6 +51,38 @@ private:
 
 } // namespace
 
+// The user interface the network steps get: everything goes to the real one, and status texts (the
+// upload runs' progress) also become the view's status text.
+class CheckCycle::RoutedUserInterface final : public platform::UserInterface
+{
+public:
+    explicit RoutedUserInterface(CheckCycle& cycle) : m_cycle(cycle) {}
+
+    void ShowWarning(const std::string& text, const std::string& caption) override
+    {
+        m_cycle.m_ui.ShowWarning(text, caption);
+    }
+    void ShowInformation(const std::string& text, const std::string& caption) override
+    {
+        m_cycle.m_ui.ShowInformation(text, caption);
+    }
+    void ShowMessage(const std::string& text, const std::string& caption) override
+    {
+        m_cycle.m_ui.ShowMessage(text, caption);
+    }
+    bool AskYesNo(const std::string& text, const std::string& caption) override
+    {
+        return m_cycle.m_ui.AskYesNo(text, caption);
+    }
+    void SetStatusText(const std::string& text) override { m_cycle.SetStatus(text); }
+    bool OpenDocument(const std::string& path) override { return m_cycle.m_ui.OpenDocument(path); }
+    // Monitoring is the cycle's own business; the steps have nothing to say about it.
+    void SetMonitoring(bool) override {}
+
+private:
+    CheckCycle& m_cycle;
+};
+
 int MinuteMs()
 {
     bool ok = false;
@@ -59,8 +91,10 @@ int MinuteMs()
 }
 
 CheckCycle::CheckCycle(OperationLog& log, platform::UserInterface& ui, StepsFactory factory, QObject* parent)
-    : QObject(parent), m_log(log), m_ui(ui), m_factory(std::move(factory))
+    : QObject(parent), m_log(log), m_ui(ui), m_routedUi(std::make_unique<RoutedUserInterface>(*this)),
+      m_factory(std::move(factory))
 {
+    m_view = ComputeView();
     m_timerCheck.setInterval(MinuteMs());
     m_timerAbort.setInterval(MinuteMs());
     connect(&m_timerCheck, &QTimer::timeout, this, &CheckCycle::TimerCheckTimer);
@@ -72,7 +106,6 @@ CheckCycle::~CheckCycle() = default;
 bool CheckCycle::FormCreate()
 {
     m_quietStart = true;
-    m_monitoring = false;
     m_state.ClosingDone = false;
     m_state.StatusHtml.clear();
 
@@ -85,10 +118,11 @@ bool CheckCycle::FormCreate()
         // This copy ends at once: no monitoring, no closing run, nothing saved.
         m_ui.ShowWarning(Sjis(u8"「Quillmap」はすでに起動しています。"), Title());
         m_closed = true;
+        Publish();
         return false;
     }
 
-    m_steps = m_factory(*this);
+    m_steps = m_factory(CycleMediator{m_state, m_log, *m_routedUi, [this] { m_timerAbort.stop(); }});
 
     m_state.chkRecLog = s.RecLog != 0;
     m_state.chkClosedEnabled = s.ClosedUse != 0;
@@ -97,26 +131,72 @@ bool CheckCycle::FormCreate()
     m_log.SetLogRowMax(s.LogRowMax);
     m_log.SetRecLog(m_state.chkRecLog);
     m_ui.SetMonitoring(false);
+    Publish();
 
     if (s.AutoRun != 0) {
         m_state.chkAutoRun = true;
         cmdStartChkClick();
     }
     m_quietStart = false;
-    emit stateChanged();
     return true;
+}
+
+CycleView CheckCycle::ComputeView() const
+{
+    CycleView view;
+    view.Monitoring = m_monitoring;
+    view.Caption = m_monitoring ? std::string(kProgramTitle) + Sjis(u8" (実行中)") : Title();
+    view.RunCaption = Sjis(m_monitoring ? u8"停止(&E)" : u8"実行(&E)");
+    view.RunEnabled = m_buttonsEnabled && !m_settingsLent && !m_closed;
+    view.BrowseEnabled = view.RunEnabled;
+    // The settings stay with the cycle while monitoring (the check timer may start a check at any
+    // tick) and while anything waits for the network.
+    view.SettingsEnabled = !m_monitoring && m_busy == 0 && !m_settingsLent && !m_closeRequested &&
+                           !m_closed && m_state.Settings != nullptr;
+    view.CheckRunning = m_busy > 0;
+    view.SettingsLent = m_settingsLent;
+    view.StatusText = m_status;
+    view.ClosingUploadEnabled = m_state.chkClosedEnabled;
+    view.ClosingUpload = m_state.chkClosed;
+    view.Closed = m_closed;
+    return view;
+}
+
+void CheckCycle::Publish()
+{
+    CycleView view = ComputeView();
+    if (view == m_view)
+        return;
+    m_view = std::move(view);
+    emit viewChanged(m_view);
 }
 
 void CheckCycle::SetStatus(const std::string& text)
 {
     m_ui.SetStatusText(text);
+    m_status = text;
+    Publish();
 }
 
-void CheckCycle::SetButtons(bool run, bool browse)
+void CheckCycle::SetButtons(bool enabled)
 {
-    m_runEnabled = run;
-    m_browseEnabled = browse;
-    emit stateChanged();
+    m_buttonsEnabled = enabled;
+    Publish();
+}
+
+void CheckCycle::SetMonitoring(bool on)
+{
+    if (on == m_monitoring)
+        return;
+    m_monitoring = on;
+    m_ui.SetMonitoring(on);
+    Publish();
+}
+
+void CheckCycle::EnterBusy()
+{
+    ++m_busy;
+    Publish();
 }
 
 void CheckCycle::TimerCheckTimer()
@@ -127,18 +207,18 @@ void CheckCycle::TimerCheckTimer()
     if (m_checkMinutes < m_state.Settings->Interval)
         return;
     m_timerCheck.stop();
-    SetButtons(false, false);
+    SetButtons(false);
     {
         BusyScope busy([this] { EnterBusy(); }, [this] { LeaveBusy(); });
         ArmAbortTimer(true);
         RunCheck();
         ArmAbortTimer(false);
-        SetButtons(true, true);
         m_timerCheck.setInterval(MinuteMs());
         // A stop chosen from the tray during the check holds: the timer stays off then.
         if (m_monitoring && !Closing())
             m_timerCheck.start();
     }
+    SetButtons(true);
 }
 
 void CheckCycle::cmdStartChkClick()
@@ -147,22 +227,18 @@ void CheckCycle::cmdStartChkClick()
         m_steps->CancelNavigation();
 
     if (m_monitoring) {
-        m_configEnabled = true;
-        m_monitoring = false;
         m_timerCheck.stop();
-        m_ui.SetMonitoring(false);
-        emit stateChanged();
+        SetMonitoring(false);
         return;
     }
-    if (!m_state.Settings || Closing() || !CheckSettingsReady())
+    // The settings dialog holds the settings: no start until it gives them back.
+    if (!m_state.Settings || Closing() || m_settingsLent || !CheckSettingsReady())
         return;
 
-    m_configEnabled = false;
     m_checkMinutes = 0;
-    m_monitoring = true;
     m_state.UploadAll = false;
-    m_ui.SetMonitoring(true);
-    SetButtons(false, false);
+    m_buttonsEnabled = false;
+    SetMonitoring(true);
 
     if (m_quietStart) {
         m_checkMinutes = m_state.Settings->Interval;
@@ -198,12 +274,13 @@ void CheckCycle::cmdStartChkClick()
         if (m_monitoring && !Closing())
             m_timerCheck.start();
     }
-    m_configEnabled = !m_monitoring;
-    SetButtons(true, true);
+    SetButtons(true);
 }
 
 void CheckCycle::mnuStartChkClick()
 {
+    if (m_settingsLent)
+        return;
     if (!m_monitoring) {
         m_quietStart = true;
         m_timerCheck.setInterval(kQuietStartMs);
@@ -354,20 +431,20 @@ void CheckCycle::TimerAbortTimer()
 
 void CheckCycle::cmdBrowseClick()
 {
-    if (!m_state.Settings || Closing())
+    if (!m_state.Settings || Closing() || m_settingsLent)
         return;
     const bool timerWasOn = m_timerCheck.isActive();
     m_timerCheck.stop();
-    SetButtons(false, false);
+    SetButtons(false);
     {
         BusyScope busy([this] { EnterBusy(); }, [this] { LeaveBusy(); });
         SetStatus(Sjis(u8"ｽﾃｰﾀｽ表示中..."));
         m_state.StatusHtml = m_steps->FetchStatusPage();
         SetStatus({});
-        SetButtons(true, true);
         if (timerWasOn && !Closing())
             m_timerCheck.start();
     }
+    SetButtons(true);
 }
 
 void CheckCycle::FormCloseQuery()
@@ -377,6 +454,7 @@ void CheckCycle::FormCloseQuery()
     if (m_closed || m_closeRequested)
         return;
     m_closeRequested = true;
+    Publish();
     if (m_busy > 0) {
         // A check is waiting somewhere below us: end its network steps; the closing run follows
         // once it has unwound (LeaveBusy), so nothing uses the settings after their release.
@@ -384,6 +462,10 @@ void CheckCycle::FormCloseQuery()
             m_steps->AbortNetwork();
         return;
     }
+    // The settings dialog still holds the settings: the closing run releases them, so it follows
+    // when the dialog gives them back.
+    if (m_settingsLent)
+        return;
     RunClosing();
 }
 
@@ -395,20 +477,57 @@ void CheckCycle::EndSession()
 void CheckCycle::LeaveBusy()
 {
     --m_busy;
-    if (m_busy == 0 && m_closeRequested && !m_closed)
+    Publish();
+    if (m_busy == 0 && m_closeRequested && !m_closed && !m_settingsLent)
         RunClosing();
+}
+
+settings::TConfig* CheckCycle::LendSettings()
+{
+    if (!m_view.SettingsEnabled)
+        return nullptr;
+    // A page load in progress is cancelled, as the run button does.
+    if (m_steps && m_steps->Navigating())
+        m_steps->CancelNavigation();
+    m_settingsLent = true;
+    Publish();
+    return m_state.Settings.get();
+}
+
+void CheckCycle::ReturnSettings(bool saved)
+{
+    if (!m_settingsLent)
+        return;
+    m_settingsLent = false;
+    if (saved && m_state.Settings) {
+        // The closing upload can only run when uploading is on at all.
+        const settings::TConfig& s = *m_state.Settings;
+        m_state.chkClosedEnabled = s.ClosedUse != 0 && s.FtpUpload != 0;
+        m_state.chkClosed = m_state.chkClosedEnabled;
+    }
+    Publish();
+    if (m_closeRequested && m_busy == 0 && !m_closed)
+        RunClosing();
+}
+
+void CheckCycle::SetClosingUpload(bool ticked)
+{
+    if (!m_state.chkClosedEnabled || m_closed)
+        return;
+    m_state.chkClosed = ticked;
+    Publish();
 }
 
 void CheckCycle::RunClosing()
 {
     if (m_closed)
         return;
-    m_monitoring = false;
+    SetMonitoring(false);
     if (m_steps)
         m_steps->RunClosingUpload();
     m_closed = true;
-    emit stateChanged();
-    emit closed();
+    Publish();
+    emit closed(!m_state.SettingsSaveFailed);
 }
 
 } // namespace core

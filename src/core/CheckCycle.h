@@ -3,9 +3,12 @@
 // logic, the check itself (status page, global address, comparison with the previous address,
 // upload and notice), the abort timer that ends a check that takes too long, and the way the
 // program closes. It knows no widgets: whatever it needs of a person goes through the user
-// interface, and the tray program and the headless service both drive it.
+// interface, and the tray program, the headless service and the tests all drive it through the
+// same surface: the commands below in, one view value (CycleView) with one signal out.
 
 #include "core/CheckSteps.h"
+#include "core/CycleMediator.h"
+#include "core/CycleView.h"
 #include "core/MainState.h"
 
 #include <QObject>
@@ -26,12 +29,15 @@ class OperationLog;
 // demonstration run on a short minute; nothing else changes).
 int MinuteMs();
 
+// Tests reach the cycle's timers and internals through this; it is defined in tests/support only.
+struct CheckCycleTestAccess;
+
 class CheckCycle : public QObject
 {
     Q_OBJECT
 public:
     // Builds the network steps once the settings are loaded (they read the live settings object).
-    using StepsFactory = std::function<std::unique_ptr<CheckSteps>(CheckCycle&)>;
+    using StepsFactory = std::function<std::unique_ptr<CheckSteps>(const CycleMediator&)>;
 
     CheckCycle(OperationLog& log, platform::UserInterface& ui, StepsFactory factory,
                QObject* parent = nullptr);
@@ -41,58 +47,68 @@ public:
     // False when another copy runs and this one must end at once (no closing run then).
     bool FormCreate();
 
-    // The run/stop button (and the tray item "実行(&E)" through mnuStartChkClick).
+    // The run/stop button.
     void cmdStartChkClick();
+    // The tray item "実行(&E)": as the button, but a start runs the first check about a second later.
     void mnuStartChkClick();
     // "ｽﾃｰﾀｽ再表示(&R)": reads the status page again without a check.
     void cmdBrowseClick();
-    // True when monitoring may start; shows a warning otherwise.
-    bool CheckSettingsReady();
-    // One check. The caller has disabled the buttons and armed the abort timer.
-    void RunCheck();
-    void ArmAbortTimer(bool on);
+
+    // "設定(&O)...": lends the one settings object to the settings dialog. Null while a check runs,
+    // while monitoring, while it is lent already, and once the program closes. The object stays the
+    // cycle's: the dialog edits it in place and gives it back with ReturnSettings.
+    settings::TConfig* LendSettings();
+    // The dialog is closed; saved: it ended with OK (and saved the settings), so the closing-upload
+    // box follows the new settings. A close requested meanwhile runs now.
+    void ReturnSettings(bool saved);
+
+    // The closing-upload box "ﾘﾝｸ終了ｱｯﾌﾟﾛｰﾄﾞ" or its tray item was ticked or cleared; ignored while
+    // the box is disabled.
+    void SetClosingUpload(bool ticked);
 
     // Closing: the window's close (menu, tray, close box, termination signal) and the session's end.
     // During a check the pending network steps are cancelled and the closing run waits until the
     // check has unwound; closed() follows the closing run.
     void FormCloseQuery();
     void EndSession();
-    bool Closed() const { return m_closed; }
 
-    MainState& State() { return m_state; }
-    OperationLog& Log() { return m_log; }
-    platform::UserInterface& UI() { return m_ui; }
-    CheckSteps* Steps() { return m_steps.get(); }
-
-    // The state the main window shows.
-    bool Monitoring() const { return m_monitoring; }
-    bool RunButtonEnabled() const { return m_runEnabled; }
-    bool BrowseButtonEnabled() const { return m_browseEnabled; }
-    bool ConfigMenuEnabled() const { return m_configEnabled; }
-    bool CheckRunning() const { return m_busy > 0; }
-    std::int32_t CheckMinutes() const { return m_checkMinutes; }
-    std::int32_t AbortMinutes() const { return m_abortMinutes; }
-    QTimer& TimerCheck() { return m_timerCheck; }
-    QTimer& TimerAbort() { return m_timerAbort; }
+    // What the window shows; viewChanged carries every change of it.
+    const CycleView& View() const { return m_view; }
 
     // Where the single-instance lock lives (tests); empty: the user's runtime folder.
     void SetLockFolder(const QString& folder) { m_lockFolder = folder; }
 
 signals:
-    // The buttons, captions or the monitoring state changed.
-    void stateChanged();
-    // The closing run is over: the program should end now.
-    void closed();
+    // Some field of the view changed; emitted once per change, never without one.
+    void viewChanged(const core::CycleView& view);
+    // The closing run is over: the program should end now. settingsSaved is false when the settings
+    // file could not be written (the user was warned).
+    void closed(bool settingsSaved);
 
 private:
+    friend struct CheckCycleTestAccess;
+    class RoutedUserInterface;
+
+    // True when monitoring may start; shows a warning otherwise.
+    bool CheckSettingsReady();
+    // One check. The caller has disabled the buttons and armed the abort timer.
+    void RunCheck();
+    void ArmAbortTimer(bool on);
     void TimerCheckTimer();
     void TimerAbortTimer();
+
+    // Every change of what the view shows goes through these and ends in Publish.
     void SetStatus(const std::string& text);
-    void SetButtons(bool run, bool browse);
+    void SetButtons(bool enabled);
+    void SetMonitoring(bool on);
     // Counts the sections that wait for the network; the deferred closing run happens when the
     // outermost one has unwound.
-    void EnterBusy() { ++m_busy; }
+    void EnterBusy();
     void LeaveBusy();
+    // Compares the view with the last one published and emits viewChanged when they differ.
+    void Publish();
+    CycleView ComputeView() const;
+
     void RunClosing();
     bool Closing() const { return m_closeRequested; }
     // Whether the check may start another network step (fetch, look-up, upload).
@@ -100,6 +116,7 @@ private:
 
     OperationLog& m_log;
     platform::UserInterface& m_ui;
+    std::unique_ptr<RoutedUserInterface> m_routedUi;
     StepsFactory m_factory;
     MainState m_state;
     std::unique_ptr<CheckSteps> m_steps;
@@ -113,12 +130,13 @@ private:
     bool m_abortFired = false;
     bool m_monitoring = false;
     bool m_quietStart = false;
-    bool m_runEnabled = true;
-    bool m_browseEnabled = true;
-    bool m_configEnabled = true;
+    bool m_buttonsEnabled = true;
+    bool m_settingsLent = false;
+    std::string m_status;
     int m_busy = 0;
     bool m_closeRequested = false;
     bool m_closed = false;
+    CycleView m_view;
 };
 
 } // namespace core

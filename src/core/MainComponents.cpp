@@ -1,6 +1,7 @@
 #include "core/MainComponents.h"
 
 #include "core/CheckCycle.h"
+#include "core/MainState.h"
 #include "core/OperationLog.h"
 #include "settings/ConfigUnit.h"
 #include "text/Sjis.h"
@@ -37,23 +38,26 @@ int CheckStepLimitMs(const settings::TConfig& config)
     return std::clamp(config.TimeOut, 1, kMaxTimeOutMinutes) * MinuteMs();
 }
 
-MainComponents::MainComponents(CheckCycle& cycle, netinfo::HostResolver* resolver)
+MainComponents::MainComponents(const CycleMediator& cycle, netinfo::HostResolver* resolver)
     : m_cycle(cycle), m_statusPage(m_fetcher), m_hostInf(resolver), m_lookup(m_hostInf),
-      m_mailer(std::make_unique<mail::TNoticeMailer>(*cycle.State().Settings, &cycle.Log())),
-      m_upload{cycle.State(), m_ftp, cycle.Log(), cycle.UI()}
+      m_mailer(std::make_unique<mail::TNoticeMailer>(*cycle.State.Settings, &cycle.Log)),
+      m_upload{cycle.State, m_ftp, cycle.Log, cycle.Ui}
 {
     m_ftp.TimeOut = kClientTimeOutMs;
     m_mailer->NMSMTP1().TimeOut = kClientTimeOutMs;
     m_mailer->NMPOP31().TimeOut = kClientTimeOutMs;
 
-    m_upload.Hooks.StopAbortTimer = [this] { m_cycle.TimerAbort().stop(); };
+    m_upload.Hooks.StopAbortTimer = [this] {
+        if (m_cycle.StopAbortTimer)
+            m_cycle.StopAbortTimer();
+    };
     m_upload.Hooks.CancelLookup = [this] { m_lookup.CancelLookup(); };
     m_upload.Hooks.StopBrowser = [this] { StopBrowser(); };
     m_upload.Hooks.StopMail = [this](bool cancel) { StopMail(cancel); };
     // The mailer refers to the settings object, so it goes with it.
     m_upload.Hooks.ReleaseSettings = [this] {
         m_mailer.reset();
-        m_cycle.State().Settings.reset();
+        m_cycle.State.Settings.reset();
     };
 }
 
@@ -61,7 +65,7 @@ MainComponents::~MainComponents() = default;
 
 std::string MainComponents::FetchStatusPage()
 {
-    const std::unique_ptr<settings::TConfig>& settings = m_cycle.State().Settings;
+    const std::unique_ptr<settings::TConfig>& settings = m_cycle.State.Settings;
     if (!settings)
         return {};
     // Every load has a limit of its own, the check's time-out, besides the abort timer: a load
@@ -84,11 +88,11 @@ void MainComponents::CancelNavigation()
 
 std::string MainComponents::LookupHostName(const std::string& address)
 {
-    const std::unique_ptr<settings::TConfig>& settings = m_cycle.State().Settings;
+    const std::unique_ptr<settings::TConfig>& settings = m_cycle.State.Settings;
     // Bounded like the status page load, also when nothing else (the abort timer) ends it.
     const std::string name = m_lookup.LookupHostName(address, settings ? CheckStepLimitMs(*settings) : 0);
     if (m_lookup.NameRefused)
-        m_cycle.Log().AddLog(Sjis(u8"ﾎｽﾄ名が正しくないため、IPｱﾄﾞﾚｽでﾘﾝｸします。") + address, lkEvent);
+        m_cycle.Log.AddLog(Sjis(u8"ﾎｽﾄ名が正しくないため、IPｱﾄﾞﾚｽでﾘﾝｸします。") + address, lkEvent);
     return name;
 }
 

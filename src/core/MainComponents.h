@@ -1,9 +1,11 @@
 #pragma once
 // The real network steps of the check cycle: the status page over HTTP, the host-name look-up, the
 // FTP client with the upload runs, and the notice mailer with its SMTP and POP3 clients. Created by
-// the check cycle once the settings are loaded; the components read the live settings object.
+// the check cycle once the settings are loaded; the components read the live settings object and
+// reach the cycle only through its mediator.
 
 #include "core/CheckSteps.h"
+#include "core/CycleMediator.h"
 #include "core/StatusPage.h"
 #include "core/StatusPageHttp.h"
 #include "mail/NoticeMail.h"
@@ -14,8 +16,6 @@
 #include <memory>
 
 namespace core {
-
-class CheckCycle;
 
 // The longest time-out a check can have, in minutes: the limit below stays far from overflowing.
 inline constexpr int kMaxTimeOutMinutes = 999;
@@ -30,7 +30,7 @@ public:
     // The network clients get this time-out for each of their waits.
     static constexpr int kClientTimeOutMs = 20000;
 
-    explicit MainComponents(CheckCycle& cycle, netinfo::HostResolver* resolver = nullptr);
+    explicit MainComponents(const CycleMediator& cycle, netinfo::HostResolver* resolver = nullptr);
     ~MainComponents() override;
 
     std::string FetchStatusPage() override;
@@ -50,7 +50,7 @@ private:
     void StopBrowser();
     void StopMail(bool cancel);
 
-    CheckCycle& m_cycle;
+    CycleMediator m_cycle;
     HttpStatusFetcher m_fetcher;
     StatusPage m_statusPage;
     netinfo::TKHostInf m_hostInf;

@@ -5,6 +5,7 @@
 #include "platform/ScriptedUserInterface.h"
 #include "platform/WaitLoop.h"
 #include "settings/ConfigUnit.h"
+#include "support/CheckCycleTestAccess.h"
 #include "support/TempFolder.h"
 #include "text/Sjis.h"
 
@@ -37,6 +38,7 @@ struct ScriptedSteps : core::CheckSteps
     std::function<void()> duringUpload;
     std::function<void()> afterFetch;
     core::MainState* state = nullptr;
+    platform::UserInterface* ui = nullptr; // the one the cycle gives its steps
 
     std::string FetchStatusPage() override
     {
@@ -124,18 +126,24 @@ protected:
     // Builds the cycle with the scripted steps and runs its start-up.
     bool create()
     {
-        cycle = std::make_unique<core::CheckCycle>(log, ui, [this](core::CheckCycle& c) {
+        cycle = std::make_unique<core::CheckCycle>(log, ui, [this](const core::CycleMediator& m) {
             auto s = std::make_unique<ScriptedSteps>();
             steps = s.get();
-            steps->state = &c.State();
+            steps->state = &m.State;
+            steps->ui = &m.Ui;
             steps->pages = nextPages;
             return s;
         });
         cycle->SetLockFolder(folder.path());
+        // Every published value, and whether it was the cycle's view at the moment of the signal.
+        QObject::connect(cycle.get(), &core::CheckCycle::viewChanged, [this](const core::CycleView& view) {
+            views.push_back(view);
+            viewsCurrent = viewsCurrent && view == cycle->View();
+        });
         return cycle->FormCreate();
     }
 
-    settings::TConfig& config() { return *cycle->State().Settings; }
+    settings::TConfig& config() { return *core::CheckCycleTestAccess::State(*cycle).Settings; }
 
     std::vector<std::string> logTexts() const
     {
@@ -156,6 +164,8 @@ protected:
     ScriptedUserInterface ui;
     std::deque<std::string> nextPages;
     std::unique_ptr<core::CheckCycle> cycle;
+    std::vector<core::CycleView> views;
+    bool viewsCurrent = true;
     ScriptedSteps* steps = nullptr;
 };
 
@@ -164,7 +174,7 @@ protected:
 TEST_F(CheckCycleTest, UnreachablePageIsTriedTwiceLoggedHalfWidthAndMailedAsKindOne)
 {
     ASSERT_TRUE(create());
-    cycle->RunCheck();
+    core::CheckCycleTestAccess::RunCheck(*cycle);
     EXPECT_EQ(steps->fetches, 2);
     ASSERT_EQ(log.Rows().size(), 1u);
     EXPECT_EQ(log.Rows()[0].Text, Sjis(u8"ﾙｰﾀのｽﾃｰﾀｽﾍﾟｰｼﾞにｱｸｾｽできませんでした｡"));
@@ -180,7 +190,7 @@ TEST_F(CheckCycleTest, SameAddressLogsNothingAndMailsNothing)
 {
     nextPages = {Page("203.0.113.5")};
     ASSERT_TRUE(create());
-    cycle->RunCheck();
+    core::CheckCycleTestAccess::RunCheck(*cycle);
     EXPECT_TRUE(log.Rows().empty());
     EXPECT_TRUE(steps->mails.empty());
     EXPECT_EQ(steps->uploads, 0);
@@ -190,7 +200,7 @@ TEST_F(CheckCycleTest, AddressNotFoundIsLoggedAndMailedAsKindTwo)
 {
     nextPages = {"<body>no address here 192.168.0.1</body>"};
     ASSERT_TRUE(create());
-    cycle->RunCheck();
+    core::CheckCycleTestAccess::RunCheck(*cycle);
     ASSERT_EQ(logTexts(), std::vector<std::string>{Sjis(u8"ｸﾞﾛｰﾊﾞﾙIPが見つかりませんでした｡")});
     ASSERT_EQ(steps->mails.size(), 1u);
     EXPECT_EQ(steps->mails[0].first, 2);
@@ -201,7 +211,7 @@ TEST_F(CheckCycleTest, ChangedAddressUploadsMailsAndKeepsTheNewAddress)
 {
     nextPages = {Page("203.0.113.77")};
     ASSERT_TRUE(create());
-    cycle->RunCheck();
+    core::CheckCycleTestAccess::RunCheck(*cycle);
     EXPECT_EQ(steps->uploads, 1);
     EXPECT_EQ(steps->lookups, 0);
     EXPECT_EQ(logTexts(), (std::vector<std::string>{Sjis(u8"ｸﾞﾛｰﾊﾞﾙIPが変わりました。203.0.113.77"),
@@ -211,7 +221,7 @@ TEST_F(CheckCycleTest, ChangedAddressUploadsMailsAndKeepsTheNewAddress)
         steps->mails[0],
         std::make_pair(0, Sjis(u8"グローバルIPが変わりました(203.0.113.77)、ホームページを更新しました。")));
     EXPECT_EQ(config().PrevIP, "203.0.113.77");
-    EXPECT_EQ(cycle->State().NewHostName, "");
+    EXPECT_EQ(core::CheckCycleTestAccess::State(*cycle).NewHostName, "");
 }
 
 TEST_F(CheckCycleTest, FailedUploadKeepsThePreviousAddressSoTheNextCheckTriesAgain)
@@ -219,14 +229,14 @@ TEST_F(CheckCycleTest, FailedUploadKeepsThePreviousAddressSoTheNextCheckTriesAga
     nextPages = {Page("203.0.113.77")};
     ASSERT_TRUE(create());
     steps->uploadResult = false;
-    cycle->RunCheck();
+    core::CheckCycleTestAccess::RunCheck(*cycle);
     EXPECT_EQ(log.Rows().back().Text, Sjis(u8"ｱｯﾌﾟﾛｰﾄﾞに失敗しました。"));
     EXPECT_EQ(log.Rows().back().Kind, core::lkRunFailure);
     ASSERT_EQ(steps->mails.size(), 1u);
     EXPECT_EQ(steps->mails[0].first, 3);
     EXPECT_EQ(config().PrevIP, "203.0.113.5");
     steps->uploadResult = true;
-    cycle->RunCheck();
+    core::CheckCycleTestAccess::RunCheck(*cycle);
     EXPECT_EQ(steps->uploads, 2);
     EXPECT_EQ(config().PrevIP, "203.0.113.77");
 }
@@ -236,9 +246,9 @@ TEST_F(CheckCycleTest, HostNameIsLookedUpOnlyWhenLinksUseIt)
     nextPages = {Page("203.0.113.77")};
     ASSERT_TRUE(create());
     config().IPtoURL = 1;
-    cycle->RunCheck();
+    core::CheckCycleTestAccess::RunCheck(*cycle);
     EXPECT_EQ(steps->lookups, 1);
-    EXPECT_EQ(cycle->State().NewHostName, "host.example.test");
+    EXPECT_EQ(core::CheckCycleTestAccess::State(*cycle).NewHostName, "host.example.test");
 }
 
 TEST_F(CheckCycleTest, WithoutUploadTheChangeIsMailedWhateverNoticeItemSays)
@@ -247,7 +257,7 @@ TEST_F(CheckCycleTest, WithoutUploadTheChangeIsMailedWhateverNoticeItemSays)
     ASSERT_TRUE(create());
     config().FtpUpload = 0;
     config().NoticeItem = 0;
-    cycle->RunCheck();
+    core::CheckCycleTestAccess::RunCheck(*cycle);
     EXPECT_EQ(steps->uploads, 0);
     ASSERT_EQ(steps->mails.size(), 1u);
     EXPECT_EQ(steps->mails[0], std::make_pair(0, Sjis(u8"グローバルIPが変わりました") + "\r\n203.0.113.77"));
@@ -259,7 +269,7 @@ TEST_F(CheckCycleTest, SettingsThatCannotWorkRefuseTheStartWithTheirMessage)
     ASSERT_TRUE(create());
     const auto refusal = [&]() -> std::string {
         ui.Clear();
-        EXPECT_FALSE(cycle->CheckSettingsReady());
+        EXPECT_FALSE(core::CheckCycleTestAccess::CheckSettingsReady(*cycle));
         return ui.Calls().empty() ? std::string() : ui.Calls().back().text;
     };
     config().ReplaceLink.clear();
@@ -276,9 +286,9 @@ TEST_F(CheckCycleTest, SettingsThatCannotWorkRefuseTheStartWithTheirMessage)
     // Without uploading only the key matters.
     config().GlobalIPAuto = 1;
     config().FtpUpload = 0;
-    EXPECT_TRUE(cycle->CheckSettingsReady());
+    EXPECT_TRUE(core::CheckCycleTestAccess::CheckSettingsReady(*cycle));
     cycle->cmdStartChkClick();
-    EXPECT_TRUE(cycle->Monitoring());
+    EXPECT_TRUE(cycle->View().Monitoring);
 }
 
 TEST_F(CheckCycleTest, StartWithTheSameAddressAndNoMeansNoCheckNowButMonitoring)
@@ -287,7 +297,7 @@ TEST_F(CheckCycleTest, StartWithTheSameAddressAndNoMeansNoCheckNowButMonitoring)
     ASSERT_TRUE(create());
     ui.QueueAnswer(false);
     cycle->cmdStartChkClick();
-    EXPECT_TRUE(cycle->Monitoring());
+    EXPECT_TRUE(cycle->View().Monitoring);
     EXPECT_EQ(steps->fetches, 1);
     EXPECT_EQ(steps->uploads, 0);
     ASSERT_EQ(ui.Count(ScriptedUserInterface::Kind::Question), 1u);
@@ -296,11 +306,11 @@ TEST_F(CheckCycleTest, StartWithTheSameAddressAndNoMeansNoCheckNowButMonitoring)
     });
     EXPECT_EQ(question->text,
               Sjis(u8"前回実行した時のｸﾞﾛｰﾊﾞﾙIPｱﾄﾞﾚｽ(203.0.113.5)\r\nと同じですが最初に一度実行しますか？"));
-    EXPECT_TRUE(cycle->TimerCheck().isActive());
-    EXPECT_FALSE(cycle->ConfigMenuEnabled());
+    EXPECT_TRUE(core::CheckCycleTestAccess::TimerCheck(*cycle).isActive());
+    EXPECT_FALSE(cycle->View().SettingsEnabled);
     // The first timed check follows after Interval (3) minutes.
     EXPECT_TRUE(waitFor([&] { return steps->fetches >= 2; }));
-    EXPECT_EQ(cycle->CheckMinutes(), 0);
+    EXPECT_EQ(core::CheckCycleTestAccess::CheckMinutes(*cycle), 0);
 }
 
 TEST_F(CheckCycleTest, StartWithADifferentAddressRunsAtOnceWithTheFullUploadQuestion)
@@ -309,18 +319,18 @@ TEST_F(CheckCycleTest, StartWithADifferentAddressRunsAtOnceWithTheFullUploadQues
     ASSERT_TRUE(create());
     ui.QueueAnswer(true); // upload every file
     bool uploadAllDuringRun = false;
-    steps->duringUpload = [&] { uploadAllDuringRun = cycle->State().UploadAll; };
+    steps->duringUpload = [&] { uploadAllDuringRun = core::CheckCycleTestAccess::State(*cycle).UploadAll; };
     cycle->cmdStartChkClick();
     EXPECT_EQ(steps->uploads, 1);
     EXPECT_TRUE(uploadAllDuringRun);
-    EXPECT_FALSE(cycle->State().UploadAll);
+    EXPECT_FALSE(core::CheckCycleTestAccess::State(*cycle).UploadAll);
     EXPECT_EQ(config().PrevIP, "203.0.113.9");
-    EXPECT_TRUE(cycle->RunButtonEnabled());
+    EXPECT_TRUE(cycle->View().RunEnabled);
     // Stop again.
     cycle->cmdStartChkClick();
-    EXPECT_FALSE(cycle->Monitoring());
-    EXPECT_FALSE(cycle->TimerCheck().isActive());
-    EXPECT_TRUE(cycle->ConfigMenuEnabled());
+    EXPECT_FALSE(cycle->View().Monitoring);
+    EXPECT_FALSE(core::CheckCycleTestAccess::TimerCheck(*cycle).isActive());
+    EXPECT_TRUE(cycle->View().SettingsEnabled);
 }
 
 TEST_F(CheckCycleTest, TimedChecksCountMinutesUpToTheInterval)
@@ -332,7 +342,7 @@ TEST_F(CheckCycleTest, TimedChecksCountMinutesUpToTheInterval)
     cycle->cmdStartChkClick(); // runs at once (no previous address)
     EXPECT_EQ(steps->fetches, 1);
     // Two ticks: nothing yet; the third runs the check.
-    EXPECT_TRUE(waitFor([&] { return cycle->CheckMinutes() == 2; }));
+    EXPECT_TRUE(waitFor([&] { return core::CheckCycleTestAccess::CheckMinutes(*cycle) == 2; }));
     EXPECT_EQ(steps->fetches, 1);
     EXPECT_TRUE(waitFor([&] { return steps->fetches == 2; }));
 }
@@ -342,12 +352,12 @@ TEST_F(CheckCycleTest, TrayStartRunsTheFirstCheckAboutASecondLater)
     nextPages = {Page("203.0.113.5")};
     ASSERT_TRUE(create());
     cycle->mnuStartChkClick();
-    EXPECT_TRUE(cycle->Monitoring());
+    EXPECT_TRUE(cycle->View().Monitoring);
     EXPECT_EQ(steps->fetches, 0);
     EXPECT_EQ(ui.Count(ScriptedUserInterface::Kind::Question), 0u);
-    EXPECT_EQ(cycle->TimerCheck().interval(), 1000);
+    EXPECT_EQ(core::CheckCycleTestAccess::TimerCheck(*cycle).interval(), 1000);
     EXPECT_TRUE(waitFor([&] { return steps->fetches == 1; }, 5000));
-    EXPECT_EQ(cycle->TimerCheck().interval(), kMinuteMs);
+    EXPECT_EQ(core::CheckCycleTestAccess::TimerCheck(*cycle).interval(), kMinuteMs);
 }
 
 TEST_F(CheckCycleTest, StopFromTheTrayDuringATimedCheckHolds)
@@ -357,8 +367,8 @@ TEST_F(CheckCycleTest, StopFromTheTrayDuringATimedCheckHolds)
     steps->duringUpload = [&] { cycle->mnuStartChkClick(); }; // the tray item acts as stop
     cycle->mnuStartChkClick();
     EXPECT_TRUE(waitFor([&] { return steps->uploads == 1; }));
-    EXPECT_FALSE(cycle->Monitoring());
-    EXPECT_FALSE(cycle->TimerCheck().isActive());
+    EXPECT_FALSE(cycle->View().Monitoring);
+    EXPECT_FALSE(core::CheckCycleTestAccess::TimerCheck(*cycle).isActive());
     // No further check follows.
     platform::WaitUntil([] { return false; }, 6 * kMinuteMs);
     EXPECT_EQ(steps->fetches, 1);
@@ -370,9 +380,9 @@ TEST_F(CheckCycleTest, AbortTimerEndsAHangingRunWithItsLogLine)
     ASSERT_TRUE(create());
     config().TimeOut = 1;
     steps->hangInUpload = true;
-    cycle->ArmAbortTimer(true);
-    cycle->RunCheck();
-    cycle->ArmAbortTimer(false);
+    core::CheckCycleTestAccess::ArmAbortTimer(*cycle, true);
+    core::CheckCycleTestAccess::RunCheck(*cycle);
+    core::CheckCycleTestAccess::ArmAbortTimer(*cycle, false);
     EXPECT_EQ(steps->aborts, 1);
     EXPECT_EQ(logTexts(), (std::vector<std::string>{Sjis(u8"ｸﾞﾛｰﾊﾞﾙIPが変わりました。203.0.113.77"),
                                                     Sjis(u8"ﾀｲﾑｱｳﾄにより切断します"),
@@ -388,9 +398,9 @@ TEST_F(CheckCycleTest, AfterTheAbortTimerNoFurtherNetworkStepStartsAndTheFailure
     // The router never answers: the abort timer ends the first fetch, and no second one starts
     // (nothing would end it), but the failure still gets its row and its notice.
     steps->hangInFetch = true;
-    cycle->ArmAbortTimer(true);
-    cycle->RunCheck();
-    cycle->ArmAbortTimer(false);
+    core::CheckCycleTestAccess::ArmAbortTimer(*cycle, true);
+    core::CheckCycleTestAccess::RunCheck(*cycle);
+    core::CheckCycleTestAccess::ArmAbortTimer(*cycle, false);
     EXPECT_EQ(steps->fetches, 1);
     EXPECT_EQ(steps->aborts, 1);
     EXPECT_EQ(logTexts(), (std::vector<std::string>{Sjis(u8"ﾀｲﾑｱｳﾄにより切断します"),
@@ -403,11 +413,11 @@ TEST_F(CheckCycleTest, AfterTheAbortTimerNoFurtherNetworkStepStartsAndTheFailure
     steps->mails.clear();
     steps->hangInFetch = false;
     steps->pages = {Page("203.0.113.77")};
-    cycle->ArmAbortTimer(true);
+    core::CheckCycleTestAccess::ArmAbortTimer(*cycle, true);
     const int abortsBefore = steps->aborts;
     steps->afterFetch = [&] { EXPECT_TRUE(waitFor([&] { return steps->aborts > abortsBefore; })); };
-    cycle->RunCheck();
-    cycle->ArmAbortTimer(false);
+    core::CheckCycleTestAccess::RunCheck(*cycle);
+    core::CheckCycleTestAccess::ArmAbortTimer(*cycle, false);
     EXPECT_EQ(steps->lookups, 0);
     EXPECT_EQ(steps->uploads, 0);
     EXPECT_EQ(log.Rows().back().Text, Sjis(u8"ｱｯﾌﾟﾛｰﾄﾞに失敗しました。"));
@@ -417,9 +427,9 @@ TEST_F(CheckCycleTest, AfterTheAbortTimerNoFurtherNetworkStepStartsAndTheFailure
 
     // The next check has its full time again.
     steps->afterFetch = nullptr;
-    cycle->ArmAbortTimer(true);
-    cycle->RunCheck();
-    cycle->ArmAbortTimer(false);
+    core::CheckCycleTestAccess::ArmAbortTimer(*cycle, true);
+    core::CheckCycleTestAccess::RunCheck(*cycle);
+    core::CheckCycleTestAccess::ArmAbortTimer(*cycle, false);
     EXPECT_EQ(steps->uploads, 1);
     EXPECT_EQ(config().PrevIP, "203.0.113.77");
 }
@@ -432,12 +442,12 @@ TEST_F(CheckCycleTest, ATimeOutDuringAnUploadSaysHowManyFilesWereSent)
     steps->hangInUpload = true;
     // The upload run keeps these counts while it goes on.
     steps->duringUpload = [&] {
-        cycle->State().UploadFilesSent = 3;
-        cycle->State().UploadFilesTotal = 10;
+        core::CheckCycleTestAccess::State(*cycle).UploadFilesSent = 3;
+        core::CheckCycleTestAccess::State(*cycle).UploadFilesTotal = 10;
     };
-    cycle->ArmAbortTimer(true);
-    cycle->RunCheck();
-    cycle->ArmAbortTimer(false);
+    core::CheckCycleTestAccess::ArmAbortTimer(*cycle, true);
+    core::CheckCycleTestAccess::RunCheck(*cycle);
+    core::CheckCycleTestAccess::ArmAbortTimer(*cycle, false);
     EXPECT_EQ(logTexts(), (std::vector<std::string>{Sjis(u8"ｸﾞﾛｰﾊﾞﾙIPが変わりました。203.0.113.77"),
                                                     Sjis(u8"ﾀｲﾑｱｳﾄにより切断します (10ﾌｧｲﾙ中3ﾌｧｲﾙ送信済み)"),
                                                     Sjis(u8"ｱｯﾌﾟﾛｰﾄﾞに失敗しました。")}));
@@ -455,7 +465,7 @@ TEST_F(CheckCycleTest, ClosingDuringACheckWaitsForItToUnwindAndRunsOnce)
     EXPECT_TRUE(waitFor([&] { return closedSignals == 1; }));
     EXPECT_EQ(steps->closingRuns, 1);
     EXPECT_TRUE(steps->checkUnwoundBeforeClosing);
-    EXPECT_EQ(cycle->State().Settings, nullptr);
+    EXPECT_EQ(core::CheckCycleTestAccess::State(*cycle).Settings, nullptr);
     // After the interrupted upload nothing else was done: no failure line, no mail.
     EXPECT_TRUE(steps->mails.empty());
     EXPECT_EQ(log.Rows().size(), 1u);
@@ -487,11 +497,11 @@ TEST_F(AutoRunTest, AutoRunStartsQuietlyAndChecksAtTheFirstTick)
 {
     nextPages = {Page("203.0.113.5")};
     ASSERT_TRUE(create());
-    EXPECT_TRUE(cycle->Monitoring());
-    EXPECT_TRUE(cycle->State().chkAutoRun);
+    EXPECT_TRUE(cycle->View().Monitoring);
+    EXPECT_TRUE(core::CheckCycleTestAccess::State(*cycle).chkAutoRun);
     EXPECT_EQ(ui.Count(ScriptedUserInterface::Kind::Question), 0u);
     EXPECT_EQ(steps->fetches, 0);
-    EXPECT_EQ(cycle->TimerCheck().interval(), kMinuteMs);
+    EXPECT_EQ(core::CheckCycleTestAccess::TimerCheck(*cycle).interval(), kMinuteMs);
     EXPECT_TRUE(waitFor([&] { return steps->fetches == 1; }));
 }
 
@@ -501,7 +511,7 @@ TEST_F(SingleCopyTest, ASecondCopyIsRefusedWithItsWarning)
     core::OperationLog otherLog;
     ScriptedUserInterface otherUi;
     bool built = false;
-    core::CheckCycle second(otherLog, otherUi, [&](core::CheckCycle&) {
+    core::CheckCycle second(otherLog, otherUi, [&](const core::CycleMediator&) {
         built = true;
         return std::unique_ptr<core::CheckSteps>();
     });
@@ -512,7 +522,7 @@ TEST_F(SingleCopyTest, ASecondCopyIsRefusedWithItsWarning)
     EXPECT_EQ(otherUi.Calls().back().text, Sjis(u8"「Quillmap」はすでに起動しています。"));
     // Closing the refused copy runs no closing run.
     second.FormCloseQuery();
-    EXPECT_TRUE(second.Closed());
+    EXPECT_TRUE(second.View().Closed);
 }
 
 TEST_F(CheckCycleTest, SeveralCopiesMayRunWhenAllowed)
@@ -520,9 +530,9 @@ TEST_F(CheckCycleTest, SeveralCopiesMayRunWhenAllowed)
     ASSERT_TRUE(create());
     core::OperationLog otherLog;
     ScriptedUserInterface otherUi;
-    core::CheckCycle second(otherLog, otherUi, [](core::CheckCycle& c) {
+    core::CheckCycle second(otherLog, otherUi, [](const core::CycleMediator& m) {
         auto s = std::make_unique<ScriptedSteps>();
-        s->state = &c.State();
+        s->state = &m.State;
         return s;
     });
     second.SetLockFolder(folder.path());
@@ -535,8 +545,228 @@ TEST_F(CheckCycleTest, TheUploadFailedNoticeReadsAsJapanese)
     nextPages = {Page("203.0.113.77")};
     ASSERT_TRUE(create());
     steps->uploadResult = false;
-    cycle->RunCheck();
+    core::CheckCycleTestAccess::RunCheck(*cycle);
     ASSERT_EQ(steps->mails.size(), 1u);
-    EXPECT_EQ(steps->mails[0],
-              std::make_pair(3, Sjis(u8"グローバルIPが変わりましたが(203.0.113.77)、ホームページの更新に失敗しました。")));
+    EXPECT_EQ(
+        steps->mails[0],
+        std::make_pair(
+            3, Sjis(u8"グローバルIPが変わりましたが(203.0.113.77)、ホームページの更新に失敗しました。")));
+}
+
+// The surface that windows and the headless service drive: one view value, one signal.
+namespace {
+
+const std::string kIdleCaption = "Quillmap";
+
+// Every signal carried a change: no two published values in a row are equal, and each was the
+// view at the moment it was sent.
+void ExpectOneSignalPerChange(const std::vector<core::CycleView>& views, bool current)
+{
+    EXPECT_TRUE(current);
+    for (size_t i = 1; i < views.size(); ++i)
+        EXPECT_FALSE(views[i] == views[i - 1]) << "signal " << i << " repeats the value before it";
+}
+
+} // namespace
+
+TEST_F(CheckCycleTest, StartAndStopChangeCaptionsAndEnablesInOneSignalEach)
+{
+    nextPages = {Page("203.0.113.5")};
+    ASSERT_TRUE(create());
+    ASSERT_FALSE(views.empty());
+    EXPECT_EQ(cycle->View().Caption, kIdleCaption);
+    EXPECT_EQ(cycle->View().RunCaption, Sjis(u8"実行(&E)"));
+    EXPECT_TRUE(cycle->View().SettingsEnabled);
+    EXPECT_FALSE(cycle->View().CheckRunning);
+
+    ui.QueueAnswer(false); // same address: no check now
+    views.clear();
+    cycle->cmdStartChkClick();
+    const core::CycleView monitoring = cycle->View();
+    EXPECT_TRUE(monitoring.Monitoring);
+    EXPECT_EQ(monitoring.Caption, Sjis(u8"Quillmap (実行中)"));
+    EXPECT_EQ(monitoring.RunCaption, Sjis(u8"停止(&E)"));
+    EXPECT_TRUE(monitoring.RunEnabled);
+    EXPECT_TRUE(monitoring.BrowseEnabled);
+    EXPECT_FALSE(monitoring.SettingsEnabled);
+    // While the first look at the page waited, the buttons were off and a check was running.
+    ASSERT_GE(views.size(), 2u);
+    EXPECT_FALSE(views.front().RunEnabled);
+    EXPECT_FALSE(views.front().BrowseEnabled);
+    EXPECT_TRUE(std::any_of(views.begin(), views.end(), [](const auto& v) { return v.CheckRunning; }));
+    EXPECT_EQ(views.back(), monitoring);
+
+    views.clear();
+    cycle->cmdStartChkClick();
+    ASSERT_EQ(views.size(), 1u);
+    EXPECT_FALSE(views[0].Monitoring);
+    EXPECT_EQ(views[0].Caption, kIdleCaption);
+    EXPECT_EQ(views[0].RunCaption, Sjis(u8"実行(&E)"));
+    EXPECT_TRUE(views[0].SettingsEnabled);
+    ExpectOneSignalPerChange(views, viewsCurrent);
+}
+
+TEST_F(CheckCycleTest, ATimedCheckTurnsTheButtonsOffWhileItRunsAndShowsItsProgress)
+{
+    nextPages = {Page("203.0.113.77")};
+    ASSERT_TRUE(create());
+    core::CycleView duringUpload;
+    core::CycleView afterStepStatus;
+    steps->duringUpload = [&] {
+        duringUpload = cycle->View();
+        // The upload run's own progress text reaches the view through the steps' user interface.
+        steps->ui->SetStatusText("Upload.htm 50%");
+        afterStepStatus = cycle->View();
+    };
+    cycle->mnuStartChkClick();
+    ASSERT_TRUE(waitFor([&] { return steps->uploads == 1 && !cycle->View().CheckRunning; }));
+
+    EXPECT_TRUE(duringUpload.Monitoring);
+    EXPECT_TRUE(duringUpload.CheckRunning);
+    EXPECT_FALSE(duringUpload.RunEnabled);
+    EXPECT_FALSE(duringUpload.BrowseEnabled);
+    EXPECT_FALSE(duringUpload.SettingsEnabled);
+    EXPECT_EQ(duringUpload.StatusText, Sjis(u8"ｱｯﾌﾟﾛｰﾄﾞ中..."));
+    EXPECT_EQ(afterStepStatus.StatusText, "Upload.htm 50%");
+
+    const core::CycleView after = cycle->View();
+    EXPECT_TRUE(after.RunEnabled);
+    EXPECT_TRUE(after.BrowseEnabled);
+    EXPECT_FALSE(after.SettingsEnabled); // still monitoring
+    EXPECT_EQ(after.StatusText, "");
+    ExpectOneSignalPerChange(views, viewsCurrent);
+}
+
+TEST_F(CheckCycleTest, NothingIsSignalledWhenNothingChanges)
+{
+    ASSERT_TRUE(create());
+    config().FtpServer.clear(); // the start is refused with a warning
+    views.clear();
+    cycle->cmdStartChkClick();
+    EXPECT_FALSE(cycle->View().Monitoring);
+    EXPECT_EQ(ui.Count(ScriptedUserInterface::Kind::Warning), 1u);
+    // The box is disabled (ClosedUse is off in these settings): a tick is ignored.
+    ASSERT_FALSE(cycle->View().ClosingUploadEnabled);
+    cycle->SetClosingUpload(true);
+    EXPECT_FALSE(cycle->View().ClosingUpload);
+    // The same status text twice is one change at most.
+    steps->ui->SetStatusText("");
+    EXPECT_TRUE(views.empty());
+    // A redisplay does change things, and each signal carries a change.
+    cycle->cmdBrowseClick();
+    EXPECT_FALSE(views.empty());
+    EXPECT_EQ(views.back(), cycle->View());
+    ExpectOneSignalPerChange(views, viewsCurrent);
+}
+
+TEST_F(CheckCycleTest, TheSettingsAreLentOnlyWhileNoCheckRunsAndNothingStartsMeanwhile)
+{
+    nextPages = {Page("203.0.113.77")};
+    ASSERT_TRUE(create());
+    settings::TConfig* const own = &config();
+
+    // Nor while the redisplay waits for the page, though monitoring is off.
+    settings::TConfig* lentDuringRedisplay = own;
+    steps->afterFetch = [&] { lentDuringRedisplay = cycle->LendSettings(); };
+    cycle->cmdBrowseClick();
+    EXPECT_EQ(lentDuringRedisplay, nullptr);
+    steps->afterFetch = nullptr;
+
+    // During a check (and while monitoring at all) the dialog gets nothing.
+    settings::TConfig* lentDuringCheck = own;
+    steps->duringUpload = [&] { lentDuringCheck = cycle->LendSettings(); };
+    cycle->mnuStartChkClick();
+    ASSERT_TRUE(waitFor([&] { return steps->uploads == 1 && !cycle->View().CheckRunning; }));
+    EXPECT_EQ(lentDuringCheck, nullptr);
+    EXPECT_EQ(cycle->LendSettings(), nullptr);
+    cycle->cmdStartChkClick(); // stop
+    ASSERT_FALSE(cycle->View().Monitoring);
+
+    views.clear();
+    settings::TConfig* const lent = cycle->LendSettings();
+    EXPECT_EQ(lent, own);
+    ASSERT_EQ(views.size(), 1u);
+    EXPECT_TRUE(views[0].SettingsLent);
+    EXPECT_FALSE(views[0].SettingsEnabled);
+    EXPECT_FALSE(views[0].RunEnabled);
+    EXPECT_FALSE(views[0].BrowseEnabled);
+    // Lent once only; neither the button, the tray item nor the redisplay starts anything now.
+    EXPECT_EQ(cycle->LendSettings(), nullptr);
+    const int fetches = steps->fetches;
+    cycle->cmdStartChkClick();
+    cycle->mnuStartChkClick();
+    cycle->cmdBrowseClick();
+    EXPECT_FALSE(cycle->View().Monitoring);
+    EXPECT_EQ(steps->fetches, fetches);
+    EXPECT_EQ(views.size(), 1u);
+
+    cycle->ReturnSettings(false);
+    EXPECT_FALSE(cycle->View().SettingsLent);
+    EXPECT_TRUE(cycle->View().SettingsEnabled);
+    EXPECT_TRUE(cycle->View().RunEnabled);
+    ExpectOneSignalPerChange(views, viewsCurrent);
+}
+
+TEST_F(CheckCycleTest, SavedSettingsDecideTheClosingUploadBoxAndCancelLeavesIt)
+{
+    ASSERT_TRUE(create());
+    ASSERT_FALSE(cycle->View().ClosingUploadEnabled);
+
+    settings::TConfig* s = cycle->LendSettings();
+    ASSERT_NE(s, nullptr);
+    s->ClosedUse = 1;
+    s->FtpUpload = 1;
+    views.clear();
+    cycle->ReturnSettings(true);
+    ASSERT_EQ(views.size(), 1u);
+    EXPECT_TRUE(views[0].ClosingUploadEnabled);
+    EXPECT_TRUE(views[0].ClosingUpload);
+    EXPECT_TRUE(core::CheckCycleTestAccess::State(*cycle).chkClosed);
+
+    // The user clears the box; the closing run reads what the box says.
+    cycle->SetClosingUpload(false);
+    EXPECT_FALSE(cycle->View().ClosingUpload);
+    EXPECT_FALSE(core::CheckCycleTestAccess::State(*cycle).chkClosed);
+
+    // Cancel: whatever the dialog did to the object, the box stays.
+    s = cycle->LendSettings();
+    ASSERT_NE(s, nullptr);
+    s->FtpUpload = 0;
+    cycle->ReturnSettings(false);
+    EXPECT_TRUE(cycle->View().ClosingUploadEnabled);
+    EXPECT_FALSE(cycle->View().ClosingUpload);
+
+    // Without uploading there is no closing upload, whatever ClosedUse says.
+    s = cycle->LendSettings();
+    ASSERT_NE(s, nullptr);
+    cycle->ReturnSettings(true);
+    EXPECT_FALSE(cycle->View().ClosingUploadEnabled);
+    EXPECT_FALSE(cycle->View().ClosingUpload);
+    ExpectOneSignalPerChange(views, viewsCurrent);
+}
+
+TEST_F(CheckCycleTest, ClosingWhileTheSettingsAreLentWaitsUntilTheyComeBack)
+{
+    ASSERT_TRUE(create());
+    bool saved = false;
+    int closedSignals = 0;
+    QObject::connect(cycle.get(), &core::CheckCycle::closed, [&](bool ok) {
+        ++closedSignals;
+        saved = ok;
+    });
+    ASSERT_NE(cycle->LendSettings(), nullptr);
+    cycle->FormCloseQuery();
+    // The closing run releases the settings: not while the dialog still edits them.
+    EXPECT_EQ(steps->closingRuns, 0);
+    EXPECT_EQ(closedSignals, 0);
+    EXPECT_FALSE(cycle->View().Closed);
+    cycle->ReturnSettings(false);
+    EXPECT_EQ(steps->closingRuns, 1);
+    EXPECT_EQ(closedSignals, 1);
+    EXPECT_TRUE(saved);
+    EXPECT_TRUE(cycle->View().Closed);
+    EXPECT_FALSE(cycle->View().RunEnabled);
+    EXPECT_FALSE(cycle->View().SettingsEnabled);
+    EXPECT_EQ(cycle->LendSettings(), nullptr);
+    ExpectOneSignalPerChange(views, viewsCurrent);
 }

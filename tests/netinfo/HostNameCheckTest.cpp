@@ -4,6 +4,7 @@
 #include "core/OperationLog.h"
 #include "netinfo/wssmpl.h"
 #include "platform/ScriptedUserInterface.h"
+#include "support/CheckCycleTestAccess.h"
 #include "support/TempFolder.h"
 #include "text/Sjis.h"
 
@@ -63,12 +64,13 @@ TEST(HostNameCheck, ANameThatIsNoHostNameIsTreatedAsNoNameWithOneRow)
     core::OperationLog log;
     platform::ScriptedUserInterface ui;
     OneNameResolver evil{QString::fromLatin1(kScriptName)};
-    core::CheckCycle cycle(
-        log, ui, [&](core::CheckCycle& c) { return std::make_unique<core::MainComponents>(c, &evil); });
+    core::CheckCycle cycle(log, ui, [&](const core::CycleMediator& m) {
+        return std::make_unique<core::MainComponents>(m, &evil);
+    });
     cycle.SetLockFolder(folder.path());
     ASSERT_TRUE(cycle.FormCreate());
 
-    EXPECT_EQ(cycle.Steps()->LookupHostName("203.0.113.77"), "");
+    EXPECT_EQ(core::CheckCycleTestAccess::Steps(cycle)->LookupHostName("203.0.113.77"), "");
     ASSERT_EQ(log.Rows().size(), 1u);
     EXPECT_EQ(log.Rows()[0].Text, text::Sjis(u8"ﾎｽﾄ名が正しくないため、IPｱﾄﾞﾚｽでﾘﾝｸします。203.0.113.77"));
     // Nothing of the name reaches the log either.
@@ -81,11 +83,12 @@ TEST(HostNameCheck, AValidNameIsUsedWithoutARow)
     core::OperationLog log;
     platform::ScriptedUserInterface ui;
     OneNameResolver good{QStringLiteral("p1.example.ne.jp")};
-    core::CheckCycle cycle(
-        log, ui, [&](core::CheckCycle& c) { return std::make_unique<core::MainComponents>(c, &good); });
+    core::CheckCycle cycle(log, ui, [&](const core::CycleMediator& m) {
+        return std::make_unique<core::MainComponents>(m, &good);
+    });
     cycle.SetLockFolder(folder.path());
     ASSERT_TRUE(cycle.FormCreate());
-    EXPECT_EQ(cycle.Steps()->LookupHostName("203.0.113.77"), "p1.example.ne.jp");
+    EXPECT_EQ(core::CheckCycleTestAccess::Steps(cycle)->LookupHostName("203.0.113.77"), "p1.example.ne.jp");
     EXPECT_TRUE(log.Rows().empty());
 }
 
@@ -96,20 +99,21 @@ TEST(HostNameCheck, ALookUpThatIsNeverAnsweredEndsAtTheCheckTimeOut)
     core::OperationLog log;
     platform::ScriptedUserInterface ui;
     OneNameResolver silent{QString()};
-    core::CheckCycle cycle(
-        log, ui, [&](core::CheckCycle& c) { return std::make_unique<core::MainComponents>(c, &silent); });
+    core::CheckCycle cycle(log, ui, [&](const core::CycleMediator& m) {
+        return std::make_unique<core::MainComponents>(m, &silent);
+    });
     cycle.SetLockFolder(folder.path());
     ASSERT_TRUE(cycle.FormCreate());
-    cycle.State().Settings->TimeOut = 1;
+    core::CheckCycleTestAccess::State(cycle).Settings->TimeOut = 1;
     // Without a limit of its own only this would end the wait.
     bool safetyFired = false;
     QTimer::singleShot(10000, &cycle, [&] {
         safetyFired = true;
-        cycle.Steps()->AbortNetwork();
+        core::CheckCycleTestAccess::Steps(cycle)->AbortNetwork();
     });
     QElapsedTimer elapsed;
     elapsed.start();
-    EXPECT_EQ(cycle.Steps()->LookupHostName("203.0.113.77"), "");
+    EXPECT_EQ(core::CheckCycleTestAccess::Steps(cycle)->LookupHostName("203.0.113.77"), "");
     EXPECT_FALSE(safetyFired);
     EXPECT_LT(elapsed.elapsed(), 5000);
     qunsetenv("QUILLMAP_MINUTE_MS");

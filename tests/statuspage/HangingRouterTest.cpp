@@ -7,6 +7,7 @@
 #include "core/MainComponents.h"
 #include "core/OperationLog.h"
 #include "platform/ScriptedUserInterface.h"
+#include "support/CheckCycleTestAccess.h"
 #include "support/TempFolder.h"
 #include "text/Sjis.h"
 
@@ -49,10 +50,10 @@ protected:
         config.PrevIP = "203.0.113.5";
         settings::SaveSettings(config, settings::SaveScope::All);
         cycle = std::make_unique<core::CheckCycle>(
-            log, ui, [](core::CheckCycle& c) { return std::make_unique<core::MainComponents>(c); });
+            log, ui, [](const core::CycleMediator& m) { return std::make_unique<core::MainComponents>(m); });
         cycle->SetLockFolder(folder.path());
         ASSERT_TRUE(cycle->FormCreate());
-        components = static_cast<core::MainComponents*>(cycle->Steps());
+        components = static_cast<core::MainComponents*>(core::CheckCycleTestAccess::Steps(*cycle));
     }
 
     // Stops a load that nothing else ended, so that a hang fails the test instead of blocking it.
@@ -83,15 +84,15 @@ TEST_P(HangingRouterTest, ACheckEndsAtItsTimeOutWithTheUnreachableRow)
     QElapsedTimer elapsed;
     elapsed.start();
     const double cpuBefore = CpuSeconds();
-    cycle->ArmAbortTimer(true);
-    cycle->RunCheck();
-    cycle->ArmAbortTimer(false);
+    core::CheckCycleTestAccess::ArmAbortTimer(*cycle, true);
+    core::CheckCycleTestAccess::RunCheck(*cycle);
+    core::CheckCycleTestAccess::ArmAbortTimer(*cycle, false);
     const double cpuUsed = CpuSeconds() - cpuBefore;
     EXPECT_FALSE(safetyFired) << "a status page load waited without limit";
     // One time-out (a minute of 300 ms) and no second load after it.
     EXPECT_LT(elapsed.elapsed(), 6 * kMinuteMs);
     EXPECT_EQ(log.Rows().back().Text, Sjis(u8"ﾙｰﾀのｽﾃｰﾀｽﾍﾟｰｼﾞにｱｸｾｽできませんでした｡"));
-    EXPECT_EQ(cycle->State().Settings->PrevIP, "203.0.113.5");
+    EXPECT_EQ(core::CheckCycleTestAccess::State(*cycle).Settings->PrevIP, "203.0.113.5");
     // Waiting is not working: the answer that never ends costs next to no processor time.
     EXPECT_LT(cpuUsed, 0.5 * elapsed.elapsed() / 1000.0);
 }
@@ -109,8 +110,8 @@ TEST_P(HangingRouterTest, ALoadOutsideACheckEndsAtTheTimeOutToo)
     EXPECT_FALSE(safetyFired) << "a status page load waited without limit";
     EXPECT_LT(elapsed.elapsed(), 6 * kMinuteMs);
     EXPECT_TRUE(components->Browser().TimedOut);
-    EXPECT_EQ(cycle->State().StatusHtml, "");
-    EXPECT_TRUE(cycle->RunButtonEnabled());
+    EXPECT_EQ(core::CheckCycleTestAccess::State(*cycle).StatusHtml, "");
+    EXPECT_TRUE(cycle->View().RunEnabled);
 }
 
 INSTANTIATE_TEST_SUITE_P(EndlessAnswers, HangingRouterTest,
