@@ -1,8 +1,8 @@
 #include "net/IdSMTP.h"
 
 #include "net/NetText.h"
-#include "mail/jconvert.h"
 #include "net/SocketErrors.h"
+#include "text/jconvert.h"
 
 #include <QDeadlineTimer>
 #include <QHostInfo>

@@ -8,9 +8,9 @@
 // ("10061:Connection refused", "Connection Timed out", a closed connection), ProtocolReplyError
 // with the last reply line for an unexpected reply code, NetError for a refused value.
 
-#include "mail/MailCharset.h"
 #include "net/IdMessage.h"
 #include "net/NetErrors.h"
+#include "text/MailCharset.h"
 
 #include <QObject>
 #include <memory>

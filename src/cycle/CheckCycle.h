@@ -5,8 +5,8 @@
 // program closes. It knows no widgets: whatever it needs of a person goes through the user
 // interface, and the tray program and the headless service both drive it.
 
-#include "core/CheckSteps.h"
 #include "core/MainState.h"
+#include "cycle/CheckSteps.h"
 
 #include <QObject>
 #include <QTimer>

@@ -1,7 +1,7 @@
-#include "core/MainComponents.h"
+#include "cycle/MainComponents.h"
 
-#include "core/CheckCycle.h"
 #include "core/OperationLog.h"
+#include "cycle/CheckCycle.h"
 #include "settings/ConfigUnit.h"
 #include "text/Sjis.h"
 #include "upload/ClosingUpload.h"

@@ -3,9 +3,9 @@
 // FTP client with the upload runs, and the notice mailer with its SMTP and POP3 clients. Created by
 // the check cycle once the settings are loaded; the components read the live settings object.
 
-#include "core/CheckSteps.h"
 #include "core/StatusPage.h"
 #include "core/StatusPageHttp.h"
+#include "cycle/CheckSteps.h"
 #include "mail/NoticeMail.h"
 #include "net/NMFtp.h"
 #include "netinfo/wssmpl.h"
