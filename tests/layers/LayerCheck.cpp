@@ -1,7 +1,8 @@
 #include "layers/LayerCheck.h"
 
+#include "support/TempFolder.h"
+
 #include <algorithm>
-#include <fstream>
 #include <map>
 #include <regex>
 #include <sstream>
@@ -54,10 +55,8 @@ std::vector<Include> ReadSourceTree(const fs::path& sourceDir)
     std::sort(files.begin(), files.end());
     std::vector<Include> includes;
     for (const fs::path& p : files) {
-        std::ifstream in(p, std::ios::binary);
-        std::ostringstream content;
-        content << in.rdbuf();
-        const auto found = ReadIncludes(p.lexically_relative(sourceDir).generic_string(), content.str());
+        const std::string content = testsupport::ReadBytes(QString::fromStdString(p.string()));
+        const auto found = ReadIncludes(p.lexically_relative(sourceDir).generic_string(), content);
         includes.insert(includes.end(), found.begin(), found.end());
     }
     return includes;

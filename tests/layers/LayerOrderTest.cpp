@@ -2,11 +2,10 @@
 // includes that point up the order or across one layer.
 #include "TestPaths.h"
 #include "layers/LayerCheck.h"
+#include "support/TempFolder.h"
 
-#include <fstream>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <sstream>
 
 using namespace layers;
 using testing::ElementsAre;
@@ -24,14 +23,6 @@ const LayerOrder kOrder = ParseLayerOrder("# lowest first\n"
 std::vector<std::string> Check(const std::string& file, const std::string& content)
 {
     return CheckIncludes(kOrder, ReadIncludes(file, content));
-}
-
-std::string ReadText(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
 }
 
 } // namespace
@@ -85,7 +76,8 @@ TEST(LayerOrder, RejectsFoldersOutsideTheOrder)
 
 TEST(LayerOrder, HoldsForEverySourceFile)
 {
-    const LayerOrder order = ParseLayerOrder(ReadText(QUILLMAP_SOURCE_DIR "/layers.txt"));
+    const LayerOrder order =
+        ParseLayerOrder(testsupport::ReadBytes(QStringLiteral(QUILLMAP_SOURCE_DIR "/layers.txt")));
     ASSERT_GE(order.size(), 9u);
     const std::vector<Include> includes = ReadSourceTree(QUILLMAP_SOURCE_DIR);
     // A tree read wrongly (a wrong folder, no files) must not pass as a clean one.
