@@ -1,20 +1,22 @@
 #include "net/IdSMTP.h"
 
 #include "net/NetText.h"
+#include "net/Reply.h"
 #include "net/SocketErrors.h"
+#include "platform/TcpConnect.h"
+#include "platform/WaitLoop.h"
 #include "text/jconvert.h"
 
 #include <QDeadlineTimer>
 #include <QHostInfo>
 #include <QTcpSocket>
 #include <algorithm>
+#include <functional>
+#include <optional>
 
 namespace net {
 
 namespace {
-
-// A reply line longer than this without a line feed is not SMTP; reading stops instead of growing.
-constexpr size_t kMaxLineLength = 65536;
 
 std::string Upper(std::string_view s)
 {
@@ -22,19 +24,6 @@ std::string Upper(std::string_view s)
     for (char& c : out)
         c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
     return out;
-}
-
-int ReplyCodeOf(std::string_view line)
-{
-    if (line.starts_with("+OK"))
-        return 1;
-    if (line.starts_with("-ERR"))
-        return 0;
-    const std::string_view digits = line.substr(0, 3);
-    if (digits.empty() ||
-        !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
-        return 0;
-    return std::stoi(std::string(digits));
 }
 
 // A settings value that would end the command line or the header line it is written into would let
@@ -49,6 +38,34 @@ void RefuseLineBreak(std::string_view value, const char* what)
 std::string SocketErrorText(const QTcpSocket& socket)
 {
     return SocketErrorMessage(SocketErrorNumber(socket.error(), socket.errorString()));
+}
+
+// Waits in the shared event loop until ready holds for the socket or the time is up. A handler that
+// runs meanwhile may have disconnected the client: the socket is then gone and the step fails.
+platform::WaitResult WaitOn(const std::unique_ptr<QTcpSocket>& socket,
+                            const std::function<bool(const QTcpSocket&)>& ready, int timeoutMs)
+{
+    const platform::WaitResult result =
+        platform::WaitUntil([&] { return !socket || ready(*socket); }, timeoutMs);
+    if (!socket)
+        throw ESockError("Not connected");
+    return result;
+}
+
+bool LineReady(const QTcpSocket& socket)
+{
+    return socket.canReadLine();
+}
+
+// The read buffer stops at the cap, so a line without end shows as a full buffer without a line.
+bool LineTooLong(const QTcpSocket& socket)
+{
+    return !socket.canReadLine() && socket.bytesAvailable() >= kMaxReplyLineLength;
+}
+
+bool Closed(const QTcpSocket& socket)
+{
+    return socket.state() != QAbstractSocket::ConnectedState;
 }
 
 } // namespace
@@ -73,21 +90,53 @@ std::string TIdSMTP::HostNameForHello() const
     return name.empty() ? std::string("localhost") : name;
 }
 
+// The address to connect to: an IPv4 address as it is, a name looked up while events keep flowing.
+// The program speaks IPv4 where it can, so an IPv4 address of the name wins.
+QHostAddress TIdSMTP::ResolveHost(const QDeadlineTimer& deadline)
+{
+    const QString name = QString::fromStdString(Host);
+    QHostAddress address;
+    if (address.setAddress(name) && address.protocol() == QAbstractSocket::IPv4Protocol)
+        return address;
+    // A late answer after the time-out must have somewhere harmless to go.
+    auto result = std::make_shared<std::optional<QHostInfo>>();
+    const int id = QHostInfo::lookupHost(name, this, [result](const QHostInfo& info) { *result = info; });
+    if (platform::WaitUntil([&result] { return result->has_value(); },
+                            static_cast<int>(deadline.remainingTime())) != platform::WaitResult::Done) {
+        QHostInfo::abortHostLookup(id);
+        throw ESockError("Connection Timed out");
+    }
+    const QList<QHostAddress> addresses = (*result)->addresses();
+    if ((*result)->error() != QHostInfo::NoError || addresses.isEmpty())
+        throw ESockError(SocketErrorMessage(SocketErrorNumber(QAbstractSocket::HostNotFoundError)));
+    for (const QHostAddress& candidate : addresses)
+        if (candidate.protocol() == QAbstractSocket::IPv4Protocol)
+            return candidate;
+    return addresses.first();
+}
+
 void TIdSMTP::Connect()
 {
     if (Connected())
         throw ESockError("Already connected");
-    m_socket = std::make_unique<QTcpSocket>();
-    m_input.clear();
-    m_socket->connectToHost(QString::fromStdString(Host), static_cast<quint16>(Port));
-    if (!m_socket->waitForConnected(TimeOut)) {
-        const std::string error = m_socket->error() == QAbstractSocket::SocketTimeoutError
-                                      ? std::string("Connection Timed out")
-                                      : SocketErrorText(*m_socket);
-        m_socket->abort();
-        m_socket.reset();
-        throw ESockError(error);
-    }
+    // The look-up and the connect share one bound.
+    const QDeadlineTimer deadline(TimeOut);
+    const QHostAddress address = ResolveHost(deadline);
+    // One attempt is one connection: Qt's own connect would try again on a socket that the peer
+    // reset meanwhile, and a server that resets every connection would see one after another.
+    platform::TcpConnectAttempt attempt(address, static_cast<quint16>(Port));
+    if (!attempt.Finished() &&
+        platform::WaitUntil([&attempt] { return attempt.Finished(); },
+                            static_cast<int>(deadline.remainingTime())) != platform::WaitResult::Done)
+        throw ESockError("Connection Timed out");
+    if (attempt.Error() != 0)
+        throw ESockError(SocketErrorMessage(SocketErrorNumberFromSystem(attempt.Error())));
+    auto socket = std::make_unique<QTcpSocket>();
+    // Reading stops at the cap, so a reply line that never ends cannot fill the memory.
+    socket->setReadBufferSize(kMaxReplyLineLength);
+    if (!socket->setSocketDescriptor(attempt.Take(), QAbstractSocket::ConnectedState))
+        throw ESockError(SocketErrorText(*socket));
+    m_socket = std::move(socket);
     emit OnConnected();
     try {
         FetchReply({220});
@@ -188,7 +237,6 @@ void TIdSMTP::Disconnect()
         m_socket->abort();
         m_socket.reset();
     }
-    m_input.clear();
     m_loggedOn = false;
 }
 
@@ -196,71 +244,57 @@ void TIdSMTP::Write(std::string_view bytes)
 {
     if (!Connected())
         throw ESockError("Not connected");
-    const QDeadlineTimer deadline(TimeOut);
     if (m_socket->write(bytes.data(), static_cast<qint64>(bytes.size())) != static_cast<qint64>(bytes.size()))
         throw ESockError(SocketErrorText(*m_socket));
-    while (m_socket->bytesToWrite() > 0) {
-        if (!m_socket->waitForBytesWritten(static_cast<int>(deadline.remainingTime())))
-            throw ESockError(deadline.hasExpired() ? std::string("Write timed out")
-                                                   : SocketErrorText(*m_socket));
-    }
+    const platform::WaitResult waited = WaitOn(
+        m_socket, [](const QTcpSocket& s) { return s.bytesToWrite() == 0 || Closed(s); }, TimeOut);
+    if (m_socket->bytesToWrite() > 0)
+        throw ESockError(waited == platform::WaitResult::TimedOut ? std::string("Write timed out")
+                                                                  : SocketErrorText(*m_socket));
 }
 
+// One reply line as it came, line end included.
 std::string TIdSMTP::ReadLine(const QDeadlineTimer& deadline)
 {
-    for (;;) {
-        const size_t lf = m_input.find('\n');
-        if (lf != std::string::npos) {
-            std::string line = m_input.substr(0, lf);
-            m_input.erase(0, lf + 1);
-            if (!line.empty() && line.back() == '\r')
-                line.pop_back();
-            return line;
-        }
-        if (m_input.size() > kMaxLineLength)
-            throw ESockError("Reply line too long");
-        if (!m_socket)
-            throw ESockError("Not connected");
-        if (m_socket->bytesAvailable() == 0) {
-            if (m_socket->state() != QAbstractSocket::ConnectedState)
-                throw ESockError("Connection closed by the server");
-            if (deadline.hasExpired() ||
-                !m_socket->waitForReadyRead(static_cast<int>(deadline.remainingTime()))) {
-                if (m_socket->bytesAvailable() == 0) {
-                    throw ESockError(m_socket->state() == QAbstractSocket::ConnectedState
-                                         ? std::string("Read timed out")
-                                         : std::string("Connection closed by the server"));
-                }
-            }
-        }
-        const QByteArray chunk = m_socket->read(static_cast<qint64>(kMaxLineLength));
-        m_input.append(chunk.constData(), static_cast<size_t>(chunk.size()));
+    if (!m_socket)
+        throw ESockError("Not connected");
+    WaitOn(
+        m_socket, [](const QTcpSocket& s) { return LineReady(s) || LineTooLong(s) || Closed(s); },
+        static_cast<int>(deadline.remainingTime()));
+    if (LineReady(*m_socket)) {
+        const QByteArray line = m_socket->readLine();
+        return std::string(line.constData(), static_cast<size_t>(line.size()));
     }
+    if (LineTooLong(*m_socket))
+        throw ESockError("Reply line longer than " + std::to_string(kMaxReplyLineLength) +
+                         " bytes without a line feed");
+    if (Closed(*m_socket))
+        throw ESockError("Connection closed by the server");
+    throw ESockError("Read timed out");
 }
 
 int TIdSMTP::FetchReply(const std::vector<int>& expected)
 {
-    // The whole reply, however many lines it has, must arrive within the time-out.
+    // The whole reply, however many lines it has, must arrive within the time-out, so a server that
+    // trickles continuation lines cannot stretch the wait.
     const QDeadlineTimer deadline(TimeOut);
     m_replyLines.clear();
+    // Blank lines carry nothing and are passed over.
     const auto nextLine = [&] {
         for (;;) {
-            std::string line = TrimBlanks(ReadLine(deadline));
-            if (!line.empty())
+            std::string line = ReadLine(deadline);
+            if (!TrimBlanks(line).empty())
                 return line;
         }
     };
-    m_replyLines.push_back(nextLine());
-    const std::string first = m_replyLines.front();
-    if (first.size() > 3 && first[3] == '-') {
-        const std::string end = Upper(first.substr(0, 3)) + " ";
-        for (;;) {
-            m_replyLines.push_back(nextLine());
-            const std::string& line = m_replyLines.back();
-            if (line.size() < 4 || Upper(line.substr(0, 4)) == end)
-                break;
-        }
+    const std::string first = nextLine();
+    std::string line = first;
+    m_replyLines.push_back(TrimBlanks(first));
+    while (ReplyContinues(first, line)) {
+        line = nextLine();
+        m_replyLines.push_back(TrimBlanks(line));
     }
+    // The line that ended the reply carries its verdict.
     m_replyCode = ReplyCodeOf(m_replyLines.back());
     if (!expected.empty() && std::find(expected.begin(), expected.end(), m_replyCode) == expected.end())
         throw ProtocolReplyError(m_replyLines.back());

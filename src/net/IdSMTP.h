@@ -1,17 +1,22 @@
 #pragma once
-// The SMTP client with AUTH LOGIN. It works on a blocking connection of its own: each step waits for
-// its reply without processing events, so nothing else of the program runs meanwhile. Every wait is
-// bounded by TimeOut (the connect, every reply, every write), so a silent server cannot hold the
-// program for longer than that per step.
+// The SMTP client with AUTH LOGIN. It keeps a connection of its own, cuts replies into lines, codes
+// and multi-line replies by the rules every line protocol client shares (net/Reply.h), and waits for
+// each step in the shared wait helper (platform/WaitLoop.h): timers, clicks and socket signals are
+// handled while a mail goes out, so no window freezes meanwhile. A handler that runs during such a
+// wait must not start another step of the same client. Every wait is bounded by TimeOut (the
+// connect, every reply as a whole, every write), so a silent server cannot hold the program for
+// longer than that per step.
 //
 // Failures are the program's network errors (net/NetErrors.h): ESockError for the connection
-// ("10061:Connection refused", "Connection Timed out", a closed connection), ProtocolReplyError
-// with the last reply line for an unexpected reply code, NetError for a refused value.
+// ("10061:Connection refused", "Connection Timed out", a closed connection, a reply line without end),
+// ProtocolReplyError with the last reply line for an unexpected reply code, NetError for a refused
+// value.
 
 #include "net/IdMessage.h"
 #include "net/NetErrors.h"
 #include "text/MailCharset.h"
 
+#include <QHostAddress>
 #include <QObject>
 #include <memory>
 #include <string>
@@ -42,7 +47,7 @@ public:
     std::string Password;
     TAuthenticationType AuthenticationType = atNone;
     std::string MailAgent;
-    // Milliseconds allowed for the connect, for each reply and for each write.
+    // Milliseconds allowed for the connect, for each reply and for each write; negative: no limit.
     int TimeOut = 20000;
     // How body lines and header words are coded; the user's locale unless a caller sets another.
     mail::MailCharset Charset = mail::UserMailCharset();
@@ -74,13 +79,13 @@ signals:
     void OnConnected();
 
 private:
+    QHostAddress ResolveHost(const QDeadlineTimer& deadline);
     std::string ReadLine(const QDeadlineTimer& deadline);
     void Write(std::string_view bytes);
     void CollectMechanisms();
     std::string HostNameForHello() const;
 
     std::unique_ptr<QTcpSocket> m_socket;
-    std::string m_input;
     std::vector<std::string> m_offeredMechanisms;
     std::vector<std::string> m_replyLines;
     int m_replyCode = 0;

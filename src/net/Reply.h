@@ -11,6 +11,10 @@ namespace net {
 // round into a small code that would be judged as something it is not.
 inline constexpr int kMaxReplyCode = 32767;
 
+// A reply line (with its line end) may be at most this long; a longer one is refused rather than
+// buffered without bound.
+inline constexpr long long kMaxReplyLineLength = 65536;
+
 // The number formed by the leading decimal digits of a reply line (at most 10 digits are looked at),
 // 0 when the line starts with no digit; capped at kMaxReplyCode.
 int ReplyCodeOf(std::string_view line);

@@ -1,7 +1,7 @@
 // The operation log: the row limit, the signals for the list, Log.txt and what happens when it
 // cannot be written, and the two buttons of the log tab.
-#include "TestPaths.h"
 #include "core/OperationLog.h"
+#include "TestPaths.h"
 #include "platform/Codepage.h"
 #include "platform/ProgramFolder.h"
 #include "platform/ScriptedUserInterface.h"
@@ -10,7 +10,9 @@
 
 #include <QDir>
 #include <QFile>
+#include <QLocale>
 #include <QProcess>
+#include <QRegularExpression>
 #include <gtest/gtest.h>
 
 using core::OperationLog;
@@ -112,7 +114,17 @@ TEST(LogRows, TheTimeTextHasNoTimeZone)
     else
         qputenv("TZ", savedTz);
     EXPECT_EQ(time.find("UTC"), std::string::npos) << time;
-    EXPECT_NE(time.find(':'), std::string::npos) << time;
+    // The time is written as the user's locale writes times: whatever its short format puts after
+    // the hour (":" in English or Japanese, "." in Finnish) separates the hour from the minutes.
+    const QString format = QLocale::system().timeFormat(QLocale::ShortFormat);
+    const qsizetype hour = format.indexOf(QRegularExpression(QStringLiteral("[hH]+")));
+    ASSERT_GE(hour, 0) << format.toStdString();
+    qsizetype after = hour;
+    while (after < format.size() && (format[after] == u'h' || format[after] == u'H'))
+        ++after;
+    ASSERT_LT(after, format.size()) << format.toStdString();
+    const std::string separator = platform::QStringToCp932(format.mid(after, 1));
+    EXPECT_NE(time.find(separator), std::string::npos) << time << " in the format " << format.toStdString();
 }
 
 TEST(LogFile, LinesAreTimeTabTextCrLfInCodePage932)

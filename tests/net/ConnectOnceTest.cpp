@@ -1,5 +1,6 @@
 // One connect makes one connection, also against a server that resets every connection right after
 // accepting it (tests/servers/reset_server.py counts what it accepted).
+#include "net/IdSMTP.h"
 #include "net/NMsmtp.h"
 #include "net/NetErrors.h"
 #include "net/Psock.h"
@@ -120,6 +121,16 @@ TEST(ConnectOnce, ANoticeToAnSmtpServerThatResetsMakesOneConnection)
     ASSERT_TRUE(server.ok());
     net::TNMSMTP smtp;
     smtp.UserID = "quillmap";
+    EXPECT_FALSE(ConnectDuringAReset(smtp, server).empty());
+    EXPECT_EQ(server.Accepted(), 1);
+    EXPECT_FALSE(smtp.Connected());
+}
+
+TEST(ConnectOnce, AnAuthenticatedNoticeToAServerThatResetsMakesOneConnection)
+{
+    ResetServer server;
+    ASSERT_TRUE(server.ok());
+    net::TIdSMTP smtp;
     EXPECT_FALSE(ConnectDuringAReset(smtp, server).empty());
     EXPECT_EQ(server.Accepted(), 1);
     EXPECT_FALSE(smtp.Connected());

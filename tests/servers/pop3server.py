@@ -1,7 +1,8 @@
 """POP3 test server for the mail tests: Debian's dovecot (dovecot-pop3d) with a configuration of its
 own in the given folder, listening on 127.0.0.1 with an ephemeral port, plaintext log-on allowed, one
-passwd-file user. Dovecot refuses to give a mail user uid 0, so the user gets uid and gid 65534 and
-its mail folder is made theirs.
+passwd-file user. Run by root: dovecot refuses to give a mail user uid 0, so the user gets uid and gid
+65534 and its mail folder is made theirs. Run by anyone else: dovecot runs every process as that user
+(it cannot change users), so the mail user is that user and nothing changes owner.
 
 Usage: pop3server.py --folder DIR [--user NAME --password PASS]
 Prints "PORT n" once dovecot listens. Ends dovecot (and waits until it is gone, so that a new one
@@ -9,7 +10,9 @@ can start at once) on SIGTERM, on SIGINT and when standard input reaches its end
 started it has gone away)."""
 import argparse
 import ctypes
+import grp
 import os
+import pwd
 import signal
 import socket
 import subprocess
@@ -17,7 +20,9 @@ import sys
 import threading
 import time
 
-MAIL_UID = 65534
+# The mail user's uid and gid, and whether dovecot runs as root (and so may change users).
+AS_ROOT = os.geteuid() == 0
+MAIL_UID, MAIL_GID = (65534, 65534) if AS_ROOT else (os.geteuid(), os.getegid())
 DOVECOT = "/usr/sbin/dovecot"
 
 
@@ -39,27 +44,43 @@ def free_port():
 
 def write_config(folder, user, password, port):
     folder = os.path.abspath(folder)
-    # The mail user (65534) must be able to walk down to its home folder.
+    # The mail user must be able to walk down to its home folder.
     os.chmod(folder, 0o711)
     home = os.path.join(folder, "home", user)
     maildir = os.path.join(home, "Maildir")
     for sub in ("cur", "new", "tmp"):
         os.makedirs(os.path.join(maildir, sub), exist_ok=True)
     os.chmod(os.path.join(folder, "home"), 0o711)
-    for root, dirs, files in os.walk(home):
-        os.chown(root, MAIL_UID, MAIL_UID)
-        for name in files:
-            os.chown(os.path.join(root, name), MAIL_UID, MAIL_UID)
+    if AS_ROOT:
+        for root, dirs, files in os.walk(home):
+            os.chown(root, MAIL_UID, MAIL_GID)
+            for name in files:
+                os.chown(os.path.join(root, name), MAIL_UID, MAIL_GID)
     passwd = os.path.join(folder, "passwd")
     with open(passwd, "w") as f:
-        f.write("%s:{PLAIN}%s:%d:%d::%s::\n" % (user, password, MAIL_UID, MAIL_UID, home))
+        f.write("%s:{PLAIN}%s:%d:%d::%s::\n" % (user, password, MAIL_UID, MAIL_GID, home))
     # Read by dovecot's auth process, which runs as its own user; a test password only.
     os.chmod(passwd, 0o644)
     run = os.path.join(folder, "run")
     os.makedirs(run, exist_ok=True)
+    # Not run by root, dovecot can neither change users nor chroot its login processes: every one of
+    # its processes runs as the current user.
+    unprivileged = login_chroot = ""
+    if not AS_ROOT:
+        user_name = pwd.getpwuid(MAIL_UID).pw_name
+        group_name = grp.getgrgid(MAIL_GID).gr_name
+        unprivileged = f"""
+default_login_user = {user_name}
+default_internal_user = {user_name}
+default_internal_group = {group_name}
+service anvil {{
+  chroot =
+}}
+"""
+        login_chroot = "  chroot =\n"
     conf = os.path.join(folder, "dovecot.conf")
     with open(conf, "w") as f:
-        f.write(f"""
+        f.write(f"""{unprivileged}
 base_dir = {run}
 state_dir = {os.path.join(folder, "state")}
 log_path = {os.path.join(folder, "dovecot.log")}
@@ -81,7 +102,7 @@ userdb {{
   args = username_format=%u {passwd}
 }}
 service pop3-login {{
-  inet_listener pop3 {{
+{login_chroot}  inet_listener pop3 {{
     address = 127.0.0.1
     port = {port}
   }}

@@ -22,6 +22,7 @@ Pages (all behind HTTP basic authentication unless --no-auth; /_control/ never i
 Control (no authentication):
   /_control/address?value=ADDRESS       sets the WAN address
   /_control/last                        the previous request as JSON: method, path, headers, body
+  /_control/requests                    how many requests (other than control requests) have come
 """
 import argparse
 import base64
@@ -83,6 +84,7 @@ class Router:
         self.lock = threading.Lock()
         self.address = args.address
         self.last = None
+        self.requests = 0
 
     def wan(self):
         if self.args.address_file:
@@ -165,6 +167,7 @@ class Handler(BaseHTTPRequestHandler):
         if url.path.startswith("/_control/"):
             return self.control(url.path, query)
         with router.lock:
+            router.requests += 1
             router.last = {
                 "method": self.command,
                 "path": self.path,
@@ -180,6 +183,10 @@ class Handler(BaseHTTPRequestHandler):
         if path == "/_control/address" and "value" in query:
             router.set_wan(query["value"][0])
             return self.send_page(200, b"ok\n", "text/plain")
+        if path == "/_control/requests":
+            with router.lock:
+                data = b"%d\n" % router.requests
+            return self.send_page(200, data, "text/plain")
         if path == "/_control/last":
             with router.lock:
                 data = json.dumps(router.last).encode("utf-8")

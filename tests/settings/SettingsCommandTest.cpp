@@ -6,7 +6,9 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -26,24 +28,43 @@ struct Result
     std::string err;
 };
 
+constexpr uid_t kNobody = 65534;
+
+// True when user 65534 may walk down to path: every folder on the way lets others search it.
+bool ReachableByNobody(const QString& path)
+{
+    for (QString dir = QFileInfo(path).absoluteFilePath();; dir = QFileInfo(dir).path()) {
+        struct stat st
+        {
+        };
+        if (::stat(QFile::encodeName(dir).constData(), &st) != 0 || (st.st_mode & S_IXOTH) == 0)
+            return false;
+        if (dir == QLatin1String("/"))
+            return true;
+    }
+}
+
 // Runs the program with the given folder as its folder; a hang fails the test instead of blocking it.
-Result RunSettings(const QString& home, const QStringList& extra, bool asNobody = false)
+// The program is the one built, or the copy given.
+Result RunSettings(const QString& home, const QStringList& extra, bool asNobody = false,
+                   const QString& program = QStringLiteral(QUILLMAP_BINARY))
 {
     QProcess process;
     if (asNobody) {
         process.setChildProcessModifier([] {
             // In the child, before exec: drop root so that folder permissions apply.
-            if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0)
+            if (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0)
                 _exit(97);
         });
     }
-    process.start(QStringLiteral(QUILLMAP_BINARY),
-                  QStringList{QStringLiteral("--home"), home, QStringLiteral("settings")} + extra);
+    process.start(program, QStringList{QStringLiteral("--home"), home, QStringLiteral("settings")} + extra);
     Result r;
     if (!process.waitForFinished(30000)) {
+        const bool started = process.error() != QProcess::FailedToStart;
         process.kill();
         process.waitForFinished(5000);
-        ADD_FAILURE() << "quillmap settings did not finish";
+        ADD_FAILURE() << "quillmap settings " << (started ? "did not finish in 30 s" : "did not start")
+                      << ": " << process.errorString().toStdString() << " (" << program.toStdString() << ")";
         return r;
     }
     r.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
@@ -110,10 +131,29 @@ TEST(SettingsCommand, ReadOnlyFolder)
     const QString ini = folder.file(QStringLiteral("Quillmap.ini"));
     const std::string old = "[Config]\r\nInterval=7\r\n";
     WriteBytes(ini, old);
+    // Root may write anywhere; the program then runs as nobody, from a copy in a folder that nobody
+    // can reach: the build folder may lie where only root may go (a clone in /root or in a
+    // `mktemp -d` folder).
+    const bool asNobody = geteuid() == 0;
+    QString program = QStringLiteral(QUILLMAP_BINARY);
+    QTemporaryDir programDir;
+    if (asNobody) {
+        ASSERT_TRUE(programDir.isValid());
+        const auto everyone = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
+                              QFileDevice::ReadGroup | QFileDevice::ExeGroup | QFileDevice::ReadOther |
+                              QFileDevice::ExeOther;
+        ASSERT_TRUE(QFile::setPermissions(programDir.path(), everyone));
+        program = programDir.filePath(QStringLiteral("quillmap"));
+        ASSERT_TRUE(QFile::copy(QStringLiteral(QUILLMAP_BINARY), program));
+        ASSERT_TRUE(QFile::setPermissions(program, everyone));
+        if (!ReachableByNobody(program) || !ReachableByNobody(QFileInfo(folder.path()).path()))
+            GTEST_SKIP() << "user " << kNobody << " cannot reach the temporary folder "
+                         << QDir::tempPath().toStdString()
+                         << "; set TMPDIR to a folder that everyone may enter to run this test as root";
+    }
     ASSERT_EQ(::chmod(QFile::encodeName(ini).constData(), 0644), 0);
     ASSERT_EQ(::chmod(QFile::encodeName(folder.path()).constData(), 0555), 0);
-    // Root may write anywhere; the program then runs as nobody.
-    const Result r = RunSettings(folder.path(), {QStringLiteral("--save")}, geteuid() == 0);
+    const Result r = RunSettings(folder.path(), {QStringLiteral("--save")}, asNobody, program);
     ::chmod(QFile::encodeName(folder.path()).constData(), 0700);
 
     EXPECT_EQ(r.exitCode, 1) << r.err;

@@ -5,12 +5,8 @@
 #include "settings/ConfigUnit.h"
 #include "support/ServerProcess.h"
 
-#include <QEventLoop>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QNetworkAccessManager>
-#include <QNetworkProxy>
-#include <QNetworkReply>
 #include <gtest/gtest.h>
 
 namespace routertest {
@@ -47,17 +43,7 @@ public:
     }
 
     // A request to the simulator's control pages (no authentication), answered within 10 s.
-    QByteArray Control(const QString& pathAndQuery) const
-    {
-        QNetworkAccessManager manager;
-        manager.setProxy(QNetworkProxy::NoProxy);
-        QNetworkReply* reply = manager.get(QNetworkRequest(
-            QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(m_server.port()).arg(pathAndQuery))));
-        platform::WaitUntil([reply] { return reply->isFinished(); }, 10000);
-        const QByteArray body = reply->isFinished() ? reply->readAll() : QByteArray();
-        reply->deleteLater();
-        return body;
-    }
+    QByteArray Control(const QString& pathAndQuery) const { return m_server.httpGet(pathAndQuery); }
 
     // The request before the last control request, as the simulator saw it.
     QJsonObject LastRequest() const

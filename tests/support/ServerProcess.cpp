@@ -3,6 +3,10 @@
 #include "TestPaths.h"
 #include "platform/WaitLoop.h"
 
+#include <QNetworkAccessManager>
+#include <QNetworkProxy>
+#include <QNetworkReply>
+
 namespace testsupport {
 
 QString ServerScript(const QString& name)
@@ -60,8 +64,8 @@ bool ServerProcess::start(const QString& program, const QStringList& args, int t
 
 bool ServerProcess::startPython(const QString& scriptName, const QStringList& args, int timeoutMs)
 {
-    return start(QStringLiteral("/usr/bin/python3"), QStringList{QStringLiteral("-u"), ServerScript(scriptName)} + args,
-                 timeoutMs);
+    return start(QStringLiteral("/usr/bin/python3"),
+                 QStringList{QStringLiteral("-u"), ServerScript(scriptName)} + args, timeoutMs);
 }
 
 QString ServerProcess::value(const QString& key) const
@@ -83,6 +87,18 @@ void ServerProcess::send(const QByteArray& line)
         m_process->write(line);
         m_process->waitForBytesWritten(2000);
     }
+}
+
+QByteArray ServerProcess::httpGet(const QString& pathAndQuery, int timeoutMs) const
+{
+    QNetworkAccessManager manager;
+    manager.setProxy(QNetworkProxy::NoProxy);
+    QNetworkReply* reply = manager.get(
+        QNetworkRequest(QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(m_port).arg(pathAndQuery))));
+    platform::WaitUntil([reply] { return reply->isFinished(); }, timeoutMs);
+    const QByteArray body = reply->isFinished() ? reply->readAll() : QByteArray();
+    reply->deleteLater();
+    return body;
 }
 
 void ServerProcess::stop()

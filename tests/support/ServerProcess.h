@@ -34,6 +34,9 @@ public:
     QString errorOutput();
     // Sends a line to the server's standard input (for scripts that take commands).
     void send(const QByteArray& line);
+    // The body of an HTTP GET of pathAndQuery from this server (for the control pages of the
+    // router simulator), answered within timeoutMs; empty when there was no answer.
+    QByteArray httpGet(const QString& pathAndQuery, int timeoutMs = 10000) const;
     void stop();
 
 private:
