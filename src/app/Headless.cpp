@@ -1,8 +1,8 @@
 #include "app/Headless.h"
 
-#include "core/CheckCycle.h"
-#include "core/MainComponents.h"
 #include "core/OperationLog.h"
+#include "cycle/CheckCycle.h"
+#include "cycle/MainComponents.h"
 #include "platform/Codepage.h"
 #include "platform/SignalWatcher.h"
 #include "platform/TerminalUserInterface.h"

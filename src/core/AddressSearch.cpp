@@ -1,9 +1,9 @@
 #include "core/AddressSearch.h"
 
-#include "mail/jconvert.h"
 #include "settings/ConfigUnit.h"
 #include "text/NumericUnit.h"
 #include "text/VB.h"
+#include "text/jconvert.h"
 
 #include <algorithm>
 #include <array>

@@ -1,8 +1,8 @@
 #include "core/StatusPageBody.h"
 
-#include "mail/jconvert.h"
 #include "platform/Codepage.h"
 #include "text/VB.h"
+#include "text/jconvert.h"
 
 #include <algorithm>
 #include <array>

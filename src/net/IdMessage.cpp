@@ -1,7 +1,7 @@
 #include "net/IdMessage.h"
 
 #include "net/NetText.h"
-#include "mail/jconvert.h"
+#include "text/jconvert.h"
 
 #include <cstdio>
 

@@ -3,8 +3,8 @@
 // the client writes for it. Texts are code page 932 bytes; header words outside printable ASCII are
 // encoded for the user's mail charset.
 
-#include "mail/MailCharset.h"
 #include "net/IdEMailAddress.h"
+#include "text/MailCharset.h"
 
 #include <QDateTime>
 #include <string>

@@ -1,11 +1,11 @@
 #include "net/IdSMTP.h"
 
-#include "mail/jconvert.h"
 #include "net/NetText.h"
 #include "net/Reply.h"
 #include "net/SocketErrors.h"
 #include "platform/TcpConnect.h"
 #include "platform/WaitLoop.h"
+#include "text/jconvert.h"
 
 #include <QDeadlineTimer>
 #include <QHostInfo>

@@ -12,9 +12,9 @@
 // ProtocolReplyError with the last reply line for an unexpected reply code, NetError for a refused
 // value.
 
-#include "mail/MailCharset.h"
 #include "net/IdMessage.h"
 #include "net/NetErrors.h"
+#include "text/MailCharset.h"
 
 #include <QHostAddress>
 #include <QObject>

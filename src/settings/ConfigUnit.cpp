@@ -1,11 +1,11 @@
 #include "settings/ConfigUnit.h"
 
-#include "mail/jconvert.h"
 #include "platform/ProfileFile.h"
 #include "platform/ProgramFolder.h"
 #include "settings/ConfigFields.h"
 #include "settings/FirstRun.h"
 #include "text/Sjis.h"
+#include "text/jconvert.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,12 +1,12 @@
 // `quillmap test-mail` as a user runs it: the settings of the program's folder, the result text in
 // UTF-8, the exit status, and the body code chosen by the locale of the environment.
-#include "TestPaths.h"
 #include "MailServers.h"
+#include "TestPaths.h"
 
-#include "mail/jconvert.h"
 #include "settings/ConfigUnit.h"
 #include "support/TempFolder.h"
 #include "text/Sjis.h"
+#include "text/jconvert.h"
 
 #include <QProcess>
 #include <QProcessEnvironment>

@@ -1,7 +1,7 @@
 // A name from a reverse look-up goes into the published links only when it is a valid host name.
-#include "core/CheckCycle.h"
-#include "core/MainComponents.h"
 #include "core/OperationLog.h"
+#include "cycle/CheckCycle.h"
+#include "cycle/MainComponents.h"
 #include "netinfo/wssmpl.h"
 #include "platform/ScriptedUserInterface.h"
 #include "support/CheckCycleTestAccess.h"

@@ -3,9 +3,9 @@
 // row instead of waiting for good.
 #include "RouterFixture.h"
 
-#include "core/CheckCycle.h"
-#include "core/MainComponents.h"
 #include "core/OperationLog.h"
+#include "cycle/CheckCycle.h"
+#include "cycle/MainComponents.h"
 #include "platform/ScriptedUserInterface.h"
 #include "support/CheckCycleTestAccess.h"
 #include "support/TempFolder.h"

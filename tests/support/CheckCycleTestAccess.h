@@ -3,7 +3,7 @@
 // and the single steps of a check. The program itself drives the cycle through its public surface
 // only.
 
-#include "core/CheckCycle.h"
+#include "cycle/CheckCycle.h"
 
 namespace core {
 

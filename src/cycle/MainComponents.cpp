@@ -1,8 +1,8 @@
-#include "core/MainComponents.h"
+#include "cycle/MainComponents.h"
 
-#include "core/CheckCycle.h"
 #include "core/MainState.h"
 #include "core/OperationLog.h"
+#include "cycle/CheckCycle.h"
 #include "settings/ConfigUnit.h"
 #include "text/Sjis.h"
 #include "upload/ClosingUpload.h"

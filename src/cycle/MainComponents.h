@@ -4,10 +4,10 @@
 // the check cycle once the settings are loaded; the components read the live settings object and
 // reach the cycle only through its mediator.
 
-#include "core/CheckSteps.h"
 #include "core/CycleMediator.h"
 #include "core/StatusPage.h"
 #include "core/StatusPageHttp.h"
+#include "cycle/CheckSteps.h"
 #include "mail/NoticeMail.h"
 #include "net/NMFtp.h"
 #include "netinfo/wssmpl.h"

@@ -1,6 +1,6 @@
 // The check cycle's decisions (when to check, what to log and mail, when to keep the previous
 // address, how it closes) with scripted network steps, on a short minute.
-#include "core/CheckCycle.h"
+#include "cycle/CheckCycle.h"
 #include "core/OperationLog.h"
 #include "platform/ScriptedUserInterface.h"
 #include "platform/WaitLoop.h"

@@ -1,4 +1,4 @@
-#include "mail/jconvert.h"
+#include "text/jconvert.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "core/CheckCycle.h"
+#include "cycle/CheckCycle.h"
 
 #include "core/AddressSearch.h"
 #include "core/OperationLog.h"

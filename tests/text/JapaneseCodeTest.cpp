@@ -1,6 +1,6 @@
-#include "mail/jconvert.h"
 #include "platform/Codepage.h"
 #include "text/Sjis.h"
+#include "text/jconvert.h"
 
 #include <gtest/gtest.h>
 

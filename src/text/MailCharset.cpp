@@ -1,4 +1,4 @@
-#include "mail/MailCharset.h"
+#include "text/MailCharset.h"
 
 #include <cstdlib>
 

@@ -6,10 +6,10 @@
 // interface, and the tray program, the headless service and the tests all drive it through the
 // same surface: the commands below in, one view value (CycleView) with one signal out.
 
-#include "core/CheckSteps.h"
 #include "core/CycleMediator.h"
 #include "core/CycleView.h"
 #include "core/MainState.h"
+#include "cycle/CheckSteps.h"
 
 #include <QObject>
 #include <QTimer>
