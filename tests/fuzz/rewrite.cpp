@@ -1,13 +1,23 @@
 // The page rewriter on any page: the upload copy in normal and closing mode, taking links off, the
 // closed notice, the robots meta tags and the stamp markers. The first byte picks the switches, the
 // next lines give the link base, the new address (or host name) and a text for the notice and the
-// keywords; the rest is the page.
+// keywords; the rest is the page. Pages of a few KiB are also compared byte for byte with the
+// straightforward reference version of the rewriting that the rewrite tests keep.
 #include "FuzzInput.h"
 #include "rewrite/Annotations.h"
 #include "rewrite/ClosedPage.h"
+#include "rewrite/Reference.h"
 #include "rewrite/RewritePage.h"
 
 #include <string>
+
+namespace {
+
+// The reference version searches by upper-casing the whole text for every search: keep the pages it
+// sees small enough that a run stays fast.
+constexpr std::size_t kReferencePageBytes = 256;
+
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
@@ -35,17 +45,41 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto walked = rewrite::RewritePageText(page, pagePath, closing, settings, state, encoding);
     if (copy)
         fuzz::Check(copy->empty() || copy->ends_with("\r\n"), "every line of the copy ends with CR LF");
-    (void)walked;
 
     const std::string disabled = rewrite::DisableLinks(page, extra, encoding);
     fuzz::Check(disabled.size() <= page.size(), "taking links off only removes text");
-    rewrite::InsertClosedNoticeText(page, extra);
+    const std::string noticed = rewrite::InsertClosedNoticeText(page, extra);
 
     rewrite::RobotsSettings robots;
     robots.RobotNo = switches & 128;
     robots.KeywordsJP = {std::string(extra), "keyword"};
     robots.KeywordsEN = {std::string(extra.substr(0, 8))};
-    rewrite::AddRobotsMetaText(page, robots);
-    rewrite::StampPageText(page, "2024/01/02 03:04", "1.43");
+    const std::string meta = rewrite::AddRobotsMetaText(page, robots);
+    const std::string stamped = rewrite::StampPageText(page, "2024/01/02 03:04", "1.43");
+
+    if (page.size() > kReferencePageBytes)
+        return 0;
+    reference::Settings ref;
+    ref.ReplaceLink = settings.ReplaceLink;
+    ref.ReplaceOnly = settings.ReplaceOnly;
+    ref.ClosedFast = settings.ClosedFast;
+    ref.IPtoURL = settings.IPtoURL;
+    ref.NewGlobalIP = state.NewGlobalIP;
+    ref.NewHostName = state.NewHostName;
+    ref.UploadAll = state.UploadAll;
+    fuzz::Check(reference::RewritePage(page, pagePath, closing, ref) == copy, "the copy is the reference's");
+    // The program walks a page as UTF-8 only when it is valid UTF-8; a forced walk over other bytes
+    // has no reference to agree with.
+    if (encoding == rewrite::DetectPageEncoding(page)) {
+        const reference::Chars chars(encoding == rewrite::PageEncoding::Utf8);
+        fuzz::Check(reference::RewritePageWith(chars, page, pagePath, closing, ref) == walked,
+                    "the copy in a given walk is the reference's");
+        fuzz::Check(reference::DisableLinks(chars, page, extra) == disabled, "links go as in the reference");
+    }
+    fuzz::Check(reference::InsertClosedNotice(page, extra) == noticed, "the notice is the reference's");
+    fuzz::Check(reference::AddRobotsMeta(page, robots.RobotNo, robots.KeywordsJP, robots.KeywordsEN) == meta,
+                "the meta tags are the reference's");
+    fuzz::Check(reference::StampPage(page, "2024/01/02 03:04", "1.43") == stamped,
+                "the stamps are the reference's");
     return 0;
 }
