@@ -1,7 +1,7 @@
 // Base64 of the settings file: any text decodes without failing, and any bytes come back from their
 // encoding unchanged (also with line breaks put into the encoded text).
 #include "FuzzInput.h"
-#include "mail/jconvert.h"
+#include "text/jconvert.h"
 
 #include <string>
 

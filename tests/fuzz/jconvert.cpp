@@ -1,5 +1,5 @@
 // The Japanese code detection and conversions on any bytes, as mail texts and pages meet them.
-#include "mail/jconvert.h"
+#include "text/jconvert.h"
 #include "FuzzInput.h"
 
 #include <string>
