@@ -39,7 +39,7 @@ echo "$pid" > "$out/pid.tmp" && mv "$out/pid.tmp" "$out/pid"
 wait "$pid"
 echo $? > "$out/rc"
 cp "$disk/Quillmap.ini" "$out/after.ini"
-ls -A "$disk" > "$out/listing"
+LC_ALL=C ls -A "$disk" > "$out/listing"
 )";
 
 bool NamespacesAvailable()
