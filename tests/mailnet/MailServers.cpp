@@ -5,7 +5,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QTcpServer>
 
 namespace mailtest {
 
@@ -49,13 +48,6 @@ bool Pop3Server::Start()
                                   QString::fromLatin1(kUser), QStringLiteral("--password"),
                                   QString::fromLatin1(kPassword)},
                                  30000);
-}
-
-quint16 ClosedPort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
 }
 
 std::vector<std::string> HeaderLines(const std::string& data)

@@ -3,6 +3,7 @@
 // temporary folder of its own: aiosmtpd (tests/servers/smtpserver.py) and dovecot's POP3 server
 // (tests/servers/pop3server.py).
 
+#include "support/ClosedPort.h"
 #include "support/ServerProcess.h"
 
 #include <QTemporaryDir>
@@ -52,8 +53,7 @@ private:
     testsupport::ServerProcess m_process;
 };
 
-// A port on 127.0.0.1 where nothing listens (one that was free a moment ago).
-quint16 ClosedPort();
+using testsupport::ClosedPort;
 
 // The header lines (without CR LF) and the body bytes of a stored message.
 std::vector<std::string> HeaderLines(const std::string& data);
