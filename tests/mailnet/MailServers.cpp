@@ -50,6 +50,15 @@ bool Pop3Server::Start()
                                  30000);
 }
 
+void UseSmtpServer(settings::TConfig& config, const SmtpServer& smtp)
+{
+    config.MailNotice = 1;
+    config.SmtpServer = "127.0.0.1";
+    config.SmtpPort = smtp.Port();
+    config.SmtpUser = kUser;
+    config.SmtpPass = kPassword;
+}
+
 std::vector<std::string> HeaderLines(const std::string& data)
 {
     std::vector<std::string> lines;

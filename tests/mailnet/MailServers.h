@@ -3,6 +3,7 @@
 // temporary folder of its own: aiosmtpd (tests/servers/smtpserver.py) and dovecot's POP3 server
 // (tests/servers/pop3server.py).
 
+#include "settings/ConfigUnit.h"
 #include "support/ClosedPort.h"
 #include "support/ServerProcess.h"
 
@@ -54,6 +55,9 @@ private:
 };
 
 using testsupport::ClosedPort;
+
+// Settings that mail notices to the server as the test user (the address is left to the test).
+void UseSmtpServer(settings::TConfig& config, const SmtpServer& smtp);
 
 // The header lines (without CR LF) and the body bytes of a stored message.
 std::vector<std::string> HeaderLines(const std::string& data);

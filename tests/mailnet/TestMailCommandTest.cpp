@@ -41,11 +41,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(smtp.Start()) << smtp.Error().toStdString();
-        config.MailNotice = 1;
-        config.SmtpServer = "127.0.0.1";
-        config.SmtpPort = smtp.Port();
-        config.SmtpUser = mailtest::kUser;
-        config.SmtpPass = mailtest::kPassword;
+        mailtest::UseSmtpServer(config, smtp);
         config.SmtpLogon = 1;
         config.MailAddress = "owner@example.com";
     }
