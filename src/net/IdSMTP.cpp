@@ -57,12 +57,6 @@ bool LineReady(const QTcpSocket& socket)
     return socket.canReadLine();
 }
 
-// The read buffer stops at the cap, so a line without end shows as a full buffer without a line.
-bool LineTooLong(const QTcpSocket& socket)
-{
-    return !socket.canReadLine() && socket.bytesAvailable() >= kMaxReplyLineLength;
-}
-
 bool Closed(const QTcpSocket& socket)
 {
     return socket.state() != QAbstractSocket::ConnectedState;
@@ -130,7 +124,7 @@ void TIdSMTP::Connect()
         throw ESockError(SocketErrorMessage(SocketErrorNumberFromSystem(attempt.Error())));
     auto socket = std::make_unique<QTcpSocket>();
     // Reading stops at the cap, so a reply line that never ends cannot fill the memory.
-    socket->setReadBufferSize(kMaxReplyLineLength);
+    CapReplyLines(*socket);
     if (!socket->setSocketDescriptor(attempt.Take(), QAbstractSocket::ConnectedState))
         throw ESockError(SocketErrorText(*socket));
     m_socket = std::move(socket);
@@ -256,15 +250,14 @@ std::string TIdSMTP::ReadLine(const QDeadlineTimer& deadline)
     if (!m_socket)
         throw ESockError("Not connected");
     WaitOn(
-        m_socket, [](const QTcpSocket& s) { return LineReady(s) || LineTooLong(s) || Closed(s); },
+        m_socket, [](const QTcpSocket& s) { return LineReady(s) || ReplyLineTooLong(s) || Closed(s); },
         static_cast<int>(deadline.remainingTime()));
     if (LineReady(*m_socket)) {
         const QByteArray line = m_socket->readLine();
         return std::string(line.constData(), static_cast<size_t>(line.size()));
     }
-    if (LineTooLong(*m_socket))
-        throw ESockError("Reply line longer than " + std::to_string(kMaxReplyLineLength) +
-                         " bytes without a line feed");
+    if (ReplyLineTooLong(*m_socket))
+        throw ESockError(ReplyLineTooLongText());
     if (Closed(*m_socket))
         throw ESockError("Connection closed by the server");
     throw ESockError("Read timed out");

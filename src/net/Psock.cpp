@@ -87,7 +87,7 @@ void TPowersock::AttachSocket(QTcpSocket* socket)
 {
     // Reading stops at this size, so a line that never ends cannot fill the memory.
     socket->setParent(this);
-    socket->setReadBufferSize(kMaxLineLength);
+    CapReplyLines(*socket);
     m_socket = socket;
     m_peerClosed = false;
     m_pendingError = 0;
@@ -406,7 +406,7 @@ bool TPowersock::LineReady() const
 
 bool TPowersock::LineTooLong() const
 {
-    return !m_socket->canReadLine() && m_socket->bytesAvailable() >= kMaxLineLength;
+    return ReplyLineTooLong(*m_socket);
 }
 
 bool TPowersock::InputEnded() const
@@ -437,8 +437,7 @@ std::string TPowersock::ReadLn()
     if (LineTooLong()) {
         // The stream cannot be brought back into step after a cut line, so the connection ends.
         CloseSocket(false);
-        throw ESockError("Reply line longer than " + std::to_string(kMaxLineLength) +
-                         " bytes without a line feed");
+        throw ESockError(ReplyLineTooLongText());
     }
     if (result != WaitResult::Done) {
         Canceled = false;

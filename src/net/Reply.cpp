@@ -1,6 +1,23 @@
 #include "net/Reply.h"
 
+#include <QAbstractSocket>
+
 namespace net {
+
+void CapReplyLines(QAbstractSocket& socket)
+{
+    socket.setReadBufferSize(kMaxReplyLineLength);
+}
+
+bool ReplyLineTooLong(const QAbstractSocket& socket)
+{
+    return !socket.canReadLine() && socket.bytesAvailable() >= kMaxReplyLineLength;
+}
+
+std::string ReplyLineTooLongText()
+{
+    return "Reply line longer than " + std::to_string(kMaxReplyLineLength) + " bytes without a line feed";
+}
 
 namespace {
 

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+class QAbstractSocket;
+
 namespace net {
 
 // The largest reply code kept: codes are 16-bit numbers, and a longer run of digits must not wrap
@@ -14,6 +16,16 @@ inline constexpr int kMaxReplyCode = 32767;
 // A reply line (with its line end) may be at most this long; a longer one is refused rather than
 // buffered without bound.
 inline constexpr long long kMaxReplyLineLength = 65536;
+
+// Caps the socket's read buffer at kMaxReplyLineLength, so that a line without end cannot grow it.
+void CapReplyLines(QAbstractSocket& socket);
+
+// Whether the capped socket holds a line longer than the cap: the read buffer stops at the cap, so
+// such a line shows as a full buffer without a whole line in it.
+bool ReplyLineTooLong(const QAbstractSocket& socket);
+
+// The error text for such a line.
+std::string ReplyLineTooLongText();
 
 // The number formed by the leading decimal digits of a reply line (at most 10 digits are looked at),
 // 0 when the line starts with no digit; capped at kMaxReplyCode.

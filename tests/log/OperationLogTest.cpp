@@ -5,13 +5,13 @@
 #include "platform/Codepage.h"
 #include "platform/ProgramFolder.h"
 #include "platform/ScriptedUserInterface.h"
+#include "support/RunProgram.h"
 #include "support/TempFolder.h"
 #include "text/Sjis.h"
 
 #include <QDir>
 #include <QFile>
 #include <QLocale>
-#include <QProcess>
 #include <QRegularExpression>
 #include <gtest/gtest.h>
 
@@ -246,12 +246,10 @@ TEST(LogButtons, TheCommandLineDeletesTheFile)
     testsupport::TempFolder folder;
     testsupport::WriteBytes(folder.file(QStringLiteral("Log.txt")), "x\r\n");
     const auto run = [&folder](const QString& option) {
-        QProcess process;
-        process.start(QStringLiteral(QUILLMAP_BINARY),
-                      {QStringLiteral("--home"), folder.path(), QStringLiteral("log"), option});
-        EXPECT_TRUE(process.waitForFinished(30000));
-        EXPECT_EQ(process.exitCode(), 0);
-        return process.readAllStandardError().toStdString();
+        const testsupport::ProgramResult r = testsupport::RunProgram(
+            {QStringLiteral("--home"), folder.path(), QStringLiteral("log"), option}, 30000);
+        EXPECT_EQ(r.exitCode, 0);
+        return r.err;
     };
     EXPECT_EQ(run(QStringLiteral("--delete")), "ﾛｸﾞﾌｧｲﾙを削除しました。\n");
     EXPECT_FALSE(QFile::exists(folder.file(QStringLiteral("Log.txt"))));

@@ -7,7 +7,6 @@
 #include "text/Sjis.h"
 
 #include <QRegularExpression>
-#include <QTcpServer>
 #include <QTimeZone>
 #include <gtest/gtest.h>
 
@@ -224,10 +223,7 @@ TEST_F(IdSmtpTest, LineBreaksInAddressesSubjectOrUserAreRefusedBeforeSending)
 
 TEST(IdSmtpConnect, ARefusedConnectionFailsAtOnce)
 {
-    QTcpServer probe;
-    ASSERT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
-    const quint16 closedPort = probe.serverPort();
-    probe.close();
+    const quint16 closedPort = mailtest::ClosedPort();
     TIdSMTP client;
     client.Host = "127.0.0.1";
     client.Port = closedPort;

@@ -5,7 +5,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QTcpServer>
 
 namespace mailtest {
 
@@ -51,11 +50,13 @@ bool Pop3Server::Start()
                                  30000);
 }
 
-quint16 ClosedPort()
+void UseSmtpServer(settings::TConfig& config, const SmtpServer& smtp)
 {
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
+    config.MailNotice = 1;
+    config.SmtpServer = "127.0.0.1";
+    config.SmtpPort = smtp.Port();
+    config.SmtpUser = kUser;
+    config.SmtpPass = kPassword;
 }
 
 std::vector<std::string> HeaderLines(const std::string& data)

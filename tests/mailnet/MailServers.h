@@ -3,6 +3,8 @@
 // temporary folder of its own: aiosmtpd (tests/servers/smtpserver.py) and dovecot's POP3 server
 // (tests/servers/pop3server.py).
 
+#include "settings/ConfigUnit.h"
+#include "support/ClosedPort.h"
 #include "support/ServerProcess.h"
 
 #include <QTemporaryDir>
@@ -52,8 +54,10 @@ private:
     testsupport::ServerProcess m_process;
 };
 
-// A port on 127.0.0.1 where nothing listens (one that was free a moment ago).
-quint16 ClosedPort();
+using testsupport::ClosedPort;
+
+// Settings that mail notices to the server as the test user (the address is left to the test).
+void UseSmtpServer(settings::TConfig& config, const SmtpServer& smtp);
 
 // The header lines (without CR LF) and the body bytes of a stored message.
 std::vector<std::string> HeaderLines(const std::string& data);

@@ -23,11 +23,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(smtp.Start()) << smtp.Error().toStdString();
-        config.MailNotice = 1;
-        config.SmtpServer = "127.0.0.1";
-        config.SmtpPort = smtp.Port();
-        config.SmtpUser = mailtest::kUser;
-        config.SmtpPass = mailtest::kPassword;
+        mailtest::UseSmtpServer(config, smtp);
         config.MailAddress = "owner@example.com";
         mailer.IdSMTP1().Charset = {"ISO-8859-1", 'Q', false};
     }

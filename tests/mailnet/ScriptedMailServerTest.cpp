@@ -9,61 +9,11 @@
 #include "net/NMsmtp.h"
 #include "support/FakeServer.h"
 
-#include <QObject>
-#include <QThread>
 #include <gtest/gtest.h>
-#include <memory>
 
 using testsupport::FakeServer;
 
 namespace {
-
-// The authenticating client blocks its thread while it waits, so its fake server plays in a thread
-// of its own.
-class ThreadedFakeServer
-{
-public:
-    explicit ThreadedFakeServer(const QStringList& transcript)
-    {
-        m_thread.start();
-        m_context.moveToThread(&m_thread);
-        Run([&] { m_server = std::make_unique<FakeServer>(transcript); });
-    }
-    ~ThreadedFakeServer()
-    {
-        Run([&] { m_server.reset(); });
-        m_thread.quit();
-        m_thread.wait();
-    }
-    quint16 port()
-    {
-        quint16 p = 0;
-        Run([&] { p = m_server->port(); });
-        return p;
-    }
-    int connections()
-    {
-        int n = 0;
-        Run([&] { n = m_server->connections(); });
-        return n;
-    }
-    bool Finish(int timeoutMs = 5000)
-    {
-        bool ok = false;
-        Run([&] { ok = m_server->Finish(timeoutMs); });
-        return ok;
-    }
-
-private:
-    template <typename F> void Run(F f)
-    {
-        QMetaObject::invokeMethod(&m_context, f, Qt::BlockingQueuedConnection);
-    }
-
-    QThread m_thread;
-    QObject m_context;
-    std::unique_ptr<FakeServer> m_server;
-};
 
 class ScriptedMailTest : public ::testing::Test
 {
@@ -216,7 +166,7 @@ TEST_F(ScriptedMailTest, TheAuthenticatingPathFallsBackToHeloAndSendsItsExactLin
 {
     config.SmtpLogon = 1;
     config.MailAddress = "one@example.com, Two <two@example.com>";
-    ThreadedFakeServer server(
+    FakeServer server(
         {"S: 220-welcome",
          "S: 220 ready",
          "C: ehlo quill-host",
@@ -260,10 +210,9 @@ TEST_F(ScriptedMailTest, TheAuthenticatingPathFallsBackToHeloAndSendsItsExactLin
 TEST_F(ScriptedMailTest, AuthLoginRefusedAfterThePasswordIsAnAuthenticationFailure)
 {
     config.SmtpLogon = 1;
-    ThreadedFakeServer server({"S: 220 ready", "C: ehlo quill-host", "S: 250-mail.example.com",
-                               "S: 250 AUTH LOGIN", "C: auth LOGIN", "S: 334 VXNlcm5hbWU6",
-                               "C: cXVpbGw=", "S: 334 UGFzc3dvcmQ6", "C: czNjcmV0",
-                               "S: 535 5.7.8 credentials invalid", "C: Quit", "AWAIT-CLOSE"});
+    FakeServer server({"S: 220 ready", "C: ehlo quill-host", "S: 250-mail.example.com", "S: 250 AUTH LOGIN",
+                       "C: auth LOGIN", "S: 334 VXNlcm5hbWU6", "C: cXVpbGw=", "S: 334 UGFzc3dvcmQ6",
+                       "C: czNjcmV0", "S: 535 5.7.8 credentials invalid", "C: Quit", "AWAIT-CLOSE"});
     config.SmtpPort = server.port();
     EXPECT_EQ(mailer.SendMailAuth("x"), mail::srSmtpAuthFailed);
     EXPECT_TRUE(server.Finish());
@@ -273,7 +222,7 @@ TEST_F(ScriptedMailTest, AuthLoginRefusedAfterThePasswordIsAnAuthenticationFailu
 TEST_F(ScriptedMailTest, ASilentServerEndsTheAuthenticatingConnectWithinTheTimeOut)
 {
     config.SmtpLogon = 1;
-    ThreadedFakeServer server({"S: 220 ready", "C: ehlo quill-host", "HOLD"});
+    FakeServer server({"S: 220 ready", "C: ehlo quill-host", "HOLD"});
     config.SmtpPort = server.port();
     mailer.IdSMTP1().TimeOut = 1000;
     EXPECT_EQ(mailer.SendMailAuth("x"), mail::srSmtpConnectFailed);
@@ -282,9 +231,9 @@ TEST_F(ScriptedMailTest, ASilentServerEndsTheAuthenticatingConnectWithinTheTimeO
 
 TEST_F(ScriptedMailTest, TheEhloReplyListsEachMechanismOnce)
 {
-    ThreadedFakeServer server({"S: 220 ready", "C: ehlo quill-host", "S: 250-mail.example.com",
-                               "S: 250-AUTH=LOGIN PLAIN", "S: 250-auth login cram-md5", "S: 250-AUTHX NOPE",
-                               "S: 250 SIZE 1000", "C: Quit", "AWAIT-CLOSE"});
+    FakeServer server({"S: 220 ready", "C: ehlo quill-host", "S: 250-mail.example.com",
+                       "S: 250-AUTH=LOGIN PLAIN", "S: 250-auth login cram-md5", "S: 250-AUTHX NOPE",
+                       "S: 250 SIZE 1000", "C: Quit", "AWAIT-CLOSE"});
     net::TIdSMTP& client = mailer.IdSMTP1();
     client.Host = "127.0.0.1";
     client.Port = server.port();
@@ -297,7 +246,7 @@ TEST_F(ScriptedMailTest, TheEhloReplyListsEachMechanismOnce)
 
 TEST_F(ScriptedMailTest, AnEndlessReplyLineIsRefusedNotBuffered)
 {
-    ThreadedFakeServer server({"S= 220 " + QString(70000, u'x'), "C: Quit", "AWAIT-CLOSE"});
+    FakeServer server({"S= 220 " + QString(70000, u'x'), "C: Quit", "AWAIT-CLOSE"});
     net::TIdSMTP& client = mailer.IdSMTP1();
     client.Host = "127.0.0.1";
     client.Port = server.port();

@@ -4,11 +4,11 @@
 #include "TestPaths.h"
 
 #include "settings/ConfigUnit.h"
+#include "support/RunProgram.h"
 #include "support/TempFolder.h"
 #include "text/Sjis.h"
 #include "text/jconvert.h"
 
-#include <QProcess>
 #include <QProcessEnvironment>
 #include <gtest/gtest.h>
 
@@ -24,24 +24,15 @@ struct RunResult
 
 RunResult RunTestMail(const QString& home, const QString& lang)
 {
-    QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.remove(QStringLiteral("LC_ALL"));
-    env.remove(QStringLiteral("LC_CTYPE"));
-    env.insert(QStringLiteral("LANG"), lang);
-    process.setProcessEnvironment(env);
-    process.start(QStringLiteral(QUILLMAP_BINARY),
-                  {QStringLiteral("--home"), home, QStringLiteral("test-mail")});
-    RunResult result;
-    if (!process.waitForFinished(60000)) {
-        process.kill();
-        process.waitForFinished(5000);
-        ADD_FAILURE() << "quillmap test-mail did not end";
-        return result;
-    }
-    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    result.output = process.readAllStandardOutput().toStdString();
-    return result;
+    const testsupport::ProgramResult r = testsupport::RunProgram(
+        {QStringLiteral("--home"), home, QStringLiteral("test-mail")}, 60000, [&lang](QProcess& process) {
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.remove(QStringLiteral("LC_ALL"));
+            env.remove(QStringLiteral("LC_CTYPE"));
+            env.insert(QStringLiteral("LANG"), lang);
+            process.setProcessEnvironment(env);
+        });
+    return {r.exitCode, r.out};
 }
 
 class TestMailCommandTest : public ::testing::Test
@@ -50,11 +41,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(smtp.Start()) << smtp.Error().toStdString();
-        config.MailNotice = 1;
-        config.SmtpServer = "127.0.0.1";
-        config.SmtpPort = smtp.Port();
-        config.SmtpUser = mailtest::kUser;
-        config.SmtpPass = mailtest::kPassword;
+        mailtest::UseSmtpServer(config, smtp);
         config.SmtpLogon = 1;
         config.MailAddress = "owner@example.com";
     }

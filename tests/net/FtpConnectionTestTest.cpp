@@ -1,15 +1,15 @@
 // The settings dialog's FTP test and `quillmap test-ftp`, against pyftpdlib on 127.0.0.1.
-#include "TestPaths.h"
 #include "core/FtpConnectionTest.h"
+#include "TestPaths.h"
 #include "net/NMFtp.h"
 #include "platform/Codepage.h"
 #include "settings/ConfigUnit.h"
+#include "support/ClosedPort.h"
+#include "support/RunProgram.h"
 #include "support/ServerProcess.h"
 #include "support/TempFolder.h"
 
 #include <QDir>
-#include <QProcess>
-#include <QTcpServer>
 #include <gtest/gtest.h>
 
 namespace {
@@ -91,10 +91,7 @@ TEST_F(FtpConnectionTestTest, ARefusedLogOnABadPortTextOrNoServerIsNoConnection)
         EXPECT_EQ(Utf8(Run().Text), notConnected) << port;
     }
 
-    QTcpServer closed;
-    ASSERT_TRUE(closed.listen(QHostAddress::LocalHost, 0));
-    m_parameters.PortText = std::to_string(closed.serverPort());
-    closed.close();
+    m_parameters.PortText = std::to_string(testsupport::ClosedPort());
     int errors = 0;
     QObject::connect(&m_client, &net::TNMFTP::OnError, [&](int number, const std::string&) {
         EXPECT_EQ(number, 10061);
@@ -118,12 +115,10 @@ TEST_F(FtpConnectionTestTest, TheCommandLineRunsTheTestWithTheSettingsFile)
     settings::SaveSettings(config, settings::SaveScope::All);
 
     const auto run = [&home](int& exitCode) {
-        QProcess process;
-        process.start(QStringLiteral(QUILLMAP_BINARY),
-                      {QStringLiteral("--home"), home.path(), QStringLiteral("test-ftp")});
-        EXPECT_TRUE(process.waitForFinished(60000));
-        exitCode = process.exitCode();
-        return process.readAllStandardOutput().toStdString();
+        const testsupport::ProgramResult r = testsupport::RunProgram(
+            {QStringLiteral("--home"), home.path(), QStringLiteral("test-ftp")}, 60000);
+        exitCode = r.exitCode;
+        return r.out;
     };
     int exitCode = -1;
     EXPECT_EQ(run(exitCode), "FTPｻｰﾊﾞｰへの接続に成功しました、ﾃﾞｨﾚｸﾄﾘにもｱｸｾｽできました。\n");

@@ -4,6 +4,7 @@
 #include "net/NMFtp.h"
 #include "net/NetErrors.h"
 #include "support/FakeServer.h"
+#include "support/MessageOf.h"
 #include "support/TempFolder.h"
 #include "text/Sjis.h"
 
@@ -12,6 +13,7 @@
 
 using net::TNMFTP;
 using testsupport::FakeServer;
+using testsupport::MessageOf;
 
 namespace {
 
@@ -34,16 +36,6 @@ void Prepare(TNMFTP& ftp, quint16 port)
     ftp.UserID = "u";
     ftp.Password = "p";
     ftp.TimeOut = kTestTimeOutMs;
-}
-
-template <typename E, typename F> std::string MessageOf(F&& f)
-{
-    try {
-        f();
-    } catch (const E& e) {
-        return e.what();
-    }
-    return "(nothing thrown)";
 }
 
 // Records the events that the callers of the client rely on.

@@ -2,7 +2,9 @@
 // its failures, line reading, the reply reader, sending in blocks, cancel and time-out.
 #include "net/NetErrors.h"
 #include "net/Psock.h"
+#include "support/ClosedPort.h"
 #include "support/FakeServer.h"
+#include "support/MessageOf.h"
 
 #include <QBuffer>
 #include <QTcpServer>
@@ -13,7 +15,9 @@
 #include "platform/WaitLoop.h"
 
 using net::TPowersock;
+using testsupport::ClosedPort;
 using testsupport::FakeServer;
+using testsupport::MessageOf;
 
 namespace {
 
@@ -25,26 +29,6 @@ void ConnectTo(TPowersock& socket, quint16 port)
     socket.Port = port;
     socket.TimeOut = kTestTimeOutMs;
     socket.Connect();
-}
-
-// A port on which nothing listens: taken from the system, then given back.
-quint16 ClosedPort()
-{
-    QTcpServer server;
-    EXPECT_TRUE(server.listen(QHostAddress::LocalHost, 0));
-    const quint16 port = server.serverPort();
-    server.close();
-    return port;
-}
-
-template <typename E, typename F> std::string MessageOf(F&& f)
-{
-    try {
-        f();
-    } catch (const E& e) {
-        return e.what();
-    }
-    return "(nothing thrown)";
 }
 
 // A listener that takes one connection and keeps whatever arrives on it.

@@ -2,11 +2,11 @@
 // folder.
 #include "TestPaths.h"
 #include "settings/ConfigUnit.h"
+#include "support/RunProgram.h"
 #include "support/TempFolder.h"
 #include "text/Sjis.h"
 
 #include <QFile>
-#include <QProcess>
 #include <QRegularExpression>
 #include <gtest/gtest.h>
 
@@ -16,29 +16,12 @@ using testsupport::WriteBytes;
 
 namespace {
 
-struct Result
-{
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
+using Result = testsupport::ProgramResult;
 
 Result RunRewrite(const TempFolder& home, const QStringList& args)
 {
-    QProcess process;
-    process.start(QStringLiteral(QUILLMAP_BINARY),
-                  QStringList{QStringLiteral("--home"), home.path(), QStringLiteral("rewrite")} + args);
-    Result r;
-    if (!process.waitForFinished(30000)) {
-        process.kill();
-        process.waitForFinished(5000);
-        return r;
-    }
-    r.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    const QByteArray out = process.readAllStandardOutput();
-    r.out.assign(out.constData(), static_cast<size_t>(out.size()));
-    r.err = process.readAllStandardError().toStdString();
-    return r;
+    return testsupport::RunProgram(
+        QStringList{QStringLiteral("--home"), home.path(), QStringLiteral("rewrite")} + args, 30000);
 }
 
 void SaveTestSettings(bool robots, bool fast)

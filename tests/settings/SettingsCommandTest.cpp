@@ -1,5 +1,6 @@
 // `quillmap settings`: what it prints, what --save writes, and how a failed save is reported.
 #include "TestPaths.h"
+#include "support/RunProgram.h"
 #include "support/TempFolder.h"
 
 #include "SettingsTestUtil.h"
@@ -7,7 +8,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <grp.h>
 #include <gtest/gtest.h>
@@ -21,12 +21,7 @@ using testsupport::WriteBytes;
 
 namespace {
 
-struct Result
-{
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
+using Result = testsupport::ProgramResult;
 
 constexpr uid_t kNobody = 65534;
 
@@ -49,28 +44,18 @@ bool ReachableByNobody(const QString& path)
 Result RunSettings(const QString& home, const QStringList& extra, bool asNobody = false,
                    const QString& program = QStringLiteral(QUILLMAP_BINARY))
 {
-    QProcess process;
-    if (asNobody) {
+    const auto prepare = [asNobody](QProcess& process) {
+        if (!asNobody)
+            return;
         process.setChildProcessModifier([] {
             // In the child, before exec: drop root so that folder permissions apply.
             if (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0)
                 _exit(97);
         });
-    }
-    process.start(program, QStringList{QStringLiteral("--home"), home, QStringLiteral("settings")} + extra);
-    Result r;
-    if (!process.waitForFinished(30000)) {
-        const bool started = process.error() != QProcess::FailedToStart;
-        process.kill();
-        process.waitForFinished(5000);
-        ADD_FAILURE() << "quillmap settings " << (started ? "did not finish in 30 s" : "did not start")
-                      << ": " << process.errorString().toStdString() << " (" << program.toStdString() << ")";
-        return r;
-    }
-    r.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    r.out = process.readAllStandardOutput().toStdString();
-    r.err = process.readAllStandardError().toStdString();
-    return r;
+    };
+    return testsupport::RunProgram(QStringList{QStringLiteral("--home"), home, QStringLiteral("settings")} +
+                                       extra,
+                                   30000, prepare, program);
 }
 
 std::string Joined(const std::vector<std::string>& lines)

@@ -1,14 +1,14 @@
 // The three command-line tools, run as the user runs them.
-#include "TestPaths.h"
 #include "RouterFixture.h"
+#include "TestPaths.h"
 
 #include "core/StatusPage.h"
 #include "core/StatusPageHttp.h"
 #include "platform/Codepage.h"
+#include "support/RunProgram.h"
 #include "support/TempFolder.h"
 #include "text/Sjis.h"
 
-#include <QProcess>
 #include <gtest/gtest.h>
 
 using routertest::Router;
@@ -25,19 +25,8 @@ struct Result
 
 Result RunQuillmap(const QStringList& args)
 {
-    QProcess process;
-    process.start(QStringLiteral(QUILLMAP_BINARY), args);
-    Result r;
-    if (!process.waitForFinished(60000)) {
-        process.kill();
-        process.waitForFinished(5000);
-        ADD_FAILURE() << "quillmap did not finish: " << args.join(u' ').toStdString();
-        return r;
-    }
-    r.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    r.out = process.readAllStandardOutput();
-    r.err = process.readAllStandardError();
-    return r;
+    const testsupport::ProgramResult r = testsupport::RunProgram(args, 60000);
+    return {r.exitCode, QByteArray::fromStdString(r.out), QByteArray::fromStdString(r.err)};
 }
 
 QString Fixture(const char* name)

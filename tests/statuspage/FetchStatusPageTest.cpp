@@ -5,6 +5,7 @@
 #include "core/StatusPage.h"
 #include "core/StatusPageBody.h"
 #include "core/StatusPageHttp.h"
+#include "support/ClosedPort.h"
 #include "support/TempFolder.h"
 #include "text/Sjis.h"
 
@@ -213,12 +214,7 @@ TEST(FetchStatusPage, BadAnswers)
 
 TEST(FetchStatusPage, NoServerMeansNothingRead)
 {
-    quint16 closedPort = 0;
-    {
-        Router router;
-        ASSERT_TRUE(router.ok());
-        closedPort = router.port();
-    }
+    const quint16 closedPort = testsupport::ClosedPort();
     Fetch fetch;
     settings::TConfig config;
     config.GatewayIP = "127.0.0.1:" + std::to_string(closedPort);

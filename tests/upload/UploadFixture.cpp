@@ -10,7 +10,6 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
-#include <QTcpServer>
 #include <algorithm>
 #include <random>
 
@@ -108,15 +107,6 @@ void UploadTest::StartServer(const QStringList& extra)
         extra;
     ASSERT_TRUE(m_server.startPython(QStringLiteral("ftpserver.py"), args)) << m_server.error().toStdString();
     Config().FtpPort = m_server.port();
-}
-
-quint16 UploadTest::ClosedPort()
-{
-    QTcpServer probe;
-    EXPECT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
-    const quint16 port = probe.serverPort();
-    probe.close();
-    return port;
 }
 
 namespace {

@@ -8,6 +8,7 @@
 #include "core/OperationLog.h"
 #include "net/NMFtp.h"
 #include "platform/ScriptedUserInterface.h"
+#include "support/ClosedPort.h"
 #include "support/ServerProcess.h"
 #include "support/TempFolder.h"
 #include "upload/UploadContext.h"
@@ -56,7 +57,7 @@ protected:
     // Starts the server; extra arguments go to ftpserver.py (--refuse-store NAME ...).
     void StartServer(const QStringList& extra = {});
     // A port on 127.0.0.1 where nothing listens.
-    static quint16 ClosedPort();
+    static quint16 ClosedPort() { return testsupport::ClosedPort(); }
 
     settings::TConfig& Config() { return *m_state.Settings; }
 
