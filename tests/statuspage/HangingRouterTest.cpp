@@ -57,6 +57,16 @@ protected:
     }
 
     // Stops a load that nothing else ended, so that a hang fails the test instead of blocking it.
+    // The cycle on the hanging page of this test's kind, the safety stop armed, the clock started.
+    QElapsedTimer Start(const Router& router)
+    {
+        Create(router, GetParam());
+        ArmSafety();
+        QElapsedTimer elapsed;
+        elapsed.start();
+        return elapsed;
+    }
+
     void ArmSafety()
     {
         QTimer::singleShot(kSafetyMs, cycle.get(), [this] {
@@ -79,10 +89,7 @@ TEST_P(HangingRouterTest, ACheckEndsAtItsTimeOutWithTheUnreachableRow)
 {
     Router router;
     ASSERT_TRUE(router.ok());
-    Create(router, GetParam());
-    ArmSafety();
-    QElapsedTimer elapsed;
-    elapsed.start();
+    const QElapsedTimer elapsed = Start(router);
     const double cpuBefore = CpuSeconds();
     core::CheckCycleTestAccess::ArmAbortTimer(*cycle, true);
     core::CheckCycleTestAccess::RunCheck(*cycle);
@@ -101,11 +108,8 @@ TEST_P(HangingRouterTest, ALoadOutsideACheckEndsAtTheTimeOutToo)
 {
     Router router;
     ASSERT_TRUE(router.ok());
-    Create(router, GetParam());
-    ArmSafety();
     // The redisplay button arms no abort timer: only the load's own limit ends it.
-    QElapsedTimer elapsed;
-    elapsed.start();
+    const QElapsedTimer elapsed = Start(router);
     cycle->cmdBrowseClick();
     EXPECT_FALSE(safetyFired) << "a status page load waited without limit";
     EXPECT_LT(elapsed.elapsed(), 6 * kMinuteMs);
