@@ -4,6 +4,7 @@
 // cycle publishes a new value (CheckCycle::viewChanged) whenever any field changes. Texts are code
 // page 932.
 
+#include <memory>
 #include <string>
 
 namespace core {
@@ -31,6 +32,17 @@ struct CycleView
     bool ClosingUpload = false;
     // The closing run is over.
     bool Closed = false;
+
+    // The body markup of the router's status page as last read (code page 932); never null. A new
+    // read gives a new object, so comparing views compares pointers, not pages.
+    std::shared_ptr<const std::string> StatusPage = std::make_shared<const std::string>();
+
+    // The main window's option boxes: "ﾛｸﾞをﾌｧｲﾙに保存する", "起動時にこの画面は表示しない" and
+    // "起動時に自動実行する". Set from the settings at start-up, changed by the window, written back to
+    // the settings by the closing run.
+    bool RecLog = false;
+    bool HideAtStart = false;
+    bool AutoRun = false;
 
     bool operator==(const CycleView&) const = default;
 };

@@ -107,7 +107,7 @@ bool CheckCycle::FormCreate()
 {
     m_quietStart = true;
     m_state.ClosingDone = false;
-    m_state.StatusHtml.clear();
+    SetStatusHtml({});
 
     m_state.Settings = std::make_unique<settings::TConfig>();
     settings::LoadSettings(*m_state.Settings, &m_ui);
@@ -159,6 +159,10 @@ CycleView CheckCycle::ComputeView() const
     view.ClosingUploadEnabled = m_state.chkClosedEnabled;
     view.ClosingUpload = m_state.chkClosed;
     view.Closed = m_closed;
+    view.StatusPage = m_statusPage;
+    view.RecLog = m_state.chkRecLog;
+    view.HideAtStart = m_state.chkShowWindow;
+    view.AutoRun = m_state.chkAutoRun;
     return view;
 }
 
@@ -176,6 +180,45 @@ void CheckCycle::SetStatus(const std::string& text)
     m_ui.SetStatusText(text);
     m_status = text;
     Publish();
+}
+
+void CheckCycle::SetStatusHtml(std::string html)
+{
+    m_state.StatusHtml = std::move(html);
+    m_statusPage = std::make_shared<const std::string>(m_state.StatusHtml);
+    Publish();
+}
+
+void CheckCycle::SetRecLog(bool on)
+{
+    m_state.chkRecLog = on;
+    m_log.SetRecLog(on);
+    Publish();
+}
+
+void CheckCycle::SetHideAtStart(bool on)
+{
+    m_state.chkShowWindow = on;
+    Publish();
+}
+
+void CheckCycle::SetAutoRun(bool on)
+{
+    m_state.chkAutoRun = on;
+    Publish();
+}
+
+bool CheckCycle::FetchStatusPageForSettings()
+{
+    if (!m_settingsLent || !m_state.Settings || !m_steps || Closing() || m_busy > 0)
+        return false;
+    {
+        BusyScope busy([this] { EnterBusy(); }, [this] { LeaveBusy(); });
+        SetStatus(Sjis(u8"ｽﾃｰﾀｽ表示中..."));
+        SetStatusHtml(m_steps->FetchStatusPage());
+        SetStatus({});
+    }
+    return !m_state.StatusHtml.empty() && !Closing();
 }
 
 void CheckCycle::SetButtons(bool enabled)
@@ -248,7 +291,7 @@ void CheckCycle::cmdStartChkClick()
         settings::TConfig& s = *m_state.Settings;
         bool runNow = s.PrevIP.empty();
         if (!runNow) {
-            m_state.StatusHtml = m_steps->FetchStatusPage();
+            SetStatusHtml(m_steps->FetchStatusPage());
             if (Closing())
                 return;
             const std::string found = FindGlobalAddress(m_state.StatusHtml, s);
@@ -316,11 +359,11 @@ void CheckCycle::RunCheck()
     settings::TConfig& s = *m_state.Settings;
 
     SetStatus(Sjis(u8"ｽﾃｰﾀｽﾁｪｯｸ中..."));
-    m_state.StatusHtml = m_steps->FetchStatusPage();
+    SetStatusHtml(m_steps->FetchStatusPage());
     // A second try only while the check still has time: after the abort timer it would start a
     // wait that nothing ends any more.
     if (m_state.StatusHtml.empty() && MayStartNetworkStep())
-        m_state.StatusHtml = m_steps->FetchStatusPage();
+        SetStatusHtml(m_steps->FetchStatusPage());
     if (Closing())
         return;
     if (m_state.StatusHtml.empty()) {
@@ -439,7 +482,7 @@ void CheckCycle::cmdBrowseClick()
     {
         BusyScope busy([this] { EnterBusy(); }, [this] { LeaveBusy(); });
         SetStatus(Sjis(u8"ｽﾃｰﾀｽ表示中..."));
-        m_state.StatusHtml = m_steps->FetchStatusPage();
+        SetStatusHtml(m_steps->FetchStatusPage());
         SetStatus({});
         if (timerWasOn && !Closing())
             m_timerCheck.start();

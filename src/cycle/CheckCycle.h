@@ -66,6 +66,18 @@ public:
     // the box is disabled.
     void SetClosingUpload(bool ticked);
 
+    // The main window's option boxes (see CycleView); the log file option takes effect at the
+    // next log line, the other two at the closing run.
+    void SetRecLog(bool on);
+    void SetHideAtStart(bool on);
+    void SetAutoRun(bool on);
+
+    // The settings dialog's status page test: while the dialog holds the settings, reads the status
+    // page with the settings as they are now (the dialog has put its screen values in), with the
+    // status text "ｽﾃｰﾀｽ表示中...". True when a page was read; false when none could be (no router
+    // address, unreachable, cancelled, the program closing, or the settings not lent).
+    bool FetchStatusPageForSettings();
+
     // Closing: the window's close (menu, tray, close box, termination signal) and the session's end.
     // During a check the pending network steps are cancelled and the closing run waits until the
     // check has unwound; closed() follows the closing run.
@@ -101,6 +113,8 @@ private:
     void SetStatus(const std::string& text);
     void SetButtons(bool enabled);
     void SetMonitoring(bool on);
+    // Every read of the status page lands here, so the view's page follows it.
+    void SetStatusHtml(std::string html);
     // Counts the sections that wait for the network; the deferred closing run happens when the
     // outermost one has unwound.
     void EnterBusy();
@@ -136,6 +150,7 @@ private:
     int m_busy = 0;
     bool m_closeRequested = false;
     bool m_closed = false;
+    std::shared_ptr<const std::string> m_statusPage = std::make_shared<const std::string>();
     CycleView m_view;
 };
 

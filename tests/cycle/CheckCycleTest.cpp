@@ -770,3 +770,67 @@ TEST_F(CheckCycleTest, ClosingWhileTheSettingsAreLentWaitsUntilTheyComeBack)
     EXPECT_EQ(cycle->LendSettings(), nullptr);
     ExpectOneSignalPerChange(views, viewsCurrent);
 }
+
+TEST_F(CheckCycleTest, TheSettingsDialogsPageTestReadsThePageOnlyWhileItHoldsTheSettings)
+{
+    nextPages = {"<body>WAN 203.0.113.9</body>"};
+    ASSERT_TRUE(create());
+    const auto before = cycle->View().StatusPage;
+
+    // Not lent: nothing is read.
+    EXPECT_FALSE(cycle->FetchStatusPageForSettings());
+    EXPECT_EQ(steps->fetches, 0);
+
+    settings::TConfig* s = cycle->LendSettings();
+    ASSERT_NE(s, nullptr);
+    views.clear();
+    EXPECT_TRUE(cycle->FetchStatusPageForSettings());
+    EXPECT_EQ(steps->fetches, 1);
+    EXPECT_EQ(*cycle->View().StatusPage, "<body>WAN 203.0.113.9</body>");
+    EXPECT_NE(cycle->View().StatusPage, before);
+    // The progress text showed while the page was read, and is gone afterwards.
+    bool progressShown = false;
+    for (const core::CycleView& v : views)
+        progressShown = progressShown || v.StatusText == Sjis(u8"ｽﾃｰﾀｽ表示中...");
+    EXPECT_TRUE(progressShown);
+    EXPECT_TRUE(cycle->View().StatusText.empty());
+
+    // A router that gives nothing is a failed test, not a success.
+    steps->pages = {""};
+    EXPECT_FALSE(cycle->FetchStatusPageForSettings());
+    EXPECT_TRUE(cycle->View().StatusPage->empty());
+    cycle->ReturnSettings(false);
+    ExpectOneSignalPerChange(views, viewsCurrent);
+}
+
+class OptionBoxesTest : public CheckCycleTest
+{
+    void edit(settings::TConfig& c) override
+    {
+        c.RecLog = 1;
+        c.ShowWindow = 0;
+        c.AutoRun = 0;
+    }
+};
+
+TEST_F(OptionBoxesTest, TheOptionBoxesStartFromTheSettingsAndReachTheClosingRun)
+{
+    ASSERT_TRUE(create());
+    EXPECT_TRUE(cycle->View().RecLog);
+    EXPECT_TRUE(cycle->View().HideAtStart);
+    EXPECT_FALSE(cycle->View().AutoRun);
+    EXPECT_TRUE(log.RecLog());
+
+    cycle->SetRecLog(false);
+    cycle->SetHideAtStart(false);
+    cycle->SetAutoRun(true);
+    EXPECT_FALSE(log.RecLog());
+    const core::MainState& state = core::CheckCycleTestAccess::State(*cycle);
+    EXPECT_FALSE(state.chkRecLog);
+    EXPECT_FALSE(state.chkShowWindow);
+    EXPECT_TRUE(state.chkAutoRun);
+    EXPECT_FALSE(cycle->View().RecLog);
+    EXPECT_FALSE(cycle->View().HideAtStart);
+    EXPECT_TRUE(cycle->View().AutoRun);
+    ExpectOneSignalPerChange(views, viewsCurrent);
+}

@@ -1,0 +1,13 @@
+// The windows' tests run inside a QApplication on the offscreen platform (set by ctest), so that
+// real widgets are created, shown, clicked and typed into without a display.
+#include <QApplication>
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv)
+{
+    testing::InitGoogleTest(&argc, argv);
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    return RUN_ALL_TESTS();
+}
