@@ -1,5 +1,6 @@
 #include "app/Commands.h"
 #include "app/Headless.h"
+#include "app/TrayProgram.h"
 #include "core/Version.h"
 #include "platform/ProgramFolder.h"
 
@@ -8,16 +9,44 @@
 #include <cstdio>
 #include <iostream>
 
+namespace {
+
+// `quillmap` alone (with --home at most) starts the tray program. Decided before any application
+// object exists, because the tray program needs a QApplication and everything else a
+// QCoreApplication; anything the parser cannot read goes the old way, which reports it.
+bool WantsTrayProgram(int argc, char** argv, QString& homeFolder)
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    QCommandLineParser parser;
+    const QCommandLineOption homeOption(QStringLiteral("home"), QString(), QStringLiteral("DIR"));
+    parser.addOption(homeOption);
+    parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
+    if (!parser.parse(arguments) || !parser.positionalArguments().isEmpty())
+        return false;
+    homeFolder = parser.value(homeOption);
+    return true;
+}
+
+} // namespace
+
 int main(int argc, char** argv)
 {
+    QString homeFolder;
+    if (WantsTrayProgram(argc, argv, homeFolder))
+        return app::RunTrayProgram(argc, argv, homeFolder);
+
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QString::fromLatin1(core::kProgramTitle));
     QCoreApplication::setApplicationVersion(QString::fromLatin1(core::kVersionText));
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Quillmap watches the global address of a broadband router and keeps web pages and a notice mail "
-        "up to date.\n\nCommands:\n") + app::CommandSummaries().join(u'\n'));
+    parser.setApplicationDescription(
+        QStringLiteral(
+            "Quillmap watches the global address of a broadband router and keeps web pages and a notice mail "
+            "up to date.\n\nCommands:\n") +
+        app::CommandSummaries().join(u'\n'));
     parser.addHelpOption();
     const QCommandLineOption versionOption(QStringList{QStringLiteral("version"), QStringLiteral("v")},
                                            QStringLiteral("Print the version and exit."));

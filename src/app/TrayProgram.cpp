@@ -1,0 +1,95 @@
+#include "app/TrayProgram.h"
+
+#include "core/OperationLog.h"
+#include "core/Version.h"
+#include "cycle/CheckCycle.h"
+#include "cycle/MainComponents.h"
+#include "gui/GuiUserInterface.h"
+#include "gui/TfrmMain.h"
+#include "platform/ProgramFolder.h"
+#include "platform/SignalWatcher.h"
+
+#include <QApplication>
+#include <QSessionManager>
+#include <iostream>
+#include <optional>
+
+namespace app {
+
+namespace {
+
+constexpr int kExitNoDisplay = 2;
+constexpr int kExitAlreadyRunning = 3;
+constexpr int kExitSettingsNotSaved = 4;
+
+} // namespace
+
+bool HasDisplay()
+{
+#if defined(Q_OS_LINUX) || defined(Q_OS_FREEBSD)
+    return !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") || !qEnvironmentVariableIsEmpty("DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+#else
+    return true;
+#endif
+}
+
+int RunTrayProgram(int& argc, char** argv, const QString& homeFolder)
+{
+    // Qt would abort with a message about platform plugins; say what to do instead.
+    if (!HasDisplay()) {
+        std::cerr << "quillmap: no display; the tray program needs a desktop. Use `quillmap --headless` "
+                     "to run without windows."
+                  << std::endl;
+        return kExitNoDisplay;
+    }
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QString::fromLatin1(core::kProgramTitle));
+    QApplication::setApplicationVersion(QString::fromLatin1(core::kVersionText));
+    // The window closes to the tray; only the closing run ends the program.
+    QApplication::setQuitOnLastWindowClosed(false);
+    platform::InitProgramFolder(homeFolder);
+
+    gui::GuiUserInterface ui;
+    core::OperationLog log;
+    core::CheckCycle cycle(log, ui, [](const core::CycleMediator& mediator) {
+        return std::make_unique<core::MainComponents>(mediator);
+    });
+    gui::TfrmMain mainWindow(cycle, log, ui);
+    ui.SetParentWidget(&mainWindow);
+    ui.SetStatusSink([&mainWindow](const std::string& text) { mainWindow.ShowStatusText(text); });
+
+    // WIRING POINT for the settings dialog "設定" (gui::TfrmConfig, branch gui-config): once it has
+    // landed, create it here and hand it to the main window:
+    //     gui::TfrmConfig config(mainWindow, ui, &mainWindow);
+    //     mainWindow.SetSettingsEditor([&config](settings::TConfig& c) { return config.Edit(c); });
+    // Until then the main window keeps "設定(&O)..." disabled.
+
+    // The end of the desktop session runs the closing run while the session waits for us.
+    QObject::connect(
+        &app, &QGuiApplication::commitDataRequest, &cycle, [&cycle](QSessionManager&) { cycle.EndSession(); },
+        Qt::DirectConnection);
+    platform::SignalWatcher watcher;
+    QObject::connect(&watcher, &platform::SignalWatcher::terminationRequested, &cycle,
+                     [&cycle](int) { cycle.FormCloseQuery(); });
+    // A close can come before the event loop runs (a termination signal while a first-run message
+    // box waits inside the start-up); the exit status is kept so that the program then ends instead
+    // of entering a loop that nothing would end.
+    std::optional<int> exitStatus;
+    QObject::connect(&cycle, &core::CheckCycle::closed, &app, [&exitStatus](bool settingsSaved) {
+        exitStatus = settingsSaved ? 0 : kExitSettingsNotSaved;
+    });
+    QObject::connect(
+        &cycle, &core::CheckCycle::closed, &app,
+        [](bool settingsSaved) { QCoreApplication::exit(settingsSaved ? 0 : kExitSettingsNotSaved); },
+        Qt::QueuedConnection);
+
+    if (!mainWindow.FormCreate())
+        return kExitAlreadyRunning;
+    if (exitStatus)
+        return *exitStatus;
+    return QApplication::exec();
+}
+
+} // namespace app
