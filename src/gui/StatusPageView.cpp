@@ -8,12 +8,23 @@ namespace gui {
 
 namespace {
 
+// The document would read a local file itself when the browser declines to load it.
+class SealedDocument final : public QTextDocument
+{
+public:
+    explicit SealedDocument(QObject* parent) : QTextDocument(parent) {}
+
+protected:
+    QVariant loadResource(int, const QUrl&) override { return {}; }
+};
+
 class SealedBrowser final : public QTextBrowser
 {
 public:
     explicit SealedBrowser(QWidget* parent) : QTextBrowser(parent)
     {
         setObjectName(QStringLiteral("WebBrowser1"));
+        setDocument(new SealedDocument(this));
         setOpenLinks(false);
         setOpenExternalLinks(false);
     }
