@@ -8,6 +8,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QSpacerItem>
 #include <QVBoxLayout>
 
 namespace gui {
@@ -39,6 +40,8 @@ TfrmAbout::TfrmAbout(QWidget* parent) : QDialog(parent)
     texts->addWidget(product);
     texts->addWidget(version);
     texts->addStretch();
+    // Some room beside the texts, so the box does not look squeezed around them.
+    texts->addSpacerItem(new QSpacerItem(200, 0, QSizePolicy::Minimum, QSizePolicy::Minimum));
     auto* top = new QHBoxLayout;
     top->addWidget(picture);
     top->addSpacing(12);
@@ -54,8 +57,8 @@ TfrmAbout::TfrmAbout(QWidget* parent) : QDialog(parent)
     layout->addLayout(top);
     layout->addSpacing(8);
     layout->addWidget(buttons);
+    layout->setContentsMargins(16, 16, 16, 12);
     layout->setSizeConstraint(QLayout::SetFixedSize);
-    setMinimumWidth(260);
 }
 
 } // namespace gui
