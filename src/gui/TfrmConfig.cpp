@@ -53,8 +53,10 @@ TfrmConfig::TfrmConfig(ConfigDialogHost& host, platform::UserInterface& ui, QWid
 {
     BuildPages();
     ConnectRules();
-    // Until the first filling the mail page follows its (unchecked) switch.
+    // Until the first filling the mail page follows its (unchecked) switch; no mark changes here.
+    m_filling = true;
     chkMailNoticeClick();
+    m_filling = false;
 }
 
 TfrmConfig::~TfrmConfig() = default;
@@ -484,3 +486,7 @@ void TfrmConfig::ApplyAllRules()
 }
 
 } // namespace gui
+
+// The meta-object code of this file's class is compiled here, with the class, not in the library's
+// shared moc unit.
+#include "moc_TfrmConfig.cpp"

@@ -21,3 +21,7 @@ QValidator::State TypedLengthLimit::validate(QString& input, int& /*pos*/) const
 }
 
 } // namespace gui
+
+// The meta-object code of this file's class is compiled here, with the class, not in the library's
+// shared moc unit.
+#include "moc_TypedLengthLimit.cpp"

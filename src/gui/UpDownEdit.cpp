@@ -85,3 +85,7 @@ bool UpDownEdit::eventFilter(QObject* watched, QEvent* event)
 }
 
 } // namespace gui
+
+// The meta-object code of this file's class is compiled here, with the class, not in the library's
+// shared moc unit.
+#include "moc_UpDownEdit.cpp"
