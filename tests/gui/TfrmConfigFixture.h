@@ -186,10 +186,15 @@ protected:
         front(b);
         b->setFocus();
         b->selectAll();
+        bool ascii = true;
+        for (const QChar c : text)
+            ascii = ascii && c.unicode() < 0x80;
         if (text.isEmpty())
             QTest::keyClick(b, Qt::Key_Delete);
-        else
+        else if (ascii)
             QTest::keyClicks(b, text);
+        else
+            b->insert(text); // as an input method hands over Japanese text
     }
     QWidget* currentPage() const { return w<QTabWidget>("tabConfig")->currentWidget(); }
     QWidget* focused() const { return QApplication::focusWidget(); }
