@@ -23,8 +23,9 @@ using Kind = platform::ScriptedUserInterface::Kind;
 using text::Sjis;
 
 // Double-byte text, half-width katakana and CR LF line ends before, between and after the addresses.
-const std::u8string_view kPage = u8"<p>ﾙｰﾀｰ情報：\r\n<b>LAN側</b> 192.168.1.254 ｻﾌﾞﾈｯﾄ 255.255.255.0\r\n"
-                                 u8"<td>ｸﾞﾛｰﾊﾞﾙIPｱﾄﾞﾚｽ</td><td>210.170.12.34</td>\n漢字 DNS：198.51.100.7</p>";
+const std::u8string_view kPage =
+    u8"<p>ﾙｰﾀｰ情報：\r\n<b>LAN側</b> 192.168.1.254 ｻﾌﾞﾈｯﾄ 255.255.255.0\r\n"
+    u8"<td>ｸﾞﾛｰﾊﾞﾙIPｱﾄﾞﾚｽ</td><td>210.170.12.34</td>\n漢字 DNS：198.51.100.7</p>";
 
 TEST(SourceMap, ScreenTextAndTheWayBackToTheBytes)
 {
