@@ -1,9 +1,12 @@
 #include "gui/TfrmConfig.h"
 
 #include "core/Version.h"
+#include "gui/AuxDialogs.h"
 #include "gui/ConfigDialogHost.h"
 #include "gui/ConfigNumbers.h"
+#include "gui/FolderPicker.h"
 #include "gui/QtText.h"
+#include "gui/TfrmStatusSrc.h"
 #include "gui/UpDownEdit.h"
 #include "mail/NoticeMail.h"
 #include "netinfo/wssmpl.h"
@@ -52,6 +55,10 @@ TfrmConfig::TfrmConfig(ConfigDialogHost& host, platform::UserInterface& ui, QWid
     : QDialog(parent), m_host(host), m_ui(ui)
 {
     BuildPages();
+    frmHead = new TfrmHead(m_ui, this);
+    frmStatusSrc = new TfrmStatusSrc(m_ui, this);
+    frmFileExt = new TfrmFileExt(m_ui, this);
+    frmCfgClosed = new TfrmCfgClosed(m_ui, this);
     ConnectRules();
     // Until the first filling the mail page follows its (unchecked) switch; no mark changes here.
     m_filling = true;
@@ -86,6 +93,11 @@ void TfrmConfig::ConnectRules()
     connect(cmdGlobalIPkey, &QPushButton::clicked, this, [this] { cmdGlobalIPkeyClick(); });
     connect(cmdFtpTest, &QPushButton::clicked, this, [this] { cmdFtpTestClick(); });
     connect(cmdMailTest, &QPushButton::clicked, this, [this] { cmdMailTestClick(); });
+    connect(cmdRobotEdit, &QPushButton::clicked, this, [this] { cmdRobotEditClick(); });
+    connect(cmdFileExt, &QPushButton::clicked, this, [this] { cmdFileExtClick(); });
+    connect(cmdClosedDetail, &QPushButton::clicked, this, [this] { cmdClosedDetailClick(); });
+    connect(cmdReplaceFolder, &QPushButton::clicked, this, [this] { cmdReplaceFolderClick(); });
+    connect(cmdReplaceLink, &QPushButton::clicked, this, [this] { cmdReplaceLinkClick(); });
 
     // The corrections when a box is left.
     txtCheckInterval->installEventFilter(this);
@@ -402,6 +414,38 @@ void TfrmConfig::ApplyFieldCorrections()
     CorrectMinutes(udCheckInterval);
     CorrectMinutes(udTimeOut);
     CorrectStatusUrl();
+}
+
+// ---- the auxiliary dialogs and folder pickers
+
+// Each small dialog edits the same settings object and saves its own share on its OK, whatever this
+// dialog does afterwards.
+void TfrmConfig::cmdRobotEditClick()
+{
+    if (m_config)
+        frmHead->Edit(*m_config);
+}
+
+void TfrmConfig::cmdFileExtClick()
+{
+    if (m_config)
+        frmFileExt->Edit(*m_config);
+}
+
+void TfrmConfig::cmdClosedDetailClick()
+{
+    if (m_config)
+        frmCfgClosed->Edit(*m_config);
+}
+
+void TfrmConfig::cmdReplaceFolderClick()
+{
+    PickFolderInto(*txtReplaceFolder);
+}
+
+void TfrmConfig::cmdReplaceLinkClick()
+{
+    PickFolderInto(*txtReplaceLink);
 }
 
 // ---- enable rules

@@ -38,6 +38,10 @@ class TNoticeMailer;
 namespace gui {
 
 class ConfigDialogHost;
+class TfrmCfgClosed;
+class TfrmFileExt;
+class TfrmHead;
+class TfrmStatusSrc;
 class UpDownEdit;
 // Tests reach the dialog's steps through this; it is defined in the tests only.
 struct TfrmConfigTestAccess;
@@ -122,6 +126,12 @@ private:
     void cmdMailTestClick();
     // The host name of the global address found by the search test; empty when it has none.
     std::string LookupName(const std::string& address);
+    // The auxiliary dialogs and the folder pickers.
+    void cmdRobotEditClick();
+    void cmdFileExtClick();
+    void cmdClosedDetailClick();
+    void cmdReplaceFolderClick();
+    void cmdReplaceLinkClick();
 
     std::string Caption() const;
 
@@ -146,6 +156,12 @@ private:
     // Tests that have put the screen values into the settings object and not yet restored them;
     // OK waits for none to be left.
     int m_settingsOnLoan = 0;
+
+    // The dialogs this one opens, made once with it (children: they go with it).
+    TfrmHead* frmHead = nullptr;
+    TfrmFileExt* frmFileExt = nullptr;
+    TfrmCfgClosed* frmCfgClosed = nullptr;
+    TfrmStatusSrc* frmStatusSrc = nullptr;
 
     QTabWidget* tabConfig = nullptr;
     QWidget* tabBasic = nullptr;

@@ -8,6 +8,7 @@
 #include "gui/ConfigNumbers.h"
 #include "gui/QtText.h"
 #include "gui/TfrmConfig.h"
+#include "gui/TfrmStatusSrc.h"
 #include "mail/TestMail.h"
 #include "netinfo/AdaptersInfo.h"
 #include "netinfo/RouterTest.h"
@@ -192,6 +193,18 @@ void TfrmConfig::cmdGlobalIPkeyClick()
             return;
         }
     }
+    frmStatusSrc->SourceText = m_host.StatusHtml();
+    // Below and to the right of this dialog by the height of its title bar, so both captions show.
+    const int offset = frameGeometry().height() - geometry().height();
+    frmStatusSrc->move(frameGeometry().topLeft() + QPoint(offset, offset));
+    frmStatusSrc->exec();
+    const std::string key = frmStatusSrc->SelectedKey;
+    if (key.empty())
+        return;
+    // The key goes back byte for byte as it was selected in the page.
+    SetText(txtGlobalIPkey, key);
+    if (m_ui.AskYesNo(text::Sjis(u8"続けてｸﾞﾛｰﾊﾞﾙIPｱﾄﾞﾚｽの検索ﾃｽﾄを行いますか？"), Caption()))
+        cmdGlolalIPClick();
 }
 
 void TfrmConfig::cmdFtpTestClick()

@@ -17,6 +17,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDialog>
 #include <QDir>
 #include <QHostInfo>
 #include <QLineEdit>
@@ -195,6 +196,30 @@ protected:
             QTest::keyClicks(b, text);
         else
             b->insert(text); // as an input method hands over Japanese text
+    }
+    // Runs body on the next modal dialog that opens (the next click's), once it is shown; body must
+    // close it. Polls, since a page may be read before the dialog opens.
+    void onNextModal(std::function<void(QDialog&)> body)
+    {
+        auto* poll = new QTimer(dialog.get());
+        auto tries = std::make_shared<int>(0);
+        QObject::connect(poll, &QTimer::timeout, poll, [poll, tries, body = std::move(body)] {
+            auto* modal = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            if (!modal && ++*tries < 1000)
+                return;
+            poll->stop();
+            poll->deleteLater();
+            if (!modal) {
+                ADD_FAILURE() << "no modal dialog opened";
+                return;
+            }
+            body(*modal);
+            if (modal->isVisible()) {
+                ADD_FAILURE() << "the test left the modal dialog open";
+                modal->reject();
+            }
+        });
+        poll->start(10);
     }
     QWidget* currentPage() const { return w<QTabWidget>("tabConfig")->currentWidget(); }
     QWidget* focused() const { return QApplication::focusWidget(); }

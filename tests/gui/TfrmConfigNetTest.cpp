@@ -7,6 +7,7 @@
 #include "support/ServerProcess.h"
 
 #include <QElapsedTimer>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -162,6 +163,53 @@ TEST_F(ConfigDialogRouter, TheSearchTestTriesAnUnreachableRouterTwiceAndWarnsOnc
     EXPECT_TRUE(informations().empty());
     EXPECT_EQ(resolver.lookups, 0);
     EXPECT_TRUE(settingsUnchanged());
+}
+
+TEST_F(ConfigDialogRouter, TheKeyPickerTakesTheSelectionBeforeTheAddressAndOffersTheSearch)
+{
+    openOnRouter(false, [](settings::TConfig& c) {
+        c.GlobalIPAuto = 0;
+        c.GlobalIPKey = "ADSL IP";
+    });
+    type("txtGlobalIPkey", QString());
+    const QString key = QString::fromUtf8(u8"WAN側IPアドレス</td><td>");
+    for (const bool yes : {false, true}) {
+        ui.Clear();
+        ui.QueueAnswer(yes);
+        onNextModal([&key](QDialog& viewer) {
+            EXPECT_EQ(viewer.objectName(), QStringLiteral("frmStatusSrc"));
+            auto* source = viewer.findChild<QPlainTextEdit*>(QStringLiteral("txtSource"));
+            ASSERT_NE(source, nullptr);
+            // The page shows as text; the key is the Japanese label and the markup up to the address.
+            EXPECT_TRUE(source->find(key));
+            QTest::mouseClick(viewer.findChild<QAbstractButton*>(QStringLiteral("cmdOK")), Qt::LeftButton);
+        });
+        click("cmdGlobalIPkey");
+        EXPECT_EQ(box("txtGlobalIPkey")->text(), key);
+        ASSERT_EQ(shown(ScriptedUserInterface::Kind::Question),
+                  std::vector<std::string>{"続けてｸﾞﾛｰﾊﾞﾙIPｱﾄﾞﾚｽの検索ﾃｽﾄを行いますか？"});
+        if (yes)
+            EXPECT_EQ(informations(),
+                      std::vector<std::string>{"ｸﾞﾛｰﾊﾞﾙIPｱﾄﾞﾚｽ: 203.0.113.45 [wan.example.test]\r\n\r\n"
+                                               "この結果が正しくない場合は検索キーを変更してください。"});
+        else
+            EXPECT_TRUE(informations().empty());
+        EXPECT_TRUE(warnings().empty());
+    }
+    // Read for the first opening and by the search; the second opening used the page already read.
+    EXPECT_EQ(host->fetches, 2);
+    EXPECT_TRUE(settingsUnchanged());
+    click("cmdOK");
+    EXPECT_EQ(config->GlobalIPKey, text::Sjis(u8"WAN側IPアドレス</td><td>"));
+}
+
+TEST_F(ConfigDialogRouter, TheKeyPickerWarnsWhenNoPageCanBeRead)
+{
+    openOnRouter(true, [](settings::TConfig& c) { c.GlobalIPAuto = 0; });
+    click("cmdGlobalIPkey");
+    EXPECT_EQ(warnings(), std::vector<std::string>{kNoPage});
+    EXPECT_EQ(host->fetches, 1);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 }
 
 // ---- FTP

@@ -557,3 +557,39 @@ TEST_F(ConfigDialogTest, NoCaptionIsCutOnAnyPage)
         }
     }
 }
+
+// ---- the small dialogs
+
+TEST_F(ConfigDialogTest, TheThreeButtonsOpenTheirDialogsOnTheSameSettings)
+{
+    open([](settings::TConfig& c) {
+        c.FtpUpload = 1;
+        c.RobotUse = 1;
+        c.ClosedUse = 1;
+        c.ReplaceOnly = 1;
+    });
+    for (const auto& [buttonName, dialogName] :
+         {std::pair{"cmdRobotEdit", "frmHead"}, std::pair{"cmdClosedDetail", "frmCfgClosed"}}) {
+        std::string opened;
+        onNextModal([&opened](QDialog& d) {
+            opened = d.objectName().toStdString();
+            d.reject();
+        });
+        click(buttonName);
+        EXPECT_EQ(opened, dialogName);
+    }
+    // The file types dialog saves its share at once; the settings dialog's Cancel keeps it.
+    onNextModal([](QDialog& d) {
+        EXPECT_EQ(d.objectName(), QStringLiteral("frmFileExt"));
+        QTest::mouseClick(d.findChild<QAbstractButton*>(QStringLiteral("chkRepOnly")), Qt::LeftButton, {},
+                          QPoint(8, 8));
+        QTest::mouseClick(d.findChild<QAbstractButton*>(QStringLiteral("cmdOK")), Qt::LeftButton);
+    });
+    click("cmdFileExt");
+    EXPECT_EQ(config->ReplaceOnly, 0);
+    click("cmdCancel");
+    settings::TConfig reread;
+    settings::LoadSettings(reread, nullptr);
+    EXPECT_EQ(reread.ReplaceOnly, 0);
+    EXPECT_EQ(config->ReplaceOnly, 0);
+}
