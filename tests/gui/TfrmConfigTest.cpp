@@ -3,6 +3,8 @@
 // number boxes, the restart note and a settings file that cannot be written.
 #include "gui/TfrmConfig.h"
 #include "TfrmConfigFixture.h"
+#include "netinfo/AdaptersInfo.h"
+#include "netinfo/RouterTest.h"
 
 #include <QCheckBox>
 #include <QFile>
@@ -592,4 +594,22 @@ TEST_F(ConfigDialogTest, TheThreeButtonsOpenTheirDialogsOnTheSameSettings)
     settings::LoadSettings(reread, nullptr);
     EXPECT_EQ(reread.ReplaceOnly, 0);
     EXPECT_EQ(config->ReplaceOnly, 0);
+}
+
+// ---- the router address test
+
+TEST_F(ConfigDialogTest, TheRouterTestShowsWhatTheAdaptersGiveInAnInformationBox)
+{
+    open([](settings::TConfig& c) { c.GatewayAuto = 1; });
+    click("cmdRouterIP");
+    // This machine's adapters, read locally: whatever they hold, the box says it in one of two forms.
+    netinfo::AdapterTree tree;
+    const std::string expected =
+        platform::Cp932ToUtf8(netinfo::RouterTestText(netinfo::GetAdapterInfo(tree)));
+    ASSERT_EQ(informations(), std::vector<std::string>{expected});
+    EXPECT_TRUE(expected.starts_with("ｱﾀﾞﾌﾟﾀのIPｱﾄﾞﾚｽ: ") ||
+                expected.starts_with("取得できませんでした。\r\n\r\n"))
+        << expected;
+    EXPECT_TRUE(warnings().empty());
+    EXPECT_TRUE(settingsUnchanged());
 }
