@@ -6,6 +6,14 @@
 
 #include <QDialog>
 
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QRadioButton;
+class QWidget;
+
 namespace platform {
 class UserInterface;
 }
@@ -14,6 +22,8 @@ class TConfig;
 }
 
 namespace gui {
+
+class ListEditor;
 
 // "対ﾛﾎﾞｯﾄ検索用設定": keywords and page descriptions for search robots, Japanese and English.
 class TfrmHead : public QDialog
@@ -24,6 +34,27 @@ public:
     ~TfrmHead() override;
     // Modal; true when it ended with OK and the settings were saved.
     bool Edit(settings::TConfig& config);
+
+    // The controls from the object, as every showing does (Edit calls it).
+    void Fill(const settings::TConfig& config);
+
+private:
+    struct Side
+    {
+        ListEditor* keywords = nullptr;
+        QLineEdit* description = nullptr;
+        QList<QWidget*> controls; // what "ﾛﾎﾞｯﾄ検索させない" disables
+    };
+    Side BuildSide(QWidget& page, const QString& suffix, bool warnOnComma);
+    void ApplyNofollow();
+    void Write(settings::TConfig& config) const;
+    void OnOK();
+
+    platform::UserInterface& m_ui;
+    settings::TConfig* m_config = nullptr;
+    QCheckBox* m_nofollow = nullptr;
+    Side m_jp;
+    Side m_en;
 };
 
 // "ｱｯﾌﾟﾛｰﾄﾞﾌｧｲﾙ設定": the file masks of the pages to upload.
@@ -34,6 +65,17 @@ public:
     explicit TfrmFileExt(platform::UserInterface& ui, QWidget* parent = nullptr);
     ~TfrmFileExt() override;
     bool Edit(settings::TConfig& config);
+
+    void Fill(const settings::TConfig& config);
+
+private:
+    void Write(settings::TConfig& config) const;
+    void OnOK();
+
+    platform::UserInterface& m_ui;
+    settings::TConfig* m_config = nullptr;
+    ListEditor* m_masks = nullptr;
+    QCheckBox* m_repOnly = nullptr;
 };
 
 // "終了ｱｯﾌﾟﾛｰﾄﾞ 詳細設定": what the closing upload sends.
@@ -44,6 +86,25 @@ public:
     explicit TfrmCfgClosed(platform::UserInterface& ui, QWidget* parent = nullptr);
     ~TfrmCfgClosed() override;
     bool Edit(settings::TConfig& config);
+
+    void Fill(const settings::TConfig& config);
+
+private:
+    void ApplyMode();
+    void Write(settings::TConfig& config) const;
+    void OnOK();
+
+    platform::UserInterface& m_ui;
+    settings::TConfig* m_config = nullptr;
+    QRadioButton* m_mode0 = nullptr;
+    QRadioButton* m_mode1 = nullptr;
+    QLabel* m_textLabel = nullptr;
+    QPlainTextEdit* m_text = nullptr;
+    QCheckBox* m_fast = nullptr;
+    QLabel* m_folderLabel = nullptr;
+    QLineEdit* m_folder = nullptr;
+    QPushButton* m_folderButton = nullptr;
+    QLabel* m_folderNote = nullptr;
 };
 
 } // namespace gui

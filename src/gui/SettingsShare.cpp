@@ -1,0 +1,32 @@
+#include "gui/SettingsShare.h"
+
+#include "core/Version.h"
+#include "platform/UserInterface.h"
+
+namespace gui {
+
+bool SaveSettingsShare(platform::UserInterface& ui, settings::TConfig& config, settings::SaveScope scope,
+                       const std::function<void(settings::TConfig&)>& write)
+{
+    settings::TConfig edited;
+    settings::AssignSettings(edited, config);
+    edited.Version = config.Version;
+    edited.PrevIP = config.PrevIP;
+    write(edited);
+    try {
+        settings::SaveSettings(edited, scope);
+    } catch (const settings::SettingsWriteError& error) {
+        ui.ShowWarning(error.what(), core::kProgramTitle);
+        return false;
+    }
+    write(config);
+    return true;
+}
+
+const text::StringList& ListOrEmpty(const std::unique_ptr<text::StringList>& list)
+{
+    static const text::StringList empty;
+    return list ? *list : empty;
+}
+
+} // namespace gui

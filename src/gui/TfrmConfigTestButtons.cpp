@@ -1,0 +1,255 @@
+// The settings dialog's test buttons: the router address, the status page, the global address search
+// with its key picker, the FTP log-on and the test mail. Every network wait runs in the shared wait
+// helper under the busy cursor, so the window keeps painting and answering meanwhile.
+#include "core/AddressSearch.h"
+#include "core/FtpConnectionTest.h"
+#include "core/Version.h"
+#include "gui/ConfigDialogHost.h"
+#include "gui/ConfigNumbers.h"
+#include "gui/QtText.h"
+#include "gui/TfrmConfig.h"
+#include "gui/TfrmStatusSrc.h"
+#include "mail/TestMail.h"
+#include "netinfo/AdaptersInfo.h"
+#include "netinfo/RouterTest.h"
+#include "netinfo/wssmpl.h"
+#include "platform/UserInterface.h"
+#include "settings/ConfigUnit.h"
+#include "text/Sjis.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QRadioButton>
+#include <functional>
+
+namespace gui {
+
+namespace {
+
+// The look-up of the found address's host name gives up after this long.
+constexpr int kLookupLimitMs = 20000;
+
+// The busy cursor for the time of a wait, restored however the wait ends.
+class BusyCursor
+{
+public:
+    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
+    BusyCursor(const BusyCursor&) = delete;
+    BusyCursor& operator=(const BusyCursor&) = delete;
+};
+
+// A button disabled for the time of its test. Afterwards it is enabled again, or, for a button that an
+// enable rule governs, as the rule says now (the window stays usable during the test).
+class ButtonHold
+{
+public:
+    explicit ButtonHold(QPushButton* button, std::function<bool()> enabledAfter = {})
+        : m_button(button), m_enabledAfter(std::move(enabledAfter))
+    {
+        m_button->setEnabled(false);
+    }
+    ~ButtonHold()
+    {
+        if (m_button)
+            m_button->setEnabled(!m_enabledAfter || m_enabledAfter());
+    }
+    ButtonHold(const ButtonHold&) = delete;
+    ButtonHold& operator=(const ButtonHold&) = delete;
+
+private:
+    QPointer<QPushButton> m_button;
+    std::function<bool()> m_enabledAfter;
+};
+
+class ScopeExit
+{
+public:
+    explicit ScopeExit(std::function<void()> f) : m_f(std::move(f)) {}
+    ~ScopeExit() { m_f(); }
+    ScopeExit(const ScopeExit&) = delete;
+    ScopeExit& operator=(const ScopeExit&) = delete;
+
+private:
+    std::function<void()> m_f;
+};
+
+// A backup of the settings that is put back however the test ends.
+class SettingsBackup
+{
+public:
+    explicit SettingsBackup(settings::TConfig& live) : m_live(live)
+    {
+        settings::AssignSettings(m_backup, live);
+    }
+    ~SettingsBackup() { settings::AssignSettings(m_live, m_backup); }
+    SettingsBackup(const SettingsBackup&) = delete;
+    SettingsBackup& operator=(const SettingsBackup&) = delete;
+
+private:
+    settings::TConfig& m_live;
+    settings::TConfig m_backup;
+};
+
+} // namespace
+
+void TfrmConfig::cmdRouterIPClick()
+{
+    netinfo::AdapterTree tree;
+    const netinfo::TIpInfo info = netinfo::GetAdapterInfo(tree);
+    m_ui.ShowInformation(netinfo::RouterTestText(info), Caption());
+}
+
+void TfrmConfig::cmdBrowseTestClick()
+{
+    StatusPageTest(false);
+}
+
+TfrmConfig::PageTest TfrmConfig::StatusPageTest(bool quiet)
+{
+    if (txtStatusURL->text().isEmpty()) {
+        m_ui.ShowWarning(text::Sjis(u8"ｽﾃｰﾀｽﾍﾟｰｼﾞのURLが入力されていません。"), Caption());
+        return PageTest::Refused;
+    }
+    ApplyFieldCorrections();
+    if (!CheckNumberBoxes())
+        return PageTest::Refused;
+    bool read = false;
+    {
+        const ButtonHold hold(cmdBrowseTest);
+        const BusyCursor busy;
+        // The page is read with the values on screen; OK waits until the settings are back.
+        ++m_settingsOnLoan;
+        cmdOK->setEnabled(false);
+        const ScopeExit loanEnds([this] {
+            if (--m_settingsOnLoan == 0)
+                cmdOK->setEnabled(true);
+        });
+        const SettingsBackup backup(*m_config);
+        TransferBack(*m_config);
+        read = m_host.FetchStatusPageForTest() && !m_host.StatusHtml().empty();
+    }
+    if (!read && !quiet)
+        m_ui.ShowWarning(text::Sjis(u8"ﾙｰﾀのｽﾃｰﾀｽﾍﾟｰｼﾞにｱｸｾｽできませんでした。"), Caption());
+    return read ? PageTest::Read : PageTest::NotRead;
+}
+
+void TfrmConfig::cmdGlolalIPClick()
+{
+    const bool automatic = optGlobalIPa->isChecked();
+    if (!automatic && txtGlobalIPkey->text().isEmpty()) {
+        m_ui.ShowWarning(text::Sjis(u8"検索キーが入力されていません。"), Caption());
+        return;
+    }
+    const ButtonHold hold(cmdGlolalIP);
+    // A router that did not answer gets a second chance; the one warning comes from here.
+    PageTest page = StatusPageTest(true);
+    if (page == PageTest::NotRead)
+        page = StatusPageTest(true);
+    if (page == PageTest::Refused)
+        return;
+    if (page != PageTest::Read) {
+        m_ui.ShowWarning(text::Sjis(u8"ﾙｰﾀのｽﾃｰﾀｽﾍﾟｰｼﾞにｱｸｾｽできませんでした。"), Caption());
+        return;
+    }
+    const std::string html = m_host.StatusHtml();
+    const std::string address =
+        automatic ? core::SearchAddressAuto(html) : core::SearchAddressAfterKey(html, TextOf(txtGlobalIPkey));
+    if (address.empty()) {
+        m_ui.ShowInformation(text::Sjis(u8"見つかりませんでした。"), Caption());
+        return;
+    }
+    std::string message = text::Sjis(u8"ｸﾞﾛｰﾊﾞﾙIPｱﾄﾞﾚｽ: ") + address;
+    const std::string name = LookupName(address);
+    if (!name.empty())
+        message += " [" + name + "]";
+    message += "\r\n\r\n";
+    message += automatic ? text::Sjis(u8"この結果が正しくない場合は「検索キーを指定」してください。")
+                         : text::Sjis(u8"この結果が正しくない場合は検索キーを変更してください。");
+    m_ui.ShowInformation(message, Caption());
+}
+
+std::string TfrmConfig::LookupName(const std::string& address)
+{
+    const BusyCursor busy;
+    netinfo::TKHostInf hostInf(m_resolver);
+    netinfo::HostNameLookup lookup(hostInf);
+    m_lookup = &lookup;
+    const ScopeExit forget([this] { m_lookup = nullptr; });
+    return lookup.LookupHostName(address, kLookupLimitMs);
+}
+
+void TfrmConfig::cmdGlobalIPkeyClick()
+{
+    if (m_host.StatusHtml().empty()) {
+        const PageTest page = StatusPageTest(true);
+        if (page == PageTest::Refused)
+            return;
+        if (m_host.StatusHtml().empty()) {
+            m_ui.ShowWarning(text::Sjis(u8"ﾙｰﾀのｽﾃｰﾀｽﾍﾟｰｼﾞにｱｸｾｽできませんでした。"), Caption());
+            return;
+        }
+    }
+    frmStatusSrc->SourceText = m_host.StatusHtml();
+    // Below and to the right of this dialog by the height of its title bar, so both captions show.
+    const int offset = frameGeometry().height() - geometry().height();
+    frmStatusSrc->move(frameGeometry().topLeft() + QPoint(offset, offset));
+    frmStatusSrc->exec();
+    const std::string key = frmStatusSrc->SelectedKey;
+    if (key.empty())
+        return;
+    // The key goes back byte for byte as it was selected in the page.
+    SetText(txtGlobalIPkey, key);
+    if (m_ui.AskYesNo(text::Sjis(u8"続けてｸﾞﾛｰﾊﾞﾙIPｱﾄﾞﾚｽの検索ﾃｽﾄを行いますか？"), Caption()))
+        cmdGlolalIPClick();
+}
+
+void TfrmConfig::cmdFtpTestClick()
+{
+    const core::FtpTestParameters parameters{TextOf(txtFtpServer), Cp(txtFtpPort->text()),
+                                             TextOf(txtFtpUser),   TextOf(txtFtpPass),
+                                             TextOf(txtFtpDir),    chkFtpPasv->isChecked()};
+    const int closings = m_closings;
+    core::FtpTestResult result;
+    {
+        // One test at a time on the one client.
+        const ButtonHold hold(cmdFtpTest, [this] { return chkFtpUpload->isChecked(); });
+        const BusyCursor busy;
+        result = core::RunFtpConnectionTest(m_ftp, parameters);
+    }
+    // Closing the dialog stopped the test: there is nothing to report.
+    if (m_closings != closings)
+        return;
+    if (result.Warning)
+        m_ui.ShowWarning(result.Text, Caption());
+    else
+        m_ui.ShowInformation(result.Text, Caption());
+}
+
+void TfrmConfig::cmdMailTestClick()
+{
+    ApplyFieldCorrections();
+    if (!CheckNumberBoxes())
+        return;
+    mail::TestMailOutcome outcome;
+    {
+        const ButtonHold hold(cmdMailTest, [this] { return chkMailNotice->isChecked(); });
+        const BusyCursor busy;
+        ++m_settingsOnLoan;
+        cmdOK->setEnabled(false);
+        const ScopeExit loanEnds([this] {
+            if (--m_settingsOnLoan == 0)
+                cmdOK->setEnabled(true);
+        });
+        mail::TNoticeMailer mailer(*m_config, nullptr);
+        m_mailer = &mailer;
+        const ScopeExit forget([this] { m_mailer = nullptr; });
+        outcome = mail::RunTestMail(mailer, *m_config, [this](settings::TConfig& c) { TransferBack(c); });
+    }
+    mail::ShowTestMailOutcome(m_ui, outcome);
+}
+
+} // namespace gui
