@@ -5,6 +5,7 @@
 #include "cycle/CheckCycle.h"
 #include "cycle/MainComponents.h"
 #include "gui/GuiUserInterface.h"
+#include "gui/TfrmConfig.h"
 #include "gui/TfrmMain.h"
 #include "platform/ProgramFolder.h"
 #include "platform/SignalWatcher.h"
@@ -60,11 +61,9 @@ int RunTrayProgram(int& argc, char** argv, const QString& homeFolder)
     ui.SetParentWidget(&mainWindow);
     ui.SetStatusSink([&mainWindow](const std::string& text) { mainWindow.ShowStatusText(text); });
 
-    // WIRING POINT for the settings dialog "設定" (gui::TfrmConfig, branch gui-config): once it has
-    // landed, create it here and hand it to the main window:
-    //     gui::TfrmConfig config(mainWindow, ui, &mainWindow);
-    //     mainWindow.SetSettingsEditor([&config](settings::TConfig& c) { return config.Edit(c); });
-    // Until then the main window keeps "設定(&O)..." disabled.
+    // The settings dialog is made once and lent the settings for every showing.
+    gui::TfrmConfig config(mainWindow, ui, &mainWindow);
+    mainWindow.SetSettingsEditor([&config](settings::TConfig& c) { return config.Edit(c); });
 
     // The end of the desktop session runs the closing run while the session waits for us.
     QObject::connect(
