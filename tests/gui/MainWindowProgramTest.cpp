@@ -177,3 +177,33 @@ TEST_F(MainWindowProgramTest, TrayProgramRunsUntilTerminatedAndEndsThroughTheClo
     EXPECT_EQ(program.exitCode(), 0) << program.readAllStandardError().toStdString();
     EXPECT_NE(testsupport::ReadBytes(ini).find("RecLog="), std::string::npos);
 }
+
+TEST(MainWindowStart, TerminationWhileTheFirstRunMessageWaitsEndsTheProgram)
+{
+    // No settings file: the first run offers Readme.txt, and with no program to open it (an empty
+    // PATH) it says so in a message box that waits inside the start-up.
+    testsupport::TempFolder home(false);
+    const QString runtime = home.file(QStringLiteral("runtime"));
+    QDir().mkpath(runtime);
+    QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QProcessEnvironment env = BareEnvironment(home.path());
+    env.insert(QStringLiteral("PATH"), runtime);
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
+    QProcess program;
+    program.setProcessEnvironment(env);
+    program.start(QStringLiteral(QUILLMAP_BINARY), {});
+    ASSERT_TRUE(program.waitForStarted(10000));
+    // The copy of Readme.txt comes just before the message.
+    const bool copied =
+        platform::WaitUntil([&] { return QFileInfo::exists(home.file(QStringLiteral("Readme.txt"))); },
+                            20000) == platform::WaitResult::Done;
+    QTest::qWait(500);
+    program.terminate();
+    const bool ended = program.waitForFinished(20000);
+    if (!ended)
+        program.kill();
+    ASSERT_TRUE(copied);
+    EXPECT_TRUE(ended) << "the program went on running after the termination signal";
+    EXPECT_EQ(program.exitCode(), 0);
+}

@@ -2,6 +2,7 @@
 // follow the cycle's view, clicks reach the cycle, and closing goes through the closing run.
 #include "gui/AppIcons.h"
 #include "gui/QtText.h"
+#include "gui/TfrmConfig.h"
 #include "text/Sjis.h"
 
 #include "MainWindowFixture.h"
@@ -17,6 +18,7 @@
 #include <QTabWidget>
 #include <QTest>
 #include <QTextBrowser>
+#include <QTimer>
 #include <QTreeWidget>
 
 using gui::J;
@@ -459,4 +461,31 @@ TEST_F(MainWindowTest, StatusBarShowsTheCyclesProgressText)
     QTest::mouseClick(child<QPushButton>("cmdBrowse"), Qt::LeftButton);
     EXPECT_EQ(duringFetch, J(u8"ｽﾃｰﾀｽ表示中..."));
     EXPECT_TRUE(panel->text().isEmpty());
+}
+
+TEST_F(MainWindowTest, SettingsMenuOpensTheSettingsDialogOverTheLentSettings)
+{
+    create();
+    gui::TfrmConfig config(*window, ui, window.get());
+    window->SetSettingsEditor([&config](settings::TConfig& c) { return config.Edit(c); });
+    bool shownModal = false;
+    bool lentWhileShown = false;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<gui::TfrmConfig*>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        shownModal = true;
+        lentWhileShown = cycle->View().SettingsLent;
+        QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("cmdCancel")), Qt::LeftButton);
+    });
+    // A dialog that never appeared is closed here instead of blocking the test.
+    QTimer::singleShot(5000, [] {
+        if (QWidget* w = QApplication::activeModalWidget())
+            w->close();
+    });
+    action("mnuConfig")->trigger();
+    EXPECT_TRUE(shownModal);
+    EXPECT_TRUE(lentWhileShown);
+    EXPECT_FALSE(cycle->View().SettingsLent);
+    EXPECT_TRUE(action("mnuConfig")->isEnabled());
 }
