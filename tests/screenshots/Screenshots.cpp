@@ -4,9 +4,14 @@
 // on a virtual X server). Nothing here touches the network: the settings name servers that are
 // never contacted.
 //   quillmap_screenshots OUTPUT-FOLDER
+#include "core/OperationLog.h"
+#include "cycle/CheckCycle.h"
+#include "cycle/CheckSteps.h"
 #include "gui/AuxDialogs.h"
 #include "gui/ConfigDialogHost.h"
+#include "gui/TfrmAbout.h"
 #include "gui/TfrmConfig.h"
+#include "gui/TfrmMain.h"
 #include "gui/TfrmStatusSrc.h"
 #include "platform/ProgramFolder.h"
 #include "platform/ScriptedUserInterface.h"
@@ -92,7 +97,8 @@ void SampleSettings(settings::TConfig& c)
     c.FtpPass = "secret";
     c.FtpDir = "/public_html";
     c.FtpPasv = 1;
-    c.ReplaceFolder = QDir::homePath().toStdString() + "/www";
+    c.ReplaceFolder = QDir::cleanPath(platform::ProgramFolder() + QStringLiteral("/www")).toStdString();
+    QDir().mkpath(QString::fromStdString(c.ReplaceFolder));
     c.ReplaceLink = "/var/www/html";
     c.MailNotice = 1;
     c.SmtpServer = "smtp.example.jp";
@@ -121,6 +127,50 @@ std::string SamplePage()
                 u8"</table>\r\n</body>");
 }
 
+// The check's network steps without a network: the router answers with the sample page, the upload
+// and the mail succeed.
+struct SampleSteps : core::CheckSteps
+{
+    std::string FetchStatusPage() override { return SamplePage(); }
+    bool Navigating() const override { return false; }
+    void CancelNavigation() override {}
+    std::string LookupHostName(const std::string&) override { return {}; }
+    bool UploadPages(bool) override { return true; }
+    void SendNoticeMail(std::int32_t, const std::string&) override {}
+    void AbortNetwork() override {}
+    void RunClosingUpload() override {}
+};
+
+// The main window on both tabs while monitoring, after a first check that found a new address, with
+// the rows an upload run writes.
+void ShootMainWindow(platform::UserInterface& ui, const QString& lockFolder)
+{
+    core::OperationLog log;
+    core::CheckCycle cycle(log, ui, [](const core::CycleMediator&) { return std::make_unique<SampleSteps>(); });
+    cycle.SetLockFolder(lockFolder);
+    gui::TfrmMain window(cycle, log, ui, [] { return true; });
+    if (!window.FormCreate()) {
+        ++g_failures;
+        return;
+    }
+    window.show();
+    cycle.cmdStartChkClick();
+    log.AddLog(Sjis(u8"index.htm ｱｯﾌﾟﾛｰﾄﾞしました。"), core::lkEvent);
+    log.AddLog(Sjis(u8"diary/today.htm ｱｯﾌﾟﾛｰﾄﾞしました。"), core::lkEvent);
+    log.AddLog(Sjis(u8"FTPｻｰﾊﾞｰに接続できませんでした。"), core::lkStepError);
+    log.AddLog(Sjis(u8"ﾙｰﾀのｽﾃｰﾀｽﾍﾟｰｼﾞにｱｸｾｽできませんでした。"), core::lkRunFailure);
+    auto* tabs = window.findChild<QTabWidget*>();
+    if (!tabs) {
+        ++g_failures;
+        return;
+    }
+    tabs->setCurrentIndex(0);
+    Save(window, QStringLiteral("main-status"));
+    tabs->setCurrentIndex(1);
+    Save(window, QStringLiteral("main-log"));
+    window.hide();
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -139,6 +189,12 @@ int main(int argc, char** argv)
     settings::TConfig config;
     SampleSettings(config);
     settings::SaveSettings(config, settings::SaveScope::All);
+
+    {
+        ShootMainWindow(ui, home.path());
+        gui::TfrmAbout about;
+        ShootModal([&] { about.exec(); }, {{QStringLiteral("about"), {}}});
+    }
 
     NoRouter host;
     gui::TfrmConfig settingsDialog(host, ui);
