@@ -4,6 +4,7 @@
 #include "core/AddressSearch.h"
 #include "core/FtpConnectionTest.h"
 #include "core/Version.h"
+#include "gui/BusyCursor.h"
 #include "gui/ConfigDialogHost.h"
 #include "gui/ConfigNumbers.h"
 #include "gui/QtText.h"
@@ -31,16 +32,6 @@ namespace {
 
 // The look-up of the found address's host name gives up after this long.
 constexpr int kLookupLimitMs = 20000;
-
-// The busy cursor for the time of a wait, restored however the wait ends.
-class BusyCursor
-{
-public:
-    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
-    BusyCursor(const BusyCursor&) = delete;
-    BusyCursor& operator=(const BusyCursor&) = delete;
-};
 
 // A button disabled for the time of its test. Afterwards it is enabled again, or, for a button that an
 // enable rule governs, as the rule says now (the window stays usable during the test).

@@ -112,8 +112,8 @@ void SampleSettings(settings::TConfig& c)
     for (const char8_t* k : {u8"自宅サーバー", u8"日記", u8"写真"})
         c.KeywordsJP->push_back(Sjis(k));
     c.DescriptionJP = Sjis(u8"自宅のサーバーから公開しているページです。");
-    c.ClosedString = Sjis(u8"ただいまサーバーを停止しています。") + "\r\n" +
-                     Sjis(u8"<b>再開までお待ちください。</b>");
+    c.ClosedString =
+        Sjis(u8"ただいまサーバーを停止しています。") + "\r\n" + Sjis(u8"<b>再開までお待ちください。</b>");
 }
 
 // A router page as a Japanese router shows it: the LAN side, the WAN side after Japanese labels.
@@ -146,7 +146,8 @@ struct SampleSteps : core::CheckSteps
 void ShootMainWindow(platform::UserInterface& ui, const QString& lockFolder)
 {
     core::OperationLog log;
-    core::CheckCycle cycle(log, ui, [](const core::CycleMediator&) { return std::make_unique<SampleSteps>(); });
+    core::CheckCycle cycle(log, ui,
+                           [](const core::CycleMediator&) { return std::make_unique<SampleSteps>(); });
     cycle.SetLockFolder(lockFolder);
     gui::TfrmMain window(cycle, log, ui, [] { return true; });
     if (!window.FormCreate()) {
@@ -213,10 +214,11 @@ int main(int argc, char** argv)
     viewer.SourceText = SamplePage();
     viewer.resize(560, 380);
     // The finder passes over the LAN address (it ends in 1) and the mask, and stops at the global one.
-    ShootModal([&] { viewer.exec(); }, {{QStringLiteral("source-viewer"), [](QWidget& w) {
-                                             if (auto* find = w.findChild<QAbstractButton*>(QStringLiteral("cmdFind"))) {
-                                                 find->click();
-                                             }
-                                         }}});
+    ShootModal([&] { viewer.exec(); },
+               {{QStringLiteral("source-viewer"), [](QWidget& w) {
+                     if (auto* find = w.findChild<QAbstractButton*>(QStringLiteral("cmdFind"))) {
+                         find->click();
+                     }
+                 }}});
     return g_failures == 0 ? 0 : 1;
 }
