@@ -8,7 +8,7 @@ QUILLMAP_PACKAGES=(
     qt6-base-dev libgtest-dev libgmock-dev libbenchmark-dev libicu-dev
     python3 python3-pyftpdlib python3-aiosmtpd dovecot-pop3d
     curl sed iproute2 procps
-    fonts-ipafont-gothic xvfb xauth
+    fonts-ipafont-gothic xvfb xauth x11-utils dbus-daemon python3-dbus python3-gi
 )
 
 quillmap_missing_packages() {
