@@ -205,7 +205,8 @@ void TNMFTP::NegotiateTls()
 {
     Exchange("AUTH TLS");
     if (ReplyCode != 234) {
-        // Without TLS the password would go in clear: the log-on ends here.
+        // Without TLS the password would go in clear: the log-on ends here, without another word.
+        CloseSocket(false);
         ReportTlsFailure(TlsNotOfferedText(TlsHost(), TlsPort()));
         emit OnConnectionFailed();
         throw FTPException(ReplyText);

@@ -56,6 +56,8 @@ void TNMPOP3::Connect()
             Transaction("STLS");
             if (!Accepted(ReplyText)) {
                 // Without TLS the password would go in clear: the log-on ends here.
+                // Not even the farewell goes in clear.
+                CloseSocket(false);
                 ReportTlsFailure(TlsNotOfferedText(TlsHost(), TlsPort()));
                 throw ProtocolReplyError(ReplyText.empty() ? std::string("STLS refused") : ReplyText);
             }

@@ -100,7 +100,8 @@ void TNMSMTP::NegotiateTls()
     if (offered)
         Command("STARTTLS");
     if (!offered || ReplyMissing() || ReplyCode != 220) {
-        // Without TLS the mail would go in clear: nothing more is sent.
+        // Without TLS the mail would go in clear: nothing more is sent, not even QUIT.
+        CloseSocket(false);
         ReportTlsFailure(TlsNotOfferedText(TlsHost(), TlsPort()));
         throw ProtocolReplyError(offered ? ReplyText : std::string("STARTTLS not offered"));
     }
