@@ -8,6 +8,7 @@
 #include "gui/ConfigDialogHost.h"
 #include "gui/ConfigNumbers.h"
 #include "gui/QtText.h"
+#include "gui/SecurityChoice.h"
 #include "gui/TfrmConfig.h"
 #include "gui/TfrmStatusSrc.h"
 #include "mail/TestMail.h"
@@ -210,9 +211,9 @@ void TfrmConfig::cmdGlobalIPkeyClick()
 
 void TfrmConfig::cmdFtpTestClick()
 {
-    const core::FtpTestParameters parameters{TextOf(txtFtpServer), Cp(txtFtpPort->text()),
-                                             TextOf(txtFtpUser),   TextOf(txtFtpPass),
-                                             TextOf(txtFtpDir),    chkFtpPasv->isChecked()};
+    const core::FtpTestParameters parameters{
+        TextOf(txtFtpServer), Cp(txtFtpPort->text()),  TextOf(txtFtpUser),   TextOf(txtFtpPass),
+        TextOf(txtFtpDir),    chkFtpPasv->isChecked(), m_ftpSecurity->Mode()};
     const int closings = m_closings;
     core::FtpTestResult result;
     {
