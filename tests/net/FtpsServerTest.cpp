@@ -4,8 +4,10 @@
 #include "core/CertificateTrust.h"
 #include "net/NMFtp.h"
 #include "net/NetErrors.h"
+#include "platform/ProgramFolder.h"
 #include "platform/ScriptedUserInterface.h"
 #include "settings/ConfigUnit.h"
+#include "support/RunProgram.h"
 #include "support/ServerProcess.h"
 #include "support/TempFolder.h"
 #include "support/TestCertificates.h"
@@ -316,4 +318,45 @@ TEST_F(VsftpdTest, ImplicitTlsFromTheGreetingOn)
         return;
     m_ftp.Security = net::tlsImplicit;
     UploadThree();
+}
+
+TEST_F(FtpsTest, TheCommandLineSaysWhetherTlsWasUsedAndShowsTheTrust)
+{
+    // Self-signed, trusted for this host and port in the settings file; the program run without a
+    // terminal could not be asked.
+    StartPyftpdlib(&m_certs->SelfSignedA);
+    testsupport::TempFolder home(false);
+    platform::InitProgramFolder(home.path());
+    settings::TConfig config;
+    settings::LoadSettings(config, nullptr);
+    config.FtpServer = "127.0.0.1";
+    config.FtpPort = m_server.port();
+    config.FtpUser = "quill";
+    config.FtpPass = "secret";
+    config.FtpSecurity = net::tlsExplicit;
+    const std::string key = settings::CertificateKey("127.0.0.1", m_server.port());
+    config.TrustedCertificates[key] =
+        testsupport::TestCertificates::Fingerprint(m_certs->SelfSignedA.Certificate);
+    settings::SaveSettings(config, settings::SaveScope::All);
+
+    const auto run = [&home](const QString& command) {
+        return testsupport::RunProgram({QStringLiteral("--home"), home.path(), command}, 60000,
+                                       [](QProcess& p) { p.setStandardInputFile(QProcess::nullDevice()); });
+    };
+    const testsupport::ProgramResult ftp = run(QStringLiteral("test-ftp"));
+    EXPECT_EQ(ftp.exitCode, 0) << ftp.out << ftp.err;
+    EXPECT_EQ(ftp.out, "FTPｻｰﾊﾞｰへの接続に成功しました。\r\n(TLSで暗号化して接続しました)\n");
+    const testsupport::ProgramResult shown = run(QStringLiteral("settings"));
+    EXPECT_NE(shown.out.find("\nFTP/Security=1\n"), std::string::npos) << shown.out;
+    EXPECT_NE(shown.out.find("\nSecurity/" + key + "=" + config.TrustedCertificates[key] + "\n"),
+              std::string::npos);
+
+    // Another certificate behind the same name: refused without a question, and said so.
+    config.TrustedCertificates[key] =
+        testsupport::TestCertificates::Fingerprint(m_certs->SelfSignedB.Certificate);
+    settings::SaveSettings(config, settings::SaveScope::Security);
+    const testsupport::ProgramResult refused = run(QStringLiteral("test-ftp"));
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_NE(refused.out.find("ｻｰﾊﾞｰ証明書を確認できなかった"), std::string::npos) << refused.out;
+    EXPECT_EQ(Commands().find("USER"), Commands().rfind("USER")) << "one log-on only, the first run's";
 }
