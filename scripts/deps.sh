@@ -6,7 +6,7 @@ set -euo pipefail
 QUILLMAP_PACKAGES=(
     g++ cmake ninja-build pkg-config
     qt6-base-dev libgtest-dev libgmock-dev libbenchmark-dev libicu-dev
-    python3 python3-pyftpdlib python3-aiosmtpd dovecot-pop3d
+    python3 python3-pyftpdlib python3-aiosmtpd dovecot-pop3d vsftpd python3-openssl openssl
     curl sed iproute2 procps
     fonts-ipafont-gothic xvfb xauth x11-utils dbus-daemon python3-dbus python3-gi
 )
@@ -36,6 +36,8 @@ quillmap_install_deps() {
     "${sudo[@]}" apt-get install -y -qq --no-install-recommends $missing >/dev/null
     # The POP3 test server is started by the tests themselves; a system-wide one is not wanted.
     if command -v service >/dev/null 2>&1; then "${sudo[@]}" service dovecot stop >/dev/null 2>&1 || true; fi
+    # Likewise the FTPS test server.
+    if command -v service >/dev/null 2>&1; then "${sudo[@]}" service vsftpd stop >/dev/null 2>&1 || true; fi
 }
 
 # Configures and builds into the given folder. Extra CMake arguments follow the folder.

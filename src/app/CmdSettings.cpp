@@ -78,6 +78,9 @@ int Run(const QStringList& args)
     for (const settings::ConfigField& field : settings::ConfigFields())
         std::cout << field.section << '/' << field.key << '=' << FieldValue(config, field, showPasswords)
                   << '\n';
+    // The certificates the user chose to trust, one key each.
+    for (const auto& [key, fingerprint] : config.TrustedCertificates)
+        std::cout << "Security/" << Printable(platform::Cp932ToUtf8(key)) << '=' << fingerprint << '\n';
     std::cout.flush();
 
     if (save) {

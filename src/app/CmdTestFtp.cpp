@@ -2,9 +2,11 @@
 // folder. Prints the result text in UTF-8; socket errors, which the program would log, go to
 // standard error. Exit status 0 when the test succeeded, 1 otherwise.
 #include "app/Commands.h"
+#include "core/CertificateTrust.h"
 #include "core/FtpConnectionTest.h"
 #include "net/NMFtp.h"
 #include "platform/Codepage.h"
+#include "platform/TerminalUserInterface.h"
 #include "settings/ConfigUnit.h"
 
 #include <iostream>
@@ -22,6 +24,11 @@ int Run(const QStringList& args)
     settings::TConfig config;
     settings::LoadSettings(config, nullptr);
     net::TNMFTP client;
+    // A person at a terminal is asked about a certificate the system does not vouch for.
+    platform::TerminalUserInterface ui;
+    core::CertificateTrust trust([&config] { return &config; }, &ui);
+    client.Trust = &trust;
+    client.MayAskTrust = true;
     QObject::connect(&client, &net::TNMFTP::OnError, [](int, const std::string& message) {
         std::cerr << "quillmap test-ftp: " << platform::Cp932ToUtf8(message) << std::endl;
     });

@@ -3,6 +3,7 @@
 #include "app/Commands.h"
 #include "mail/TestMail.h"
 #include "platform/Codepage.h"
+#include "platform/TerminalUserInterface.h"
 #include "settings/ConfigUnit.h"
 
 #include <iostream>
@@ -19,7 +20,9 @@ int Run(const QStringList& args)
     }
     settings::TConfig config;
     settings::LoadSettings(config, nullptr);
-    mail::TNoticeMailer mailer(config, nullptr);
+    // A person at a terminal is asked about a certificate the system does not vouch for.
+    platform::TerminalUserInterface ui;
+    mail::TNoticeMailer mailer(config, nullptr, &ui);
     const mail::TestMailOutcome outcome = mail::RunTestMail(mailer, config, {});
     std::cout << platform::Cp932ToUtf8(outcome.Text) << std::endl;
     return outcome.Sent ? 0 : 1;

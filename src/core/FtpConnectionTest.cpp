@@ -47,6 +47,7 @@ FtpTestParameters FtpTestParametersFrom(const settings::TConfig& config)
     p.Password = config.FtpPass;
     p.Directory = config.FtpDir;
     p.Passive = config.FtpPasv != 0;
+    p.Security = config.FtpSecurity;
     return p;
 }
 
@@ -57,15 +58,21 @@ FtpTestResult RunFtpConnectionTest(net::TNMFTP& client, const FtpTestParameters&
         QObject::connect(&client, &net::TNMFTP::OnConnect, [&stepOk] { stepOk = true; });
     const QMetaObject::Connection onSuccess =
         QObject::connect(&client, &net::TNMFTP::OnSuccess, [&stepOk](int) { stepOk = true; });
+    std::string tlsFailure;
+    const QMetaObject::Connection onTls = QObject::connect(
+        &client, &net::TNMFTP::OnTlsFailure, [&tlsFailure](const std::string& text) { tlsFailure = text; });
     struct Disconnector
     {
-        QMetaObject::Connection a, b;
+        QMetaObject::Connection a, b, c;
         ~Disconnector()
         {
             QObject::disconnect(a);
             QObject::disconnect(b);
+            QObject::disconnect(c);
         }
-    } disconnector{onConnect, onSuccess};
+    } disconnector{onConnect, onSuccess, onTls};
+    client.Security = net::TlsModeOf(parameters.Security);
+    const bool tlsAsked = client.Security != net::tlsNone;
 
     client.TimeOut = kFtpTestTimeOutMs;
     const std::optional<quint16> port = PortFromText(parameters.PortText);
@@ -81,8 +88,14 @@ FtpTestResult RunFtpConnectionTest(net::TNMFTP& client, const FtpTestParameters&
             stepOk = false;
         }
     }
-    if (!port || !stepOk || !client.Connected())
-        return Result(false, true, u8"FTPｻｰﾊﾞｰに接続できませんでした、設定を確認してください。");
+    if (!port || !stepOk || !client.Connected()) {
+        FtpTestResult failed =
+            Result(false, true, u8"FTPｻｰﾊﾞｰに接続できませんでした、設定を確認してください。");
+        if (tlsAsked && !tlsFailure.empty())
+            failed.Text += "\r\n" + tlsFailure;
+        return failed;
+    }
+    const bool encrypted = client.Encrypted();
 
     FtpTestResult result = Result(true, false, u8"FTPｻｰﾊﾞｰへの接続に成功しました。");
     if (!parameters.Directory.empty()) {
@@ -101,6 +114,8 @@ FtpTestResult RunFtpConnectionTest(net::TNMFTP& client, const FtpTestParameters&
     } catch (const net::NetError&) {
         // The test's answer is already known; a refused log-off changes nothing about it.
     }
+    if (tlsAsked && encrypted)
+        result.Text += text::Sjis(u8"\r\n(TLSで暗号化して接続しました)");
     return result;
 }
 

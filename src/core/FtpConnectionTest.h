@@ -23,6 +23,8 @@ struct FtpTestParameters
     std::string Password;
     std::string Directory;
     bool Passive = false;
+    // [FTP] Security (net::TlsMode).
+    int Security = 0;
 };
 
 struct FtpTestResult
@@ -40,7 +42,9 @@ inline constexpr int kFtpTestTimeOutMs = 20000;
 FtpTestParameters FtpTestParametersFrom(const settings::TConfig& config);
 
 // Runs the test on the given client (the dialog keeps it so that closing the dialog can abort it);
-// sets its TimeOut to kFtpTestTimeOutMs. Never throws a network failure.
+// sets its TimeOut to kFtpTestTimeOutMs and its Security; its Trust and MayAskTrust are the caller's.
+// When TLS was asked for, the text says whether the connection was encrypted, or why not. Never
+// throws a network failure.
 FtpTestResult RunFtpConnectionTest(net::TNMFTP& client, const FtpTestParameters& parameters);
 
 } // namespace core

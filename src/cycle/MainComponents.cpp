@@ -40,10 +40,12 @@ int CheckStepLimitMs(const settings::TConfig& config)
 
 MainComponents::MainComponents(const CycleMediator& cycle, netinfo::HostResolver* resolver)
     : m_cycle(cycle), m_statusPage(m_fetcher), m_hostInf(resolver), m_lookup(m_hostInf),
+      m_trust([this] { return m_cycle.State.Settings.get(); }, nullptr),
       m_mailer(std::make_unique<mail::TNoticeMailer>(*cycle.State.Settings, &cycle.Log)),
       m_upload{cycle.State, m_ftp, cycle.Log, cycle.Ui}
 {
     m_ftp.TimeOut = kClientTimeOutMs;
+    m_upload.Trust = &m_trust;
     m_mailer->NMSMTP1().TimeOut = kClientTimeOutMs;
     m_mailer->NMPOP31().TimeOut = kClientTimeOutMs;
 

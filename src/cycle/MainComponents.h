@@ -4,6 +4,7 @@
 // the check cycle once the settings are loaded; the components read the live settings object and
 // reach the cycle only through its mediator.
 
+#include "core/CertificateTrust.h"
 #include "core/CycleMediator.h"
 #include "core/StatusPage.h"
 #include "core/StatusPageHttp.h"
@@ -56,6 +57,8 @@ private:
     netinfo::TKHostInf m_hostInf;
     netinfo::HostNameLookup m_lookup;
     net::TNMFTP m_ftp;
+    // The uploads' answer about certificates: what the user trusted, nobody asked.
+    CertificateTrust m_trust;
     std::unique_ptr<mail::TNoticeMailer> m_mailer;
     upload::UploadContext m_upload;
 };

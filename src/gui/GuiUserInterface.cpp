@@ -41,6 +41,13 @@ bool GuiUserInterface::AskYesNo(const std::string& text, const std::string& capt
                                  QMessageBox::Yes) == QMessageBox::Yes;
 }
 
+bool GuiUserInterface::AskTrustCertificate(const std::string& text, const std::string& caption)
+{
+    // A warning, with No as the default: a hasty Enter must not trust a stranger's certificate.
+    return QMessageBox::warning(BoxParent(), Qs(caption), Qs(text), QMessageBox::Yes | QMessageBox::No,
+                                QMessageBox::No) == QMessageBox::Yes;
+}
+
 void GuiUserInterface::SetStatusText(const std::string& text)
 {
     if (m_statusSink)

@@ -25,6 +25,7 @@ public:
     void ShowInformation(const std::string& text, const std::string& caption) override;
     void ShowMessage(const std::string& text, const std::string& caption) override;
     bool AskYesNo(const std::string& text, const std::string& caption) override;
+    bool AskTrustCertificate(const std::string& text, const std::string& caption) override;
     void SetStatusText(const std::string& text) override;
     bool OpenDocument(const std::string& path) override;
     void SetMonitoring(bool running) override;

@@ -6,6 +6,7 @@
 #include "gui/ConfigNumbers.h"
 #include "gui/FolderPicker.h"
 #include "gui/QtText.h"
+#include "gui/SecurityChoice.h"
 #include "gui/TfrmStatusSrc.h"
 #include "gui/UpDownEdit.h"
 #include "mail/NoticeMail.h"
@@ -16,6 +17,7 @@
 #include "text/VB.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFocusEvent>
 #include <QGroupBox>
 #include <QLabel>
@@ -75,6 +77,12 @@ std::string TfrmConfig::Caption() const
 
 void TfrmConfig::ConnectRules()
 {
+    // The usual ports of none, STARTTLS and SSL/TLS.
+    const auto filling = [this] { return m_filling; };
+    m_ftpSecurity = new SecurityChoice(*cboFtpSecurity, *txtFtpServer, *txtFtpPort, {21, 21, 990}, filling);
+    m_smtpSecurity =
+        new SecurityChoice(*cboSmtpSecurity, *txtSmtpServer, *txtSmtpPort, {25, 587, 465}, filling);
+    m_popSecurity = new SecurityChoice(*cboPopSecurity, *txtPopServer, *txtPopPort, {110, 110, 995}, filling);
     connect(optRouterIPa, &QRadioButton::toggled, this, [this] { optRouterIPClick(); });
     connect(chkStatusID, &QCheckBox::toggled, this, [this] { chkStatusIDClick(); });
     connect(optGlobalIPa, &QRadioButton::toggled, this, [this] { optGlobalIPClick(); });
@@ -188,6 +196,7 @@ void TfrmConfig::FormShow()
     SetText(txtFtpDir, c.FtpDir);
     SetText(txtFtpPort, std::to_string(c.FtpPort));
     chkFtpPasv->setChecked(c.FtpPasv != 0);
+    m_ftpSecurity->SetMode(c.FtpSecurity);
     SetText(txtReplaceFolder, c.ReplaceFolder);
     chkReplaceFolder->setChecked(c.ReplaceAllFolder != 0);
     SetText(txtReplaceLink, c.ReplaceLink);
@@ -206,6 +215,8 @@ void TfrmConfig::FormShow()
     SetText(txtPopUser, c.PopUser);
     SetText(txtPopPass, c.PopPass);
     SetText(txtPopPort, std::to_string(c.PopPort));
+    m_smtpSecurity->SetMode(c.SmtpSecurity);
+    m_popSecurity->SetMode(c.PopSecurity);
     SetText(txtMailAddress, c.MailAddress);
     SetText(txtMailAddressFrom, c.MailAddressFrom);
     chkMailHanKana->setChecked(c.MailHanKana != 0);
@@ -243,6 +254,7 @@ void TfrmConfig::TransferBack(settings::TConfig& c) const
     c.FtpDir = TextOf(txtFtpDir);
     c.FtpPort = number(txtFtpPort);
     c.FtpPasv = Flag(chkFtpPasv);
+    c.FtpSecurity = m_ftpSecurity->Mode();
     c.ReplaceFolder = TextOf(txtReplaceFolder);
     c.ReplaceAllFolder = Flag(chkReplaceFolder);
     c.ReplaceLink = TextOf(txtReplaceLink);
@@ -261,6 +273,8 @@ void TfrmConfig::TransferBack(settings::TConfig& c) const
     c.PopUser = TextOf(txtPopUser);
     c.PopPass = TextOf(txtPopPass);
     c.PopPort = number(txtPopPort);
+    c.SmtpSecurity = m_smtpSecurity->Mode();
+    c.PopSecurity = m_popSecurity->Mode();
     c.MailAddress = TextOf(txtMailAddress);
     c.MailAddressFrom = TextOf(txtMailAddressFrom);
     c.MailHanKana = Flag(chkMailHanKana);
@@ -474,11 +488,11 @@ void TfrmConfig::chkFtpUploadClick()
     if (!m_filling && !chkFtpUpload->isChecked())
         chkMailNotice->setChecked(true);
     const bool on = chkFtpUpload->isChecked();
-    SetEnabled({fraFtp,           lblFtpServer,     txtFtpServer,   lblFtpUser,       txtFtpUser,
-                lblFtpPass,       txtFtpPass,       lblFtpDir,      txtFtpDir,        cmdFtpTest,
-                chkFtpPasv,       lblFtpPort,       txtFtpPort,     lblReplaceFolder, txtReplaceFolder,
-                chkReplaceFolder, cmdReplaceFolder, lblReplaceLink, txtReplaceLink,   cmdReplaceLink,
-                chkIPtoURL,       chkCloseUpload,   chkRobotSearch},
+    SetEnabled({fraFtp,         lblFtpServer,   txtFtpServer,     lblFtpUser,       txtFtpUser,
+                lblFtpPass,     txtFtpPass,     lblFtpDir,        txtFtpDir,        cmdFtpTest,
+                chkFtpPasv,     lblFtpPort,     txtFtpPort,       lblReplaceFolder, txtReplaceFolder,
+                lblFtpSecurity, cboFtpSecurity, chkReplaceFolder, cmdReplaceFolder, lblReplaceLink,
+                txtReplaceLink, cmdReplaceLink, chkIPtoURL,       chkCloseUpload,   chkRobotSearch},
                on);
     chkRobotSearchClick();
     chkCloseUploadClick();
@@ -489,11 +503,11 @@ void TfrmConfig::chkMailNoticeClick()
     if (!m_filling && !chkMailNotice->isChecked())
         chkFtpUpload->setChecked(true);
     const bool on = chkMailNotice->isChecked();
-    SetEnabled({cmdMailTest,        fraSend,        lblSmtpServer,  txtSmtpServer,  lblSmtpUser,
-                txtSmtpUser,        chkSmtpLogon,   lblSmtpPort,    txtSmtpPort,    chkPopLogon,
-                lblPopPort,         txtPopPort,     lblMailAddress, txtMailAddress, lblMailAddressFrom,
-                txtMailAddressFrom, chkMailHanKana, fraNotice,      chkNotice1,     chkNotice2,
-                chkNotice4},
+    SetEnabled({cmdMailTest,        fraSend,         lblSmtpServer,  txtSmtpServer,  lblSmtpUser,
+                txtSmtpUser,        chkSmtpLogon,    lblSmtpPort,    txtSmtpPort,    chkPopLogon,
+                lblPopPort,         txtPopPort,      lblMailAddress, txtMailAddress, lblMailAddressFrom,
+                txtMailAddressFrom, chkMailHanKana,  fraNotice,      chkNotice1,     chkNotice2,
+                chkNotice4,         lblSmtpSecurity, cboSmtpSecurity},
                on);
     chkSmtpLogonClick();
     chkPopLogonClick();
@@ -506,7 +520,8 @@ void TfrmConfig::chkSmtpLogonClick()
 
 void TfrmConfig::chkPopLogonClick()
 {
-    SetEnabled({lblPopServer, txtPopServer, lblPopUser, txtPopUser, lblPopPass, txtPopPass},
+    SetEnabled({lblPopServer, txtPopServer, lblPopUser, txtPopUser, lblPopPass, txtPopPass, lblPopSecurity,
+                cboPopSecurity},
                chkPopLogon->isChecked() && chkPopLogon->isEnabled());
 }
 

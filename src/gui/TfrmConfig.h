@@ -13,6 +13,7 @@
 #include <string>
 
 class QCheckBox;
+class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -38,6 +39,7 @@ class TNoticeMailer;
 namespace gui {
 
 class ConfigDialogHost;
+class SecurityChoice;
 class TfrmCfgClosed;
 class TfrmFileExt;
 class TfrmHead;
@@ -144,6 +146,11 @@ private:
     // even where its bytes have no screen form.
     std::map<const QLineEdit*, std::pair<QString, std::string>> m_filled;
 
+    // The encryption choices beside the three servers (children of their boxes).
+    SecurityChoice* m_ftpSecurity = nullptr;
+    SecurityChoice* m_smtpSecurity = nullptr;
+    SecurityChoice* m_popSecurity = nullptr;
+
     // The dialog's own FTP client, used only by the FTP test.
     net::TNMFTP m_ftp;
     // Counts the closings, so that a test that waited can tell the dialog was closed meanwhile.
@@ -209,6 +216,8 @@ private:
     QLabel* lblFtpDir = nullptr;
     QLineEdit* txtFtpDir = nullptr;
     QCheckBox* chkFtpPasv = nullptr;
+    QLabel* lblFtpSecurity = nullptr;
+    QComboBox* cboFtpSecurity = nullptr;
     QPushButton* cmdFtpTest = nullptr;
     QLabel* lblReplaceFolder = nullptr;
     QLineEdit* txtReplaceFolder = nullptr;
@@ -236,7 +245,11 @@ private:
     QLineEdit* txtSmtpUser = nullptr;
     QCheckBox* chkSmtpLogon = nullptr;
     QLineEdit* txtSmtpPass = nullptr;
+    QLabel* lblSmtpSecurity = nullptr;
+    QComboBox* cboSmtpSecurity = nullptr;
     QCheckBox* chkPopLogon = nullptr;
+    QLabel* lblPopSecurity = nullptr;
+    QComboBox* cboPopSecurity = nullptr;
     QLabel* lblPopServer = nullptr;
     QLineEdit* txtPopServer = nullptr;
     QLabel* lblPopPort = nullptr;

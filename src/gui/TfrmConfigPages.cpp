@@ -1,11 +1,13 @@
 // The settings dialog's three pages: what stands where, in layouts, so that no Japanese caption is
 // cut at any font size.
 #include "gui/QtText.h"
+#include "gui/SecurityChoice.h"
 #include "gui/TfrmConfig.h"
 #include "gui/TypedLengthLimit.h"
 #include "gui/UpDownEdit.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -229,6 +231,9 @@ QWidget* TfrmConfig::BuildUploadPage()
     lblFtpDir = Label("lblFtpDir", u8"ﾃﾞｨﾚｸﾄﾘ：");
     txtFtpDir = TextBox("txtFtpDir");
     chkFtpPasv = CheckBox("chkFtpPasv", u8"PASVﾓｰﾄﾞ");
+    lblFtpSecurity = Label("lblFtpSecurity", u8"暗号化：");
+    cboFtpSecurity = SecurityChoice::MakeBox(this, "cboFtpSecurity");
+    lblFtpSecurity->setBuddy(cboFtpSecurity);
     cmdFtpTest = Button("cmdFtpTest", u8"接続ﾃｽﾄ");
     lblFtpServer->setBuddy(txtFtpServer);
     lblFtpPort->setBuddy(txtFtpPort);
@@ -247,6 +252,8 @@ QWidget* TfrmConfig::BuildUploadPage()
     ftpLayout->addWidget(lblFtpDir, 2, 0);
     ftpLayout->addWidget(txtFtpDir, 2, 1);
     ftpLayout->addWidget(chkFtpPasv, 2, 2, 1, 2);
+    ftpLayout->addWidget(lblFtpSecurity, 3, 0);
+    ftpLayout->addWidget(cboFtpSecurity, 3, 1, Qt::AlignLeft);
     ftpLayout->addWidget(cmdFtpTest, 3, 3, Qt::AlignRight);
     ftpLayout->setColumnStretch(1, 2);
     ftpLayout->setColumnStretch(3, 1);
@@ -320,7 +327,13 @@ QWidget* TfrmConfig::BuildMailPage()
     txtSmtpUser = TextBox("txtSmtpUser");
     chkSmtpLogon = CheckBox("chkSmtpLogon", u8"SMTP認証ﾊﾟｽﾜｰﾄﾞ：");
     txtSmtpPass = TextBox("txtSmtpPass", true);
+    lblSmtpSecurity = Label("lblSmtpSecurity", u8"暗号化：");
+    cboSmtpSecurity = SecurityChoice::MakeBox(this, "cboSmtpSecurity");
+    lblSmtpSecurity->setBuddy(cboSmtpSecurity);
     chkPopLogon = CheckBox("chkPopLogon", u8"送信前にPOPｻｰﾊﾞｰへの認証が必要");
+    lblPopSecurity = Label("lblPopSecurity", u8"暗号化：");
+    cboPopSecurity = SecurityChoice::MakeBox(this, "cboPopSecurity");
+    lblPopSecurity->setBuddy(cboPopSecurity);
     lblPopServer = Label("lblPopServer", u8"POPｻｰﾊﾞｰ：");
     txtPopServer = TextBox("txtPopServer");
     lblPopPort = Label("lblPopPort", u8"POPﾎﾟｰﾄ：");
@@ -352,9 +365,13 @@ QWidget* TfrmConfig::BuildMailPage()
     sendLayout->addWidget(txtSmtpPort, 0, 3, Qt::AlignLeft);
     sendLayout->addWidget(lblSmtpUser, 1, 0);
     sendLayout->addWidget(txtSmtpUser, 1, 1);
+    sendLayout->addWidget(lblSmtpSecurity, 1, 2);
+    sendLayout->addWidget(cboSmtpSecurity, 1, 3, Qt::AlignLeft);
     sendLayout->addWidget(chkSmtpLogon, 2, 0);
     sendLayout->addWidget(txtSmtpPass, 2, 1);
-    sendLayout->addWidget(chkPopLogon, 3, 0, 1, 4);
+    sendLayout->addWidget(chkPopLogon, 3, 0, 1, 2);
+    sendLayout->addWidget(lblPopSecurity, 3, 2);
+    sendLayout->addWidget(cboPopSecurity, 3, 3, Qt::AlignLeft);
     sendLayout->addWidget(lblPopServer, 4, 0);
     sendLayout->addWidget(txtPopServer, 4, 1);
     sendLayout->addWidget(lblPopPort, 4, 2);

@@ -2,12 +2,14 @@
 // with its key picker, the FTP log-on and the test mail. Every network wait runs in the shared wait
 // helper under the busy cursor, so the window keeps painting and answering meanwhile.
 #include "core/AddressSearch.h"
+#include "core/CertificateTrust.h"
 #include "core/FtpConnectionTest.h"
 #include "core/Version.h"
 #include "gui/BusyCursor.h"
 #include "gui/ConfigDialogHost.h"
 #include "gui/ConfigNumbers.h"
 #include "gui/QtText.h"
+#include "gui/SecurityChoice.h"
 #include "gui/TfrmConfig.h"
 #include "gui/TfrmStatusSrc.h"
 #include "mail/TestMail.h"
@@ -200,15 +202,20 @@ void TfrmConfig::cmdGlobalIPkeyClick()
 
 void TfrmConfig::cmdFtpTestClick()
 {
-    const core::FtpTestParameters parameters{TextOf(txtFtpServer), Cp(txtFtpPort->text()),
-                                             TextOf(txtFtpUser),   TextOf(txtFtpPass),
-                                             TextOf(txtFtpDir),    chkFtpPasv->isChecked()};
+    const core::FtpTestParameters parameters{
+        TextOf(txtFtpServer), Cp(txtFtpPort->text()),  TextOf(txtFtpUser),   TextOf(txtFtpPass),
+        TextOf(txtFtpDir),    chkFtpPasv->isChecked(), m_ftpSecurity->Mode()};
     const int closings = m_closings;
     core::FtpTestResult result;
     {
         // One test at a time on the one client.
         const ButtonHold hold(cmdFtpTest, [this] { return chkFtpUpload->isChecked(); });
         const BusyCursor busy;
+        // The user is here: a certificate the system does not vouch for is put to them.
+        core::CertificateTrust trust([this] { return m_config; }, &m_ui);
+        m_ftp.Trust = &trust;
+        m_ftp.MayAskTrust = true;
+        const ScopeExit forgetTrust([this] { m_ftp.Trust = nullptr; });
         result = core::RunFtpConnectionTest(m_ftp, parameters);
     }
     // Closing the dialog stopped the test: there is nothing to report.
@@ -235,7 +242,7 @@ void TfrmConfig::cmdMailTestClick()
             if (--m_settingsOnLoan == 0)
                 cmdOK->setEnabled(true);
         });
-        mail::TNoticeMailer mailer(*m_config, nullptr);
+        mail::TNoticeMailer mailer(*m_config, nullptr, &m_ui);
         m_mailer = &mailer;
         const ScopeExit forget([this] { m_mailer = nullptr; });
         outcome = mail::RunTestMail(mailer, *m_config, [this](settings::TConfig& c) { TransferBack(c); });

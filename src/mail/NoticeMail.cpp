@@ -30,8 +30,10 @@ bool ValidPort(std::int32_t port)
 
 } // namespace
 
-TNoticeMailer::TNoticeMailer(settings::TConfig& settings, core::OperationLog* log)
-    : m_settings(settings), m_log(log)
+TNoticeMailer::TNoticeMailer(settings::TConfig& settings, core::OperationLog* log,
+                             platform::UserInterface* askTrust)
+    : m_settings(settings), m_log(log), m_trust([this] { return &m_settings; }, askTrust),
+      m_mayAskTrust(askTrust != nullptr)
 {
     m_smtp.TimeOut = kMailTimeOut;
     m_smtp.EncodeType = net::uuMime;
@@ -51,6 +53,36 @@ TNoticeMailer::TNoticeMailer(settings::TConfig& settings, core::OperationLog* lo
     QObject::connect(&m_smtp, &net::TNMSMTP::OnSuccess, [this] { m_netStepOk = true; });
     QObject::connect(&m_pop3, &net::TNMPOP3::OnConnect, [this] { m_netStepOk = true; });
     QObject::connect(&m_idSmtp, &net::TIdSMTP::OnConnected, [this] { m_netStepOk = true; });
+    for (net::TPowersock* client :
+         {static_cast<net::TPowersock*>(&m_smtp), static_cast<net::TPowersock*>(&m_pop3)}) {
+        client->Trust = &m_trust;
+        client->MayAskTrust = m_mayAskTrust;
+        QObject::connect(client, &net::TPowersock::OnTlsFailure,
+                         [this](const std::string& text) { OnTlsFailure(text); });
+    }
+    m_idSmtp.Trust = &m_trust;
+    m_idSmtp.MayAskTrust = m_mayAskTrust;
+    QObject::connect(&m_idSmtp, &net::TIdSMTP::OnTlsFailure,
+                     [this](const std::string& text) { OnTlsFailure(text); });
+}
+
+void TNoticeMailer::OnTlsFailure(const std::string& text)
+{
+    m_tlsFailure = text;
+    if (m_log)
+        m_log->AddLog(text, core::lkStepError);
+}
+
+void TNoticeMailer::StartSend()
+{
+    const int smtp = net::TlsModeOf(m_settings.SmtpSecurity);
+    const int pop = m_settings.PopLogon ? net::TlsModeOf(m_settings.PopSecurity) : net::tlsNone;
+    m_tlsAsked = smtp != net::tlsNone || pop != net::tlsNone;
+    m_encrypted = true;
+    m_tlsFailure.clear();
+    m_smtp.Security = smtp;
+    m_idSmtp.Security = smtp;
+    m_pop3.Security = net::TlsModeOf(m_settings.PopSecurity);
 }
 
 void TNoticeMailer::SendNoticeMail(std::int32_t kind, const std::string& text)
@@ -82,6 +114,7 @@ bool TNoticeMailer::PopBeforeSmtp(bool& popError)
             throw std::invalid_argument("Invalid port");
         m_pop3.Port = static_cast<quint16>(m_settings.PopPort);
         m_pop3.Connect();
+        NoteConnection(m_pop3.Encrypted());
         m_pop3.Disconnect();
     } catch (const std::exception&) {
         popError = true;
@@ -102,6 +135,7 @@ std::string TNoticeMailer::SenderAddress() const
 
 bool TNoticeMailer::SendMailPlain(const std::string& text)
 {
+    StartSend();
     bool popError = false;
     if (!PopBeforeSmtp(popError))
         return false;
@@ -116,6 +150,7 @@ bool TNoticeMailer::SendMailPlain(const std::string& text)
             throw std::invalid_argument("Invalid port");
         m_smtp.Port = static_cast<quint16>(m_settings.SmtpPort);
         m_smtp.Connect();
+        NoteConnection(m_smtp.Encrypted());
     } catch (const std::exception&) {
         m_netStepOk = false;
     }
@@ -146,6 +181,7 @@ bool TNoticeMailer::SendMailPlain(const std::string& text)
 
 SendResult TNoticeMailer::SendMailAuth(const std::string& text)
 {
+    StartSend();
     SendResult result = srSendFailed;
     bool popError = false;
     if (!PopBeforeSmtp(popError))
@@ -160,6 +196,7 @@ SendResult TNoticeMailer::SendMailAuth(const std::string& text)
             throw std::invalid_argument("Invalid port");
         m_idSmtp.Port = m_settings.SmtpPort;
         m_idSmtp.Connect();
+        NoteConnection(m_idSmtp.Encrypted());
     } catch (const std::exception&) {
         m_netStepOk = false;
         result = srSmtpConnectFailed;

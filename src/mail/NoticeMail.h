@@ -5,6 +5,7 @@
 // send. Every failure of a network step is caught here and becomes a result; nothing of a server's
 // text leaves this class.
 
+#include "core/CertificateTrust.h"
 #include "core/OperationLog.h"
 #include "net/IdSMTP.h"
 #include "net/NMpop3.h"
@@ -13,6 +14,10 @@
 
 #include <cstdint>
 #include <string>
+
+namespace platform {
+class UserInterface;
+}
 
 namespace mail {
 
@@ -35,8 +40,10 @@ class TNoticeMailer
 {
 public:
     // settings is the live settings object and log the operation log; both must outlive the
-    // mailer. log may be null (the test mail writes no log line).
-    TNoticeMailer(settings::TConfig& settings, core::OperationLog* log);
+    // mailer. log may be null (the test mail writes no log line). askTrust is the person to ask about
+    // a server certificate the system does not vouch for; null for unattended sends, which never ask.
+    TNoticeMailer(settings::TConfig& settings, core::OperationLog* log,
+                  platform::UserInterface* askTrust = nullptr);
     TNoticeMailer(const TNoticeMailer&) = delete;
     TNoticeMailer& operator=(const TNoticeMailer&) = delete;
 
@@ -50,6 +57,12 @@ public:
 
     // The kind of the last notice mailed successfully (0 at start).
     std::int32_t LastNoticeKind() const { return m_lastNoticeKind; }
+    // Whether the last send asked for TLS on any of its connections ([SMTP] Security, or [POP]
+    // Security with POP before SMTP), whether every connection it made was encrypted, and the log
+    // row of a connection that asked for TLS and did not get it (empty when none).
+    bool LastSendAskedTls() const { return m_tlsAsked; }
+    bool LastSendEncrypted() const { return m_encrypted; }
+    const std::string& LastTlsFailure() const { return m_tlsFailure; }
 
     // Ends a waiting plain SMTP or POP3 step (the abort timer); the step then fails. The
     // authenticating client cannot be interrupted: its waits are bounded by its time-out.
@@ -64,9 +77,18 @@ private:
     bool PopBeforeSmtp(bool& popError);
     std::string BodyText(const std::string& text) const;
     std::string SenderAddress() const;
+    void StartSend();
+    void OnTlsFailure(const std::string& text);
+    // Takes note of whether a connection that has just been made is encrypted.
+    void NoteConnection(bool encrypted) { m_encrypted = m_encrypted && encrypted; }
 
     settings::TConfig& m_settings;
     core::OperationLog* m_log;
+    core::CertificateTrust m_trust;
+    bool m_mayAskTrust;
+    bool m_tlsAsked = false;
+    bool m_encrypted = false;
+    std::string m_tlsFailure;
     net::TNMSMTP m_smtp;
     net::TNMPOP3 m_pop3;
     net::TIdSMTP m_idSmtp;

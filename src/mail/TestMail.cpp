@@ -47,6 +47,17 @@ TestMailOutcome AuthOutcome(SendResult result)
     return Outcome(false, u8"送信できませんでした。");
 }
 
+// When TLS was asked for, the box says whether the mail went encrypted, or why not.
+void AddTlsNote(TestMailOutcome& outcome, const TNoticeMailer& mailer)
+{
+    if (!mailer.LastSendAskedTls())
+        return;
+    if (!mailer.LastTlsFailure().empty())
+        outcome.Text += "\r\n" + mailer.LastTlsFailure();
+    else if (outcome.Sent && mailer.LastSendEncrypted())
+        outcome.Text += text::Sjis(u8"\r\n(TLSで暗号化して送信しました)");
+}
+
 } // namespace
 
 TestMailOutcome RunTestMail(TNoticeMailer& mailer, settings::TConfig& live,
@@ -56,10 +67,11 @@ TestMailOutcome RunTestMail(TNoticeMailer& mailer, settings::TConfig& live,
     if (applyEntries)
         applyEntries(live);
     const std::string text = text::Sjis(u8"通知テストです");
-    if (live.SmtpLogon)
-        return AuthOutcome(mailer.SendMailAuth(text));
-    return mailer.SendMailPlain(text) ? Outcome(true, u8"送信しました。")
-                                      : Outcome(false, u8"送信できませんでした。");
+    TestMailOutcome outcome = live.SmtpLogon               ? AuthOutcome(mailer.SendMailAuth(text))
+                              : mailer.SendMailPlain(text) ? Outcome(true, u8"送信しました。")
+                                                           : Outcome(false, u8"送信できませんでした。");
+    AddTlsNote(outcome, mailer);
+    return outcome;
 }
 
 void ShowTestMailOutcome(platform::UserInterface& ui, const TestMailOutcome& outcome)

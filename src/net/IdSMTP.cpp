@@ -9,7 +9,7 @@
 
 #include <QDeadlineTimer>
 #include <QHostInfo>
-#include <QTcpSocket>
+#include <QSslSocket>
 #include <algorithm>
 #include <functional>
 #include <optional>
@@ -35,15 +35,15 @@ void RefuseLineBreak(std::string_view value, const char* what)
 }
 
 // The numbered text the rest of the program logs for the same failure ("10061:Connection refused").
-std::string SocketErrorText(const QTcpSocket& socket)
+std::string SocketErrorText(const QAbstractSocket& socket)
 {
     return SocketErrorMessage(SocketErrorNumber(socket.error(), socket.errorString()));
 }
 
 // Waits in the shared event loop until ready holds for the socket or the time is up. A handler that
 // runs meanwhile may have disconnected the client: the socket is then gone and the step fails.
-platform::WaitResult WaitOn(const std::unique_ptr<QTcpSocket>& socket,
-                            const std::function<bool(const QTcpSocket&)>& ready, int timeoutMs)
+platform::WaitResult WaitOn(const std::unique_ptr<QSslSocket>& socket,
+                            const std::function<bool(const QSslSocket&)>& ready, int timeoutMs)
 {
     const platform::WaitResult result =
         platform::WaitUntil([&] { return !socket || ready(*socket); }, timeoutMs);
@@ -52,12 +52,12 @@ platform::WaitResult WaitOn(const std::unique_ptr<QTcpSocket>& socket,
     return result;
 }
 
-bool LineReady(const QTcpSocket& socket)
+bool LineReady(const QSslSocket& socket)
 {
     return socket.canReadLine();
 }
 
-bool Closed(const QTcpSocket& socket)
+bool Closed(const QSslSocket& socket)
 {
     return socket.state() != QAbstractSocket::ConnectedState;
 }
@@ -122,7 +122,7 @@ void TIdSMTP::Connect()
         throw ESockError("Connection Timed out");
     if (attempt.Error() != 0)
         throw ESockError(SocketErrorMessage(SocketErrorNumberFromSystem(attempt.Error())));
-    auto socket = std::make_unique<QTcpSocket>();
+    auto socket = std::make_unique<QSslSocket>();
     // Reading stops at the cap, so a reply line that never ends cannot fill the memory.
     CapReplyLines(*socket);
     if (!socket->setSocketDescriptor(attempt.Take(), QAbstractSocket::ConnectedState))
@@ -130,17 +130,63 @@ void TIdSMTP::Connect()
     m_socket = std::move(socket);
     emit OnConnected();
     try {
+        if (Security == tlsImplicit)
+            StartTls();
         FetchReply({220});
-        m_offeredMechanisms.clear();
-        const std::string host = HostNameForHello();
-        if (SendCheckedCommand("ehlo " + host) == 250)
-            CollectMechanisms();
-        else
-            SendCheckedCommand("Helo " + host, {250});
+        Hello();
+        if (Security == tlsExplicit) {
+            if (m_replyCode != 250 || !OffersExtension(m_replyLines, "STARTTLS"))
+                FailTls(TlsNotOfferedText(Host, static_cast<quint16>(Port)), "STARTTLS not offered");
+            if (SendCheckedCommand("STARTTLS") != 220)
+                FailTls(TlsNotOfferedText(Host, static_cast<quint16>(Port)), m_replyLines.back());
+            StartTls();
+            // What the server offers may differ inside TLS (AUTH often appears only there).
+            Hello();
+        }
     } catch (...) {
         Disconnect();
         throw;
     }
+}
+
+void TIdSMTP::Hello()
+{
+    m_offeredMechanisms.clear();
+    const std::string host = HostNameForHello();
+    if (SendCheckedCommand("ehlo " + host) == 250)
+        CollectMechanisms();
+    else
+        SendCheckedCommand("Helo " + host, {250});
+}
+
+bool TIdSMTP::Encrypted() const
+{
+    return m_socket && m_socket->isEncrypted();
+}
+
+void TIdSMTP::FailTls(const std::string& text, const std::string& error)
+{
+    // Nothing more goes over this connection, not even the farewell.
+    if (m_socket) {
+        m_socket->abort();
+        m_socket.reset();
+    }
+    emit OnTlsFailure(text);
+    throw ESockError(error);
+}
+
+void TIdSMTP::StartTls()
+{
+    const quint16 port = static_cast<quint16>(Port);
+    TlsHandshake handshake(*m_socket, TlsPeer{Host, port, Trust, MayAskTrust, {}});
+    const platform::WaitResult waited = WaitOn(
+        m_socket, [&handshake](const QSslSocket&) { return handshake.Finished(); }, TimeOut);
+    if (handshake.Succeeded())
+        return;
+    const std::string text = handshake.FailureText();
+    if (waited == platform::WaitResult::TimedOut)
+        FailTls(text, "TLS Handshake Timed out");
+    FailTls(text, handshake.CertificateRefused() ? "Certificate Not Trusted" : "TLS Handshake Failed");
 }
 
 void TIdSMTP::CollectMechanisms()
@@ -172,6 +218,21 @@ bool TIdSMTP::Authenticate()
     if (AuthenticationType != atLogin)
         return false;
     RefuseLineBreak(UserId, "user name");
+    const auto offered = [this](std::string_view name) {
+        return std::find(m_offeredMechanisms.begin(), m_offeredMechanisms.end(), name) !=
+               m_offeredMechanisms.end();
+    };
+    if (offered("PLAIN") && !offered("LOGIN")) {
+        // RFC 4616: authorization identity (empty), user name and password, each ended by NUL but the last.
+        std::string credentials;
+        credentials += '\0';
+        credentials += UserId;
+        credentials += '\0';
+        credentials += Password;
+        SendCheckedCommand("AUTH PLAIN " + mail::Base64Encode(credentials), {235});
+        m_loggedOn = true;
+        return true;
+    }
     SendCheckedCommand("auth LOGIN", {334});
     SendCheckedCommand(mail::Base64Encode(UserId), {334});
     SendCheckedCommand(mail::Base64Encode(Password), {235});
@@ -237,9 +298,13 @@ void TIdSMTP::Write(std::string_view bytes)
         throw ESockError("Not connected");
     if (m_socket->write(bytes.data(), static_cast<qint64>(bytes.size())) != static_cast<qint64>(bytes.size()))
         throw ESockError(SocketErrorText(*m_socket));
+    // Encrypted, the bytes wait first to be encrypted and then to be written.
+    const auto pending = [](const QSslSocket& s) {
+        return s.bytesToWrite() + (s.isEncrypted() ? s.encryptedBytesToWrite() : 0);
+    };
     const platform::WaitResult waited = WaitOn(
-        m_socket, [](const QTcpSocket& s) { return s.bytesToWrite() == 0 || Closed(s); }, TimeOut);
-    if (m_socket->bytesToWrite() > 0)
+        m_socket, [&pending](const QSslSocket& s) { return pending(s) == 0 || Closed(s); }, TimeOut);
+    if (pending(*m_socket) > 0)
         throw ESockError(waited == platform::WaitResult::TimedOut ? std::string("Write timed out")
                                                                   : SocketErrorText(*m_socket));
 }
@@ -250,7 +315,7 @@ std::string TIdSMTP::ReadLine(const QDeadlineTimer& deadline)
     if (!m_socket)
         throw ESockError("Not connected");
     WaitOn(
-        m_socket, [](const QTcpSocket& s) { return LineReady(s) || ReplyLineTooLong(s) || Closed(s); },
+        m_socket, [](const QSslSocket& s) { return LineReady(s) || ReplyLineTooLong(s) || Closed(s); },
         static_cast<int>(deadline.remainingTime()));
     if (LineReady(*m_socket)) {
         const QByteArray line = m_socket->readLine();

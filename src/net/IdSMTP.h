@@ -14,6 +14,7 @@
 
 #include "net/IdMessage.h"
 #include "net/NetErrors.h"
+#include "net/Tls.h"
 #include "text/MailCharset.h"
 
 #include <QHostAddress>
@@ -23,7 +24,7 @@
 #include <string_view>
 #include <vector>
 
-class QTcpSocket;
+class QSslSocket;
 class QDeadlineTimer;
 
 namespace net {
@@ -53,12 +54,19 @@ public:
     mail::MailCharset Charset = mail::UserMailCharset();
     // The name sent with EHLO and HELO; empty means this machine's host name.
     std::string LocalHostName;
+    // Encryption (net/Tls.h): tlsExplicit says EHLO, STARTTLS and EHLO again before anything else;
+    // tlsImplicit is in TLS from the first byte. Trust and MayAskTrust as for the socket base.
+    int Security = tlsNone;
+    TlsTrust* Trust = nullptr;
+    bool MayAskTrust = false;
 
     // Connects, reads the greeting (220) and introduces itself with EHLO, or HELO when EHLO is
     // refused. Any failure disconnects before it is passed on.
     void Connect();
     // AUTH LOGIN with UserId and Password; false without doing anything unless the type is atLogin.
+    // A server that offers PLAIN but not LOGIN gets AUTH PLAIN instead.
     bool Authenticate();
+    bool Encrypted() const;
     void Send(const TIdMessage& message);
     // Writes "Quit" without waiting for an answer and closes. Never throws.
     void Disconnect();
@@ -77,15 +85,20 @@ public:
 signals:
     // The TCP connection stands (the greeting has not been read yet).
     void OnConnected();
+    // A step that asked for TLS did not get it; text is the log row (code page 932).
+    void OnTlsFailure(const std::string& text);
 
 private:
     QHostAddress ResolveHost(const QDeadlineTimer& deadline);
     std::string ReadLine(const QDeadlineTimer& deadline);
     void Write(std::string_view bytes);
     void CollectMechanisms();
+    void Hello();
+    void StartTls();
+    [[noreturn]] void FailTls(const std::string& text, const std::string& error);
     std::string HostNameForHello() const;
 
-    std::unique_ptr<QTcpSocket> m_socket;
+    std::unique_ptr<QSslSocket> m_socket;
     std::vector<std::string> m_offeredMechanisms;
     std::vector<std::string> m_replyLines;
     int m_replyCode = 0;

@@ -1,7 +1,7 @@
 #include "net/NMFtp.h"
 
-#include "net/NetText.h"
 #include "net/NetErrors.h"
+#include "net/NetText.h"
 #include "platform/Codepage.h"
 #include "platform/ProgramFolder.h"
 
@@ -201,6 +201,42 @@ void TNMFTP::LogOn()
         LogOnStep("PASS " + Password);
 }
 
+void TNMFTP::NegotiateTls()
+{
+    Exchange("AUTH TLS");
+    if (ReplyCode != 234) {
+        // Without TLS the password would go in clear: the log-on ends here, without another word.
+        CloseSocket(false);
+        ReportTlsFailure(TlsNotOfferedText(TlsHost(), TlsPort()));
+        emit OnConnectionFailed();
+        throw FTPException(ReplyText);
+    }
+    StartTls();
+}
+
+void TNMFTP::ProtectData()
+{
+    // Data connections in TLS as well; a server that refuses would take the files in clear.
+    for (const char* command : {"PBSZ 0", "PROT P"}) {
+        Exchange(command);
+        if (ReplyCode < 200 || ReplyCode > 299) {
+            ReportTlsFailure(TlsNotOfferedText(TlsHost(), TlsPort()));
+            emit OnConnectionFailed();
+            throw FTPException(ReplyText);
+        }
+    }
+}
+
+void TNMFTP::StartDataTls()
+{
+    m_data->CertificateHost = TlsHost();
+    m_data->CertificatePort = TlsPort();
+    m_data->Trust = Trust;
+    // Nobody is asked on a data connection: its certificate is the control connection's.
+    m_data->MayAskTrust = false;
+    m_data->StartTls(SessionTicket());
+}
+
 void TNMFTP::Connect()
 {
     if (Connected())
@@ -223,7 +259,11 @@ void TNMFTP::Connect()
             emit OnConnectionFailed();
             throw FTPException(ReplyText);
         }
+        if (Security == tlsExplicit)
+            NegotiateTls();
         LogOn();
+        if (Security != tlsNone)
+            ProtectData();
     } catch (...) {
         CloseSocket();
         throw;
@@ -325,6 +365,11 @@ void TNMFTP::RaiseSendAborted()
 
 void TNMFTP::Upload(QFile& file, const std::string& remoteName)
 {
+    const bool encrypted = Encrypted();
+    // Servers that insist on a resumed session refuse a data connection without one; a TLS 1.3
+    // server sends its session only after the handshake, so it is awaited before the first one.
+    if (encrypted)
+        WaitForSessionTicket(kSessionTicketWaitMs);
     if (Passive) {
         Exchange("PASV");
         if (ReplyCode > 499)
@@ -354,6 +399,9 @@ void TNMFTP::Upload(QFile& file, const std::string& remoteName)
     }
     if (!Passive)
         m_data->Accept(PeerAddress());
+    // The server starts its side of the handshake once it has answered STOR.
+    if (encrypted)
+        StartDataTls();
 
     emit OnTransactionStart();
     try {
@@ -373,7 +421,13 @@ void TNMFTP::Upload(QFile& file, const std::string& remoteName)
     if (m_data->BytesDone != BytesTotal)
         throw FTPException("Data connection ended after " + std::to_string(m_data->BytesDone) + " of " +
                            std::to_string(BytesTotal) + " bytes");
-    // The close tells the server that the file is complete; every byte is delivered before it.
+    // A TLS 1.3 server sends the data connection its session tickets after the handshake; a close
+    // that crosses them is taken by some servers (vsftpd) as a broken transfer, so they are let in
+    // first. They are normally long there by the end of a transfer.
+    if (encrypted)
+        m_data->WaitForSessionTicket(kDataTicketWaitMs);
+    // The close tells the server that the file is complete; every byte is delivered before it. In
+    // TLS the close is announced (close_notify), so that the end cannot be mistaken for a cut.
     m_data->Disconnect();
     // Only the server knows whether the file arrived whole and was stored: a full disk (552, 452),
     // a local error (451) or a data connection that broke (426) all come after the last byte left
@@ -406,6 +460,7 @@ void TNMFTP::StoreFile(const std::string& localFile, const std::string& remoteFi
             ClearInput();
         m_data = std::make_unique<TPowersock>();
         m_data->TimeOut = TimeOut;
+        connect(m_data.get(), &TPowersock::OnTlsFailure, this, &TPowersock::ReportTlsFailure);
         connect(m_data.get(), &TPowersock::OnPacketSent, this, [this] {
             BytesDone = m_data->BytesDone;
             emit OnPacketSent();

@@ -44,6 +44,10 @@ public:
         ttLocal8 = 3,
     };
     static constexpr int kDefaultVendor = 2411;
+    // How long an upload waits for the control connection's resumable TLS session.
+    static constexpr int kSessionTicketWaitMs = 3000;
+    // How long the end of an encrypted data connection waits for the server's session tickets.
+    static constexpr int kDataTicketWaitMs = 1000;
 
     explicit TNMFTP(QObject* parent = nullptr);
     ~TNMFTP() override;
@@ -61,7 +65,11 @@ public:
     bool Utf8Names() const { return m_utf8Names; }
 
     // Connects, reads the greeting and logs on; does nothing when already connected. OnConnect
-    // follows a successful log-on.
+    // follows a successful log-on. With Security tlsExplicit the greeting is followed by "AUTH TLS"
+    // and the handshake before "USER"; with tlsImplicit the connection is in TLS from the start.
+    // Either way "PBSZ 0" and "PROT P" follow the log-on, and every data connection is in TLS,
+    // resuming the control connection's session. A server that does not agree ends the log-on
+    // (OnTlsFailure says why) before anything else is sent.
     void Connect() override;
     // "QUIT" and close; the socket is closed even when the reply is refused or missing.
     void Disconnect() override;
@@ -110,6 +118,9 @@ private:
     // Transaction plus the rest of a multi-line reply; a reply the server never sent because it
     // closed the connection is a failure.
     void Exchange(const std::string& command);
+    void NegotiateTls();
+    void ProtectData();
+    void StartDataTls();
     void LogOnStep(const std::string& command);
     void LogOn();
     // OnFailure's say over a failure: true when its handler took care of it.

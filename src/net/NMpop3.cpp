@@ -1,7 +1,7 @@
 #include "net/NMpop3.h"
 
-#include "net/NetText.h"
 #include "net/NetErrors.h"
+#include "net/NetText.h"
 #include "net/Reply.h"
 
 #include <charconv>
@@ -52,6 +52,17 @@ void TNMPOP3::Connect()
         ReplyLines = {greeting};
         if (!Accepted(greeting))
             throw ProtocolReplyError(greeting);
+        if (Security == tlsExplicit) {
+            Transaction("STLS");
+            if (!Accepted(ReplyText)) {
+                // Without TLS the password would go in clear: the log-on ends here.
+                // Not even the farewell goes in clear.
+                CloseSocket(false);
+                ReportTlsFailure(TlsNotOfferedText(TlsHost(), TlsPort()));
+                throw ProtocolReplyError(ReplyText.empty() ? std::string("STLS refused") : ReplyText);
+            }
+            StartTls();
+        }
         Transaction("USER " + UserID);
         if (!Accepted(ReplyText))
             throw ProtocolReplyError("Authentication failed");

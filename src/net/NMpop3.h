@@ -25,8 +25,10 @@ public:
     // The number of messages that STAT reported at the last log-on.
     int MailCount() const { return m_mailCount; }
 
-    // Logs on (greeting, USER, PASS) and asks STAT. OnConnect follows an accepted USER and PASS,
-    // even when STAT fails afterwards. On failure the client logs off before the error is passed on.
+    // Logs on (greeting, USER, PASS) and asks STAT; with Security tlsExplicit "STLS" and the
+    // handshake come before USER, with tlsImplicit the connection is in TLS from the start. OnConnect follows
+    // an accepted USER and PASS, even when STAT fails afterwards. On failure the client logs off before the
+    // error is passed on.
     void Connect() override;
     // QUIT, only when connected; the connection is closed in every case.
     void Disconnect() override;

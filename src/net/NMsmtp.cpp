@@ -1,7 +1,7 @@
 #include "net/NMsmtp.h"
 
-#include "net/NetText.h"
 #include "net/NetErrors.h"
+#include "net/NetText.h"
 
 #include <QBuffer>
 
@@ -93,6 +93,21 @@ void TNMSMTP::RequireBelow(int limit)
         throw ProtocolReplyError(ReplyText);
 }
 
+void TNMSMTP::NegotiateTls()
+{
+    Command("EHLO " + UserID);
+    const bool offered = !ReplyMissing() && ReplyCode == 250 && OffersExtension(ReplyLines, "STARTTLS");
+    if (offered)
+        Command("STARTTLS");
+    if (!offered || ReplyMissing() || ReplyCode != 220) {
+        // Without TLS the mail would go in clear: nothing more is sent, not even QUIT.
+        CloseSocket(false);
+        ReportTlsFailure(TlsNotOfferedText(TlsHost(), TlsPort()));
+        throw ProtocolReplyError(offered ? ReplyText : std::string("STARTTLS not offered"));
+    }
+    StartTls();
+}
+
 void TNMSMTP::Connect()
 {
     const bool wasBusy = m_busy;
@@ -105,6 +120,10 @@ void TNMSMTP::Connect()
         TPowersock::Connect();
         ReadReply();
         RequireBelow(400);
+        if (Security == tlsExplicit)
+            NegotiateTls();
+        // HELO also after STARTTLS: this path has always introduced itself so, and needs nothing of
+        // what EHLO would list.
         Command("HELO " + UserID);
         if (ReplyMissing() || ReplyCode < 100 || ReplyCode >= 300)
             throw ProtocolReplyError("Authentication failed");

@@ -80,7 +80,10 @@ public:
     // True while a connect or a send of this client runs.
     bool Busy() const { return m_busy; }
 
-    // Connects, reads the greeting (all its lines) and says HELO; OnConnect follows success.
+    // Connects, reads the greeting (all its lines) and says HELO; OnConnect follows success. With
+    // Security tlsExplicit, "EHLO" and "STARTTLS" and the handshake come before the HELO; with
+    // tlsImplicit the connection is in TLS from the start. A server that offers no TLS ends the
+    // connect (OnTlsFailure says why).
     // On failure the client closes its connection before the error is passed on.
     void Connect() override;
     // Sends PostMessage; returns at once, doing nothing, while the client is busy. OnSuccess
@@ -106,6 +109,7 @@ protected:
 
 private:
     void Command(std::string_view command);
+    void NegotiateTls();
     void RequireBelow(int limit);
     void SendRecipients(const std::vector<std::string>& entries);
     void RefuseLineBreaks() const;

@@ -10,8 +10,9 @@
 #include <QFile>
 #include <QHostInfo>
 #include <QMetaMethod>
+#include <QSslConfiguration>
+#include <QSslSocket>
 #include <QTcpServer>
-#include <QTcpSocket>
 #include <algorithm>
 #include <memory>
 #include <optional>
@@ -19,6 +20,28 @@
 namespace net {
 
 using platform::WaitResult;
+
+namespace {
+
+// Accepted connections are TLS-capable sockets, so that an FTP data connection in active mode can be
+// encrypted like a passive one.
+class TlsCapableServer : public QTcpServer
+{
+public:
+    using QTcpServer::QTcpServer;
+
+protected:
+    void incomingConnection(qintptr descriptor) override
+    {
+        auto* socket = new QSslSocket(this);
+        if (socket->setSocketDescriptor(descriptor))
+            addPendingConnection(socket);
+        else
+            delete socket;
+    }
+};
+
+} // namespace
 
 TPowersock::TPowersock(QObject* parent) : QObject(parent)
 {
@@ -30,6 +53,11 @@ TPowersock::~TPowersock()
     // The sockets are children; only their signals must not reach a half-destroyed object.
     if (m_socket)
         m_socket->disconnect(this);
+}
+
+bool TPowersock::Encrypted() const
+{
+    return m_socket->isEncrypted();
 }
 
 QHostAddress TPowersock::LocalAddress() const
@@ -80,10 +108,10 @@ void TPowersock::RaiseSocketError(int errorNumber)
 
 void TPowersock::NewSocket()
 {
-    AttachSocket(new QTcpSocket(this));
+    AttachSocket(new QSslSocket(this));
 }
 
-void TPowersock::AttachSocket(QTcpSocket* socket)
+void TPowersock::AttachSocket(QSslSocket* socket)
 {
     // Reading stops at this size, so a line that never ends cannot fill the memory.
     socket->setParent(this);
@@ -93,7 +121,15 @@ void TPowersock::AttachSocket(QTcpSocket* socket)
     m_pendingError = 0;
     m_handedOver = 0;
     m_delivered = 0;
+    m_sessionTicket.clear();
+    m_sessionTickets = 0;
     connect(socket, &QTcpSocket::bytesWritten, this, [this](qint64 bytes) { m_delivered += bytes; });
+    // A TLS 1.3 server hands out resumable sessions after the handshake, possibly several; the newest
+    // one is kept.
+    connect(socket, &QSslSocket::newSessionTicketReceived, this, [this, socket] {
+        m_sessionTicket = socket->sslConfiguration().sessionTicket();
+        ++m_sessionTickets;
+    });
     connect(socket, &QTcpSocket::connected, this, [this] {
         if (m_connected)
             return;
@@ -229,6 +265,8 @@ void TPowersock::Connect()
     if (result == WaitResult::Done && attempt.Error() == 0 &&
         m_socket->setSocketDescriptor(attempt.Take(), QAbstractSocket::ConnectedState)) {
         m_connected = true;
+        if (Security == tlsImplicit)
+            StartTls();
         SocketConnected();
         return;
     }
@@ -285,6 +323,66 @@ void TPowersock::CheckConnected()
     }
 }
 
+// ---- encryption
+
+std::string TPowersock::TlsHost() const
+{
+    return CertificateHost.empty() ? Host : CertificateHost;
+}
+
+quint16 TPowersock::TlsPort() const
+{
+    return CertificatePort != 0 ? CertificatePort : Port;
+}
+
+void TPowersock::ReportTlsFailure(const std::string& text)
+{
+    emit OnTlsFailure(text);
+}
+
+void TPowersock::StartTls(const QByteArray& sessionTicket)
+{
+    Status("Start TLS", 8);
+    if (!m_connected)
+        RaiseSocketError(kErrNotConnected);
+    std::optional<TlsHandshake> handshake;
+    handshake.emplace(*m_socket, TlsPeer{TlsHost(), TlsPort(), Trust, MayAskTrust, sessionTicket});
+    const WaitResult result =
+        handshake->Finished() ? WaitResult::Done : Wait([&handshake] { return handshake->Finished(); });
+    if (handshake->Succeeded()) {
+        // A TLS 1.2 session can be resumed at once; TLS 1.3 brings its sessions later.
+        if (m_sessionTicket.isEmpty())
+            m_sessionTicket = m_socket->sslConfiguration().sessionTicket();
+        return;
+    }
+    const std::string text = handshake->FailureText();
+    const bool refused = handshake->CertificateRefused();
+    handshake.reset();
+    // Nothing more goes over a connection whose encryption failed.
+    CloseSocket(false);
+    ReportTlsFailure(text);
+    if (result == WaitResult::TimedOut) {
+        Canceled = false;
+        throw ESockError("TLS Handshake Timed out");
+    }
+    if (result == WaitResult::Canceled) {
+        Canceled = false;
+        throw ESockError("TLS Handshake Canceled");
+    }
+    throw ESockError(refused ? "Certificate Not Trusted" : "TLS Handshake Failed");
+}
+
+bool TPowersock::WaitForSessionTicket(int ms)
+{
+    if (!m_socket->isEncrypted())
+        return false;
+    if (m_socket->sessionProtocol() != QSsl::TlsV1_3 || m_sessionTickets > 0)
+        return !m_sessionTicket.isEmpty();
+    platform::WaitUntil([this] { return m_sessionTickets > 0 || !m_connected; }, ms,
+                        [this] { return Canceled; });
+    return !m_sessionTicket.isEmpty();
+}
+
 // ---- sending
 
 void TPowersock::RaiseSendFailure()
@@ -294,12 +392,20 @@ void TPowersock::RaiseSendFailure()
     RaiseSocketError(m_peerClosed || m_closedByPeer ? kErrConnectionReset : kErrNotConnected);
 }
 
+qint64 TPowersock::PendingOutput() const
+{
+    // Encrypted, the socket reports the bytes it has encrypted as written; what still waits for the
+    // system is counted on the encrypted side.
+    const qint64 encrypted = m_socket->isEncrypted() ? m_socket->encryptedBytesToWrite() : 0;
+    return m_handedOver - m_delivered + encrypted;
+}
+
 void TPowersock::WaitForOutput(qint64 maxPending)
 {
     // Counted from what the socket reports as written to the system, because Qt drops its buffer
     // without a word when the peer closes: bytes handed over but never written are a failure.
     const auto ready = [this, maxPending] {
-        return m_handedOver - m_delivered <= maxPending || m_pendingError != 0 ||
+        return PendingOutput() <= maxPending || m_pendingError != 0 ||
                m_socket->state() != QAbstractSocket::ConnectedState;
     };
     if (!ready()) {
@@ -309,7 +415,7 @@ void TPowersock::WaitForOutput(qint64 maxPending)
             throw EAbortError("Socket send aborted");
         }
     }
-    if (m_handedOver - m_delivered > maxPending || m_pendingError != 0)
+    if (PendingOutput() > maxPending || m_pendingError != 0)
         RaiseSendFailure();
 }
 
@@ -544,7 +650,7 @@ void TPowersock::Listen(const QHostAddress& address)
 {
     Status("Listening", 8);
     CloseListener();
-    m_server = new QTcpServer(this);
+    m_server = new TlsCapableServer(this);
     m_server->setMaxPendingConnections(1);
     if (!m_server->listen(address, Port)) {
         const int number = SocketErrorNumber(m_server->serverError(), m_server->errorString());
@@ -566,14 +672,14 @@ void TPowersock::Accept(const QHostAddress& allowedPeer)
     bool failed = false;
     const QMetaObject::Connection onError =
         connect(m_server, &QTcpServer::acceptError, this, [&failed] { failed = true; });
-    QTcpSocket* accepted = nullptr;
+    QSslSocket* accepted = nullptr;
     const auto arrived = [&] {
         while (!accepted && m_server->hasPendingConnections()) {
             QTcpSocket* candidate = m_server->nextPendingConnection();
             // Someone else than the server knocking gets nothing of what is to be sent.
             if (allowedPeer.isNull() || candidate->peerAddress().isEqual(allowedPeer))
-                accepted = candidate;
-            else {
+                accepted = qobject_cast<QSslSocket*>(candidate);
+            if (!accepted) {
                 candidate->abort();
                 candidate->deleteLater();
             }

@@ -18,6 +18,7 @@
 // SocketConnected when the client's OnConnect must wait for its own log-on.
 
 #include "net/Reply.h"
+#include "net/Tls.h"
 
 #include <QHostAddress>
 #include <QObject>
@@ -28,8 +29,8 @@
 
 class QFile;
 class QIODevice;
+class QSslSocket;
 class QTcpServer;
-class QTcpSocket;
 
 namespace platform {
 enum class WaitResult;
@@ -83,7 +84,22 @@ public:
     qint64 BytesDone = 0;
     qint64 BytesTotal = 0;
 
+    // Encryption (net/Tls.h). With tlsImplicit, Connect does the TLS handshake right after the TCP
+    // connect; a client that asks for TLS on the plain connection calls StartTls itself.
+    int Security = tlsNone;
+    // Who decides about a certificate that the system does not vouch for; null: nobody (only the
+    // system's trust store counts).
+    TlsTrust* Trust = nullptr;
+    // Whether such a certificate may be put to the user (someone is watching this connection).
+    bool MayAskTrust = false;
+    // The name the certificate must carry and the port under which its trust is filed; empty and 0
+    // mean Host and Port (a data connection names its control connection's).
+    std::string CertificateHost;
+    quint16 CertificatePort = 0;
+
     bool Connected() const { return m_connected; }
+    // Whether the connection is encrypted.
+    bool Encrypted() const;
     // The number of the last socket error reported (see net/SocketErrors.h); 0 when none.
     int LastErrorNumber() const { return m_lastError; }
     QHostAddress LocalAddress() const;
@@ -139,6 +155,18 @@ public:
     // Canceled" (cancel or time-out) or "Error creating Data Connection".
     void Accept(const QHostAddress& allowedPeer = QHostAddress());
 
+    // Starts TLS on the connected socket and waits for the handshake. On failure the connection is
+    // closed, OnTlsFailure carries the log row and ESockError "TLS Handshake Failed" or "Certificate
+    // Not Trusted" follows. sessionTicket: a session of another connection to resume.
+    void StartTls(const QByteArray& sessionTicket = {});
+    // The newest resumable session of this connection (empty when there is none yet).
+    QByteArray SessionTicket() const { return m_sessionTicket; }
+    // Waits at most ms milliseconds for a session that another connection can resume; a TLS 1.3
+    // server sends it only after the handshake. True when there is one.
+    bool WaitForSessionTicket(int ms);
+    // Tells the owner why a step that asked for TLS did not get it (code page 932 log row).
+    void ReportTlsFailure(const std::string& text);
+
     // Whether received bytes are waiting to be read.
     bool DataAvailable() const;
     // Discards up to kBlockSize waiting bytes.
@@ -156,6 +184,8 @@ signals:
     void OnInvalidHost(bool& Handled);
     void OnHostResolved();
     void OnConnectionRequired();
+    // A step that asked for TLS did not get it; text is the log row (code page 932).
+    void OnTlsFailure(const std::string& text);
 
 protected:
     // The socket has connected; the base reports OnConnect at once.
@@ -168,10 +198,14 @@ protected:
     platform::WaitResult Wait(const std::function<bool()>& done);
     // Records the error, reports it through OnError and throws the ESockError.
     [[noreturn]] void RaiseSocketError(int errorNumber);
+    // CertificateHost or Host, CertificatePort or Port.
+    std::string TlsHost() const;
+    quint16 TlsPort() const;
 
 private:
     void NewSocket();
-    void AttachSocket(QTcpSocket* socket);
+    void AttachSocket(QSslSocket* socket);
+    qint64 PendingOutput() const;
     void ReleaseSocket(bool graceful);
     void CloseListener();
     QHostAddress ResolveHost();
@@ -187,7 +221,7 @@ private:
     void SendBlocks(QIODevice& source);
     [[noreturn]] void RaiseSendFailure();
 
-    QTcpSocket* m_socket = nullptr;
+    QSslSocket* m_socket = nullptr;
     QTcpServer* m_server = nullptr;
     bool m_connected = false;
     bool m_peerClosed = false;
@@ -202,6 +236,8 @@ private:
     qint64 m_handedOver = 0;
     qint64 m_delivered = 0;
     std::string m_firstReplyLine;
+    QByteArray m_sessionTicket;
+    int m_sessionTickets = 0;
 };
 
 } // namespace net

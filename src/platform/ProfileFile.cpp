@@ -202,6 +202,24 @@ bool ProfileFile::HasValue(std::string_view section, std::string_view key) const
     return FindKey(section, key, at) && m_sections[at.section].lines[at.line].hasValue;
 }
 
+std::vector<std::string> ProfileFile::KeyNames(std::string_view section) const
+{
+    std::vector<std::string> names;
+    const size_t s = FindSection(section);
+    if (s == m_sections.size())
+        return names;
+    for (const Line& line : m_sections[s].lines) {
+        if (!line.isKey || !line.hasValue || line.key.empty())
+            continue;
+        bool seen = false;
+        for (const std::string& name : names)
+            seen = seen || SameName(name, line.key);
+        if (!seen)
+            names.push_back(line.key);
+    }
+    return names;
+}
+
 std::string ProfileFile::ReadString(std::string_view section, std::string_view key,
                                     std::string_view def) const
 {

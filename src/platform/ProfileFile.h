@@ -44,6 +44,8 @@ public:
     std::int32_t ReadInteger(std::string_view section, std::string_view key, std::int32_t def) const;
     // Whether the key exists with a value ("key=..." in the section).
     bool HasValue(std::string_view section, std::string_view key) const;
+    // The names of the keys with a value in the section, in file order (a name given twice once).
+    std::vector<std::string> KeyNames(std::string_view section) const;
 
     void WriteString(std::string_view section, std::string_view key, std::string_view value);
     void WriteInteger(std::string_view section, std::string_view key, std::int32_t value);

@@ -20,6 +20,12 @@ public:
     virtual void ShowMessage(const std::string& text, const std::string& caption) = 0;
     // A confirmation with Yes and No; true for Yes.
     virtual bool AskYesNo(const std::string& text, const std::string& caption) = 0;
+    // Whether to trust a server certificate that could not be confirmed (the text describes it). No
+    // is the safe answer, so it is the default button where there is one.
+    virtual bool AskTrustCertificate(const std::string& text, const std::string& caption)
+    {
+        return AskYesNo(text, caption);
+    }
     // The status-bar text of the main window.
     virtual void SetStatusText(const std::string& text) = 0;
     // Opens a file with the desktop's default handler; false when that could not be started.

@@ -104,6 +104,13 @@ std::vector<ConfigField> BuildFields()
     f.push_back({"Closed", "String", FieldCoding::Base64, &C::ClosedString, ""});
     f.push_back(Text("Closed", "File", &C::ClosedFile));
     f.push_back(Integer("Config", "IPtoURL", &C::IPtoURL, 0));
+    for (const auto& [section, member] :
+         {std::pair{"FTP", &C::FtpSecurity}, std::pair{"SMTP", &C::SmtpSecurity},
+          std::pair{"POP", &C::PopSecurity}}) {
+        ConfigField security = Integer(section, "Security", member, 0);
+        security.writtenWhenSet = true;
+        f.push_back(security);
+    }
     return f;
 }
 

@@ -42,6 +42,9 @@ struct ConfigField
     bool emptyMeansDefault = false;
     // PasswordService of a password.
     int service = -1;
+    // Written only when the value differs from the default or the file holds the key already, so a
+    // file that never used the setting stays what older releases wrote.
+    bool writtenWhenSet = false;
 };
 
 // Declaration order of TConfig.

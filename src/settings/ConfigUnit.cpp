@@ -117,6 +117,9 @@ std::string JoinKeywords(const text::StringList* list)
 
 void WriteField(platform::ProfileFile& file, const TConfig& config, const ConfigField& f)
 {
+    if (f.writtenWhenSet && !file.HasValue(f.section, f.key) &&
+        config.*std::get<IntegerMember>(f.member) == f.defaultInteger)
+        return;
     switch (f.coding) {
     case FieldCoding::Integer:
         file.WriteInteger(f.section, f.key, config.*std::get<IntegerMember>(f.member));
@@ -201,12 +204,43 @@ const KeyList kDialogKeys = {{"About", "Version"},
                              {"ForRobot", "Use"},
                              {"Config", "IPtoURL"}};
 
+// Host names compare without regard to case; only ASCII letters have a case in them.
+std::string AsciiLower(std::string text)
+{
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
+
+// Encrypted connections came later; they follow everything older releases write.
+const KeyList kSecurityKeys = {{"FTP", "Security"}, {"SMTP", "Security"}, {"POP", "Security"}};
+
+constexpr const char* kTrustSection = "Security";
+
+void ReadTrustedCertificates(const platform::ProfileFile& file, TConfig& config)
+{
+    config.TrustedCertificates.clear();
+    for (const std::string& key : file.KeyNames(kTrustSection)) {
+        const std::string fingerprint = file.ReadString(kTrustSection, key, {});
+        if (!fingerprint.empty())
+            config.TrustedCertificates[AsciiLower(key)] = fingerprint;
+    }
+}
+
+void WriteTrustedCertificates(platform::ProfileFile& file, const TConfig& config)
+{
+    for (const auto& [key, fingerprint] : config.TrustedCertificates)
+        file.WriteString(kTrustSection, key, fingerprint);
+}
+
 KeyList ScopeKeys(SaveScope scope)
 {
     switch (scope) {
     case SaveScope::All: {
         KeyList keys = kShutdownKeys;
-        for (const KeyList* part : {&kDialogKeys, &kRobotsKeys, &kFileTypesKeys, &kClosingKeys})
+        for (const KeyList* part :
+             {&kDialogKeys, &kRobotsKeys, &kFileTypesKeys, &kClosingKeys, &kSecurityKeys})
             keys.insert(keys.end(), part->begin(), part->end());
         return keys;
     }
@@ -218,6 +252,8 @@ KeyList ScopeKeys(SaveScope scope)
         return kFileTypesKeys;
     case SaveScope::Closing:
         return kClosingKeys;
+    case SaveScope::Security:
+        break;
     }
     return {};
 }
@@ -237,6 +273,7 @@ void LoadSettings(TConfig& config, platform::UserInterface* ui)
     for (const ConfigField& field : ConfigFields())
         ReadField(file, config, field);
     UnscramblePasswords(config);
+    ReadTrustedCertificates(file, config);
 
     if (!QFileInfo::exists(path)) {
         const QString installFolder =
@@ -255,8 +292,22 @@ void SaveSettings(const TConfig& config, SaveScope scope)
         ThrowWriteError(path);
     for (const auto& [section, key] : ScopeKeys(scope))
         WriteField(file, config, FindConfigField(section, key));
+    if (scope == SaveScope::All || scope == SaveScope::Security)
+        WriteTrustedCertificates(file, config);
     if (!file.Save())
         ThrowWriteError(path);
+}
+
+std::string CertificateKey(std::string_view host, int port)
+{
+    return AsciiLower(std::string(host)) + ":" + std::to_string(port);
+}
+
+bool IsCertificateTrusted(const TConfig& config, std::string_view host, int port,
+                          std::string_view fingerprint)
+{
+    const auto it = config.TrustedCertificates.find(CertificateKey(host, port));
+    return !fingerprint.empty() && it != config.TrustedCertificates.end() && it->second == fingerprint;
 }
 
 void AssignSettings(TConfig& dest, const TConfig& src)

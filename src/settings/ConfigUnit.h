@@ -5,6 +5,7 @@
 #include "text/VB.h"
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -80,6 +81,15 @@ public:
     std::string ClosedString;
     std::string ClosedFile;
     Flag IPtoURL = 0;
+    // Encrypted connections of the FTP, SMTP and POP3 clients: 0 none, 1 explicit (AUTH TLS,
+    // STARTTLS, STLS), 2 implicit (TLS from the first byte). Values of net::TlsMode.
+    std::int32_t FtpSecurity = 0;
+    std::int32_t SmtpSecurity = 0;
+    std::int32_t PopSecurity = 0;
+    // Certificates the user chose to trust although the system does not vouch for them:
+    // CertificateKey(host, port) -> SHA-256 fingerprint ("AB:CD:..."). Learned by the program, like
+    // PrevIP, so AssignSettings leaves it alone.
+    std::map<std::string, std::string> TrustedCertificates;
 };
 
 enum class SaveScope : int {
@@ -88,6 +98,8 @@ enum class SaveScope : int {
     Robots = 2,
     FileTypes = 3,
     Closing = 4,
+    // The trusted certificates ([Security]); written as soon as the user trusts one.
+    Security = 5,
 };
 
 enum PasswordService : int {
@@ -124,6 +136,13 @@ void SaveSettings(const TConfig& config, SaveScope scope);
 
 // Copies every field but Version and PrevIP; the keyword lists become new copies of src's.
 void AssignSettings(TConfig& dest, const TConfig& src);
+// The key under which a certificate trusted for host and port is filed: "host:port", the host in
+// lower case (names are compared without regard to case).
+std::string CertificateKey(std::string_view host, int port);
+// Whether the user trusts exactly this certificate (its SHA-256 fingerprint) for host and port.
+bool IsCertificateTrusted(const TConfig& config, std::string_view host, int port,
+                          std::string_view fingerprint);
+
 // The scramble key of a service's password (PasswordService), 0 to 32767.
 int PasswordKey(const TConfig& config, int service);
 // A self-inverse byte substitution keyed by the low byte of key: applying it twice gives the text

@@ -28,6 +28,9 @@ FtpEventBinding::FtpEventBinding(UploadContext& context) : m_context(context)
         QObject::connect(ftp, &net::TNMFTP::OnError, ftp, [&context](int number, const std::string& message) {
             OnError(context, number, message);
         });
+    m_tls = QObject::connect(ftp, &net::TNMFTP::OnTlsFailure, ftp, [&context](const std::string& text) {
+        context.Log.AddLog(text, core::lkStepError);
+    });
 }
 
 FtpEventBinding::~FtpEventBinding()
@@ -38,6 +41,7 @@ FtpEventBinding::~FtpEventBinding()
     QObject::disconnect(m_success);
     QObject::disconnect(m_packet);
     QObject::disconnect(m_error);
+    QObject::disconnect(m_tls);
     m_context.EventsBound = false;
 }
 
@@ -63,6 +67,9 @@ bool ConnectFtp(UploadContext& context)
     ftp.UserID = config.FtpUser;
     ftp.Password = config.FtpPass;
     ftp.Passive = config.FtpPasv != 0;
+    ftp.Security = net::TlsModeOf(config.FtpSecurity);
+    ftp.Trust = context.Trust;
+    ftp.MayAskTrust = false;
     return FtpStep(
         context, [&ftp] { ftp.Connect(); }, nullptr);
 }

@@ -18,7 +18,8 @@ class OperationLog;
 } // namespace core
 namespace net {
 class TNMFTP;
-}
+class TlsTrust;
+} // namespace net
 namespace platform {
 class UserInterface;
 }
@@ -49,12 +50,16 @@ struct UploadContext
     core::OperationLog& Log;
     platform::UserInterface& Ui;
     UploadHooks Hooks = {};
+    // Decides about server certificates the system does not vouch for (never asking anyone: the
+    // runs are unattended); null: only the system's trust store counts.
+    net::TlsTrust* Trust = nullptr;
     // Kept by FtpEventBinding: the events are connected to this context right now.
     bool EventsBound = false;
 };
 
 // Connects the FTP component's events to the context while it lives: OnConnect and OnSuccess set
-// NetStepOk, OnPacketSent shows the progress, OnError runs the error handler. A binding for a
+// NetStepOk, OnPacketSent shows the progress, OnError runs the error handler, OnTlsFailure logs why an
+// encrypted connection did not come about. A binding for a
 // context that is already bound does nothing, so a run started from within another one does not
 // see every event twice.
 class FtpEventBinding
@@ -72,9 +77,11 @@ private:
     QMetaObject::Connection m_success;
     QMetaObject::Connection m_packet;
     QMetaObject::Connection m_error;
+    QMetaObject::Connection m_tls;
 };
 
-// The FTP component gets the server, port, user, password and mode of the settings; then it logs on.
+// The FTP component gets the server, port, user, password, mode and encryption of the settings; then
+// it logs on.
 // True when the log-on succeeded (NetStepOk was set); a failure never leaves this function.
 bool ConnectFtp(UploadContext& context);
 

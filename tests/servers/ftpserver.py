@@ -3,13 +3,15 @@ ephemeral port. Passive data ports come from the system's ephemeral range, and t
 server names in its PASV replies is 127.0.0.1.
 
 Usage: ftpserver.py --root DIR --user NAME --password PASSWORD
-                    [--command-log FILE] [--refuse-store NAME ...]
+                    [--command-log FILE] [--refuse-store NAME ...] [--tls-cert FILE --tls-key FILE]
 Prints "ROOT <dir>" and "PORT <n>" once it listens; runs until terminated.
 
 --command-log FILE  appends every command line the server receives to FILE (one line each, as
                     received, the password included), so a test can check the exact sequence.
 --refuse-store NAME answers "STOR" of a file with this name (in any folder) with 550; may be
                     given more than once.
+--tls-cert, --tls-key  explicit FTPS (AUTH TLS) with pyftpdlib's TLS handler (python3-openssl),
+                    TLS required on the control connection and on every data connection.
 """
 import argparse
 import logging
@@ -20,8 +22,8 @@ from pyftpdlib.handlers import FTPHandler
 from pyftpdlib.servers import FTPServer
 
 
-class RecordingHandler(FTPHandler):
-    """FTPHandler that can record the command lines and refuse chosen uploads."""
+class Recording:
+    """Mixed into an FTP handler: records the command lines and refuses chosen uploads."""
 
     command_log = None
     refused_names = frozenset()
@@ -39,6 +41,10 @@ class RecordingHandler(FTPHandler):
         return super().ftp_STOR(file, mode)
 
 
+class RecordingHandler(Recording, FTPHandler):
+    pass
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--root", required=True)
@@ -46,6 +52,8 @@ def main():
     parser.add_argument("--password", required=True)
     parser.add_argument("--command-log")
     parser.add_argument("--refuse-store", action="append", default=[])
+    parser.add_argument("--tls-cert")
+    parser.add_argument("--tls-key")
     args = parser.parse_args()
 
     logging.basicConfig(level=logging.WARNING)
@@ -55,6 +63,17 @@ def main():
     authorizer.add_user(args.user, args.password, os.path.abspath(args.root), perm="elradfmwMT")
 
     handler = RecordingHandler
+    if args.tls_cert:
+        from pyftpdlib.handlers import TLS_FTPHandler
+
+        class RecordingTlsHandler(Recording, TLS_FTPHandler):
+            pass
+
+        handler = RecordingTlsHandler
+        handler.certfile = os.path.abspath(args.tls_cert)
+        handler.keyfile = os.path.abspath(args.tls_key)
+        handler.tls_control_required = True
+        handler.tls_data_required = True
     handler.command_log = os.path.abspath(args.command_log) if args.command_log else None
     handler.refused_names = frozenset(args.refuse_store)
     handler.authorizer = authorizer

@@ -4,7 +4,10 @@ passwd-file user. Run by root: dovecot refuses to give a mail user uid 0, so the
 65534 and its mail folder is made theirs. Run by anyone else: dovecot runs every process as that user
 (it cannot change users), so the mail user is that user and nothing changes owner.
 
-Usage: pop3server.py --folder DIR [--user NAME --password PASS]
+Usage: pop3server.py --folder DIR [--user NAME --password PASS] [--tls-cert FILE --tls-key FILE]
+With a certificate, TLS is required (ssl = required: log-on only after STLS on the plain port) and a
+second listener speaks TLS from the first byte; its port is printed as "TLSPORT m" before the
+"PORT n" line.
 Prints "PORT n" once dovecot listens. Ends dovecot (and waits until it is gone, so that a new one
 can start at once) on SIGTERM, on SIGINT and when standard input reaches its end (the test that
 started it has gone away)."""
@@ -31,6 +34,8 @@ def parse_args():
     parser.add_argument("--folder", required=True)
     parser.add_argument("--user", default="quill")
     parser.add_argument("--password", default="secret")
+    parser.add_argument("--tls-cert")
+    parser.add_argument("--tls-key")
     return parser.parse_args()
 
 
@@ -42,7 +47,7 @@ def free_port():
         return s.getsockname()[1]
 
 
-def write_config(folder, user, password, port):
+def write_config(folder, user, password, port, tls_port=0, cert=None, key=None):
     folder = os.path.abspath(folder)
     # The mail user must be able to walk down to its home folder.
     os.chmod(folder, 0o711)
@@ -78,6 +83,13 @@ service anvil {{
 }}
 """
         login_chroot = "  chroot =\n"
+    if cert:
+        tls_settings = f"""ssl = required
+ssl_cert = <{os.path.abspath(cert)}
+ssl_key = <{os.path.abspath(key)}
+disable_plaintext_auth = yes"""
+    else:
+        tls_settings = "ssl = no\ndisable_plaintext_auth = no"
     conf = os.path.join(folder, "dovecot.conf")
     with open(conf, "w") as f:
         f.write(f"""{unprivileged}
@@ -86,8 +98,7 @@ state_dir = {os.path.join(folder, "state")}
 log_path = {os.path.join(folder, "dovecot.log")}
 protocols = pop3
 listen = 127.0.0.1
-ssl = no
-disable_plaintext_auth = no
+{tls_settings}
 auth_mechanisms = plain
 first_valid_uid = {MAIL_UID}
 last_valid_uid = {MAIL_UID}
@@ -107,7 +118,8 @@ service pop3-login {{
     port = {port}
   }}
   inet_listener pop3s {{
-    port = 0
+    address = 127.0.0.1
+    port = {tls_port}
   }}
 }}
 """)
@@ -137,8 +149,9 @@ def socket_inodes(pid):
     return inodes
 
 
-def listening_port(pid):
-    """The TCP port on 127.0.0.1 that the dovecot master listens on (found through /proc)."""
+def listening_port(pid, wanted=None):
+    """The TCP port on 127.0.0.1 that the dovecot master listens on (found through /proc); with
+    wanted, that port once it listens (else 0)."""
     inodes = socket_inodes(pid)
     with open("/proc/net/tcp") as f:
         next(f)
@@ -147,23 +160,24 @@ def listening_port(pid):
             local, state, inode = fields[1], fields[3], fields[9]
             if state == "0A" and inode in inodes:
                 address, port = local.split(":")
-                if address == "0100007F":
+                if address == "0100007F" and (wanted is None or int(port, 16) == wanted):
                     return int(port, 16)
     return 0
 
 
 def start_dovecot(args, stopping):
-    """Starts dovecot on a fresh port; returns (process, port), or (None, 0) when it did not listen."""
-    conf = write_config(args.folder, args.user, args.password, free_port())
+    """Starts dovecot on fresh ports; returns (process, port, TLS port), or (None, 0, 0) when it did
+    not listen."""
+    port, tls_port = free_port(), (free_port() if args.tls_cert else 0)
+    conf = write_config(args.folder, args.user, args.password, port, tls_port, args.tls_cert, args.tls_key)
     proc = subprocess.Popen([DOVECOT, "-F", "-c", conf], preexec_fn=die_with_parent)
     deadline = time.monotonic() + 15
     while time.monotonic() < deadline and proc.poll() is None and not stopping.is_set():
-        port = listening_port(proc.pid)
-        if port:
-            return proc, port
+        if listening_port(proc.pid, port) and (not tls_port or listening_port(proc.pid, tls_port)):
+            return proc, port, tls_port
         time.sleep(0.05)
     end_dovecot(proc)
-    return None, 0
+    return None, 0, 0
 
 
 def end_dovecot(proc):
@@ -196,9 +210,9 @@ def main():
 
     threading.Thread(target=watch_stdin, daemon=True).start()
 
-    proc, port = None, 0
+    proc, port, tls_port = None, 0, 0
     for _ in range(5):
-        proc, port = start_dovecot(args, stopping)
+        proc, port, tls_port = start_dovecot(args, stopping)
         if proc or stopping.is_set():
             break
     if not proc:
@@ -207,6 +221,8 @@ def main():
             sys.stderr.write(open(log, errors="replace").read())
         sys.stderr.write("dovecot did not start listening\n")
         return 1
+    if args.tls_cert:
+        print("TLSPORT", tls_port)
     print("PORT", port, flush=True)
     while not stopping.is_set() and proc.poll() is None:
         stopping.wait(0.2)

@@ -6,11 +6,18 @@ they came otherwise) and NNN.json (HELO/EHLO name, envelope sender, recipients, 
 The .json file is written last, so its presence means the message is complete.
 
 Usage: smtpserver.py --folder DIR [--user NAME --password PASS]
+                     [--tls-cert FILE --tls-key FILE --tls-mode starttls|implicit]
+                     [--no-login] [--command-log FILE]
+--tls-mode starttls  STARTTLS is required before anything but EHLO/HELO/NOOP/QUIT; implicit: TLS
+                     from the first byte. AUTH is offered there as well.
+--no-login           offers AUTH PLAIN only.
+--command-log FILE   appends the name of every command the server receives to FILE.
 Prints "PORT n" once it listens."""
 import argparse
 import asyncio
 import json
 import os
+import ssl
 import warnings
 
 from aiosmtpd.smtp import SMTP, AuthResult, LoginPassword
@@ -21,7 +28,35 @@ def parse_args():
     parser.add_argument("--folder", required=True)
     parser.add_argument("--user", default="quill")
     parser.add_argument("--password", default="secret")
+    parser.add_argument("--tls-cert")
+    parser.add_argument("--tls-key")
+    parser.add_argument("--tls-mode", choices=["starttls", "implicit"])
+    parser.add_argument("--no-login", action="store_true")
+    parser.add_argument("--command-log")
     return parser.parse_args()
+
+
+def recording_class(log_path):
+    """SMTP with every command's name appended to log_path before it is handled."""
+    if not log_path:
+        return SMTP
+
+    class Recording(SMTP):
+        pass
+
+    def wrap(name):
+        original = getattr(SMTP, "smtp_" + name)
+
+        async def handler(self, arg):
+            with open(log_path, "a") as log:
+                log.write(name + "\n")
+            return await original(self, arg)
+
+        return handler
+
+    for name in ("HELO", "EHLO", "STARTTLS", "AUTH", "MAIL", "RCPT", "DATA", "RSET", "NOOP", "QUIT"):
+        setattr(Recording, "smtp_" + name, wrap(name))
+    return Recording
 
 
 class SavingHandler:
@@ -70,11 +105,23 @@ async def main():
     authenticator = make_authenticator(args.user, args.password)
     loop = asyncio.get_running_loop()
 
-    def factory():
-        return SMTP(handler, hostname="quillmap-test", auth_require_tls=False, auth_required=False,
-                    authenticator=authenticator, decode_data=False, loop=loop)
+    context = None
+    if args.tls_cert:
+        context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
+        context.load_cert_chain(args.tls_cert, args.tls_key)
+    smtp_class = recording_class(args.command_log)
+    options = {}
+    if args.tls_mode == "starttls":
+        options = {"tls_context": context, "require_starttls": True}
+    if args.no_login:
+        options["auth_exclude_mechanism"] = ["LOGIN"]
 
-    server = await loop.create_server(factory, "127.0.0.1", 0)
+    def factory():
+        return smtp_class(handler, hostname="quillmap-test", auth_require_tls=False, auth_required=False,
+                          authenticator=authenticator, decode_data=False, loop=loop, **options)
+
+    server = await loop.create_server(factory, "127.0.0.1", 0,
+                                      ssl=context if args.tls_mode == "implicit" else None)
     print("PORT", server.sockets[0].getsockname()[1], flush=True)
     async with server:
         await server.serve_forever()

@@ -326,8 +326,9 @@ TEST(SaveSettingsScopes, EachScopeWritesItsKeysInOrder)
         "SMTP/Pass SMTP/Port POP/Logon POP/Server POP/User POP/Pass POP/Port "
         "Config/NoticeItem Config/ReplaceFolder Config/ReplaceAllFolder Config/ReplaceLink "
         "Config/LogRowMax ForRobot/Use Config/IPtoURL " +
-        kRobots + " " + kFileTypes + " " + kClosing;
-    // Grouped by section, as the file holds them.
+        kRobots + " " + kFileTypes + " " + kClosing + " FTP/Security SMTP/Security POP/Security";
+    // Grouped by section, as the file holds them. The Security keys hold their defaults here, and a
+    // default that the file does not hold yet is not written (older releases never wrote them).
     const std::string fileOrderAll =
         "Config/ShowWindow Config/AutoRun Config/RecLog Config/PrevIP Config/LeavePlural Config/Interval "
         "Config/TimeOut Config/MailNotice Config/MailAddress Config/MailAddressFrom Config/MailHanKana "
