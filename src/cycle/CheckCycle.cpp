@@ -378,18 +378,24 @@ void CheckCycle::RunCheck()
 
     SetStatus(Sjis(u8"ｸﾞﾛｰﾊﾞﾙIP検索中..."));
     m_state.NewGlobalIP.clear();
+    AddressSearchLog searchLog;
     if (s.GlobalIPAuto != 0)
-        m_state.NewGlobalIP = SearchAddressAuto(m_state.StatusHtml);
+        m_state.NewGlobalIP = SearchAddressAuto(m_state.StatusHtml, &searchLog);
     else if (!s.GlobalIPKey.empty())
-        m_state.NewGlobalIP = SearchAddressAfterKey(m_state.StatusHtml, s.GlobalIPKey);
+        m_state.NewGlobalIP = SearchAddressAfterKey(m_state.StatusHtml, s.GlobalIPKey, &searchLog);
     SetStatus({});
 
     const std::string& ip = m_state.NewGlobalIP;
     if (ip.empty()) {
         const std::string t2 = Sjis(u8"グローバルIPが見つかりませんでした。");
         m_log.AddLog(text::StrConvMap(t2, text::kMapHalfWidth), lkRunFailure);
+        // A router behind carrier-grade NAT shows an address all the same: say which, and why it
+        // cannot be published.
+        const std::string note = UnusableAddressNote(searchLog);
+        if (!note.empty())
+            m_log.AddLog(note, lkRunFailure);
         if (s.NoticeItem & kNoticeOnCheckFailure)
-            m_steps->SendNoticeMail(kNoticeNotFound, t2);
+            m_steps->SendNoticeMail(kNoticeNotFound, note.empty() ? t2 : t2 + "\r\n" + note);
     } else if (ip != s.PrevIP) {
         m_log.AddLog(Sjis(u8"ｸﾞﾛｰﾊﾞﾙIPが変わりました。") + ip, lkEvent);
         if (s.FtpUpload != 0) {

@@ -34,6 +34,9 @@ class HostNameLookup;
 namespace mail {
 class TNoticeMailer;
 }
+namespace core {
+struct AddressSearchLog;
+}
 
 namespace gui {
 
@@ -121,6 +124,8 @@ private:
     // quiet: no warning of its own when no page was read (the caller gives one).
     PageTest StatusPageTest(bool quiet);
     void cmdGlolalIPClick();
+    // The search test's result box; its "詳細" button shows the search's decisions.
+    void ShowSearchResult(const std::string& message, const core::AddressSearchLog& searchLog);
     void cmdGlobalIPkeyClick();
     void cmdFtpTestClick();
     void cmdMailTestClick();

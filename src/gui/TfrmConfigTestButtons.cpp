@@ -156,10 +156,12 @@ void TfrmConfig::cmdGlolalIPClick()
         return;
     }
     const std::string html = m_host.StatusHtml();
-    const std::string address =
-        automatic ? core::SearchAddressAuto(html) : core::SearchAddressAfterKey(html, TextOf(txtGlobalIPkey));
+    core::AddressSearchLog searchLog;
+    const std::string address = automatic
+                                    ? core::SearchAddressAuto(html, &searchLog)
+                                    : core::SearchAddressAfterKey(html, TextOf(txtGlobalIPkey), &searchLog);
     if (address.empty()) {
-        m_ui.ShowInformation(text::Sjis(u8"見つかりませんでした。"), Caption());
+        ShowSearchResult(text::Sjis(u8"見つかりませんでした。"), searchLog);
         return;
     }
     std::string message = text::Sjis(u8"ｸﾞﾛｰﾊﾞﾙIPｱﾄﾞﾚｽ: ") + address;
@@ -169,7 +171,18 @@ void TfrmConfig::cmdGlolalIPClick()
     message += "\r\n\r\n";
     message += automatic ? text::Sjis(u8"この結果が正しくない場合は「検索キーを指定」してください。")
                          : text::Sjis(u8"この結果が正しくない場合は検索キーを変更してください。");
-    m_ui.ShowInformation(message, Caption());
+    ShowSearchResult(message, searchLog);
+}
+
+void TfrmConfig::ShowSearchResult(const std::string& message, const core::AddressSearchLog& searchLog)
+{
+    // "詳細" shows how the search went through the page, one decision a line.
+    if (!m_ui.ShowInformationWithDetails(message, Caption()))
+        return;
+    std::string details;
+    for (const std::string& line : core::ExplainAddressSearch(searchLog))
+        details += (details.empty() ? "" : "\r\n") + line;
+    m_ui.ShowInformation(details, Caption());
 }
 
 std::string TfrmConfig::LookupName(const std::string& address)

@@ -207,6 +207,23 @@ TEST_F(CheckCycleTest, AddressNotFoundIsLoggedAndMailedAsKindTwo)
     EXPECT_EQ(steps->fetches, 1);
 }
 
+TEST_F(CheckCycleTest, AnAddressBehindCarrierGradeNatIsNotPublishedAndTheRowSaysWhy)
+{
+    nextPages = {Page("100.72.14.9")};
+    ASSERT_TRUE(create());
+    core::CheckCycleTestAccess::RunCheck(*cycle);
+    EXPECT_EQ(steps->uploads, 0);
+    const std::string note =
+        "100.72.14.9" + Sjis(u8"はｷｬﾘｱｸﾞﾚｰﾄﾞNATのｱﾄﾞﾚｽ(100.64.0.0/10)のため使えません。"
+                             u8"外からは届きません。ﾙｰﾀにｸﾞﾛｰﾊﾞﾙIPが割り当てられていません。");
+    ASSERT_EQ(logTexts(), (std::vector<std::string>{Sjis(u8"ｸﾞﾛｰﾊﾞﾙIPが見つかりませんでした｡"), note}));
+    EXPECT_EQ(log.Rows()[1].Kind, core::lkRunFailure);
+    ASSERT_EQ(steps->mails.size(), 1u);
+    EXPECT_EQ(steps->mails[0],
+              std::make_pair(2, Sjis(u8"グローバルIPが見つかりませんでした。") + "\r\n" + note));
+    EXPECT_EQ(config().PrevIP, "203.0.113.5");
+}
+
 TEST_F(CheckCycleTest, ChangedAddressUploadsMailsAndKeepsTheNewAddress)
 {
     nextPages = {Page("203.0.113.77")};
