@@ -5,6 +5,7 @@
 // reach the cycle only through its mediator.
 
 #include "core/CycleMediator.h"
+#include "core/SecondSource.h"
 #include "core/StatusPage.h"
 #include "core/StatusPageHttp.h"
 #include "cycle/CheckSteps.h"
@@ -36,6 +37,8 @@ public:
     std::string FetchStatusPage() override;
     bool Navigating() const override;
     void CancelNavigation() override;
+    std::string FetchSecondAddress() override;
+    std::string FetchPublishedPage() override;
     std::string LookupHostName(const std::string& address) override;
     bool UploadPages(bool closing) override;
     void SendNoticeMail(std::int32_t kind, const std::string& text) override;
@@ -53,6 +56,8 @@ private:
     CycleMediator m_cycle;
     HttpStatusFetcher m_fetcher;
     StatusPage m_statusPage;
+    SecondSource m_secondSource;
+    WebPageReader m_publishedPage;
     netinfo::TKHostInf m_hostInf;
     netinfo::HostNameLookup m_lookup;
     net::TNMFTP m_ftp;

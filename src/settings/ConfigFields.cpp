@@ -104,6 +104,9 @@ std::vector<ConfigField> BuildFields()
     f.push_back({"Closed", "String", FieldCoding::Base64, &C::ClosedString, ""});
     f.push_back(Text("Closed", "File", &C::ClosedFile));
     f.push_back(Integer("Config", "IPtoURL", &C::IPtoURL, 0));
+    f.push_back(Integer("GlobalIP", "Source2", &C::Source2, 0));
+    f.push_back(Text("GlobalIP", "EchoURL", &C::EchoURL));
+    f.push_back(Text("FTP", "CheckURL", &C::FtpCheckURL));
     return f;
 }
 

@@ -199,7 +199,10 @@ const KeyList kDialogKeys = {{"About", "Version"},
                              {"Config", "ReplaceLink"},
                              {"Config", "LogRowMax"},
                              {"ForRobot", "Use"},
-                             {"Config", "IPtoURL"}};
+                             {"Config", "IPtoURL"},
+                             {"GlobalIP", "Source2"},
+                             {"GlobalIP", "EchoURL"},
+                             {"FTP", "CheckURL"}};
 
 KeyList ScopeKeys(SaveScope scope)
 {

@@ -136,6 +136,9 @@ void ExpectSameFields(const TConfig& a, const TConfig& b, bool withVersionAndPre
     same(a.ClosedString, b.ClosedString, "ClosedString");
     same(a.ClosedFile, b.ClosedFile, "ClosedFile");
     same(a.IPtoURL, b.IPtoURL, "IPtoURL");
+    same(a.Source2, b.Source2, "Source2");
+    same(a.EchoURL, b.EchoURL, "EchoURL");
+    same(a.FtpCheckURL, b.FtpCheckURL, "FtpCheckURL");
 }
 
 // Random values within what the file can hold: texts of code page 932 characters without line breaks
@@ -325,7 +328,7 @@ TEST(SaveSettingsScopes, EachScopeWritesItsKeysInOrder)
         "Config/MailAddressFrom Config/MailHanKana SMTP/Server SMTP/User SMTP/Logon "
         "SMTP/Pass SMTP/Port POP/Logon POP/Server POP/User POP/Pass POP/Port "
         "Config/NoticeItem Config/ReplaceFolder Config/ReplaceAllFolder Config/ReplaceLink "
-        "Config/LogRowMax ForRobot/Use Config/IPtoURL " +
+        "Config/LogRowMax ForRobot/Use Config/IPtoURL GlobalIP/Source2 GlobalIP/EchoURL FTP/CheckURL " +
         kRobots + " " + kFileTypes + " " + kClosing;
     // Grouped by section, as the file holds them.
     const std::string fileOrderAll =
@@ -335,8 +338,9 @@ TEST(SaveSettingsScopes, EachScopeWritesItsKeysInOrder)
         "Config/IPtoURL Config/ReplaceExt Config/ReplaceOnly About/Version Gateway/Auto Gateway/IP "
         "Status/URL "
         "Status/POST Status/Logon Status/User Status/Pass Status/NoScript GlobalIP/Auto GlobalIP/Key "
-        "FTP/Upload "
-        "FTP/Server FTP/User FTP/Pass FTP/Dir FTP/PASV FTP/Port SMTP/Server SMTP/User SMTP/Logon SMTP/Pass "
+        "GlobalIP/Source2 GlobalIP/EchoURL FTP/Upload "
+        "FTP/Server FTP/User FTP/Pass FTP/Dir FTP/PASV FTP/Port FTP/CheckURL SMTP/Server SMTP/User "
+        "SMTP/Logon SMTP/Pass "
         "SMTP/Port POP/Logon POP/Server POP/User POP/Pass POP/Port ForRobot/Use ForRobot/No ForRobot/KeyJP "
         "ForRobot/DescriptionJP ForRobot/KeyEN ForRobot/DescriptionEN Closed/Use Closed/Mode Closed/Fast "
         "Closed/String Closed/File";
