@@ -13,6 +13,7 @@
 #include <string>
 
 class QCheckBox;
+class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -36,7 +37,9 @@ class TNoticeMailer;
 }
 namespace core {
 struct AddressSearchLog;
-}
+class SecondSource;
+class WebPageReader;
+} // namespace core
 
 namespace gui {
 
@@ -88,6 +91,15 @@ private:
     QCheckBox* CheckBox(const char* name, std::u8string_view caption);
     QLabel* Label(const char* name, std::u8string_view caption);
     QPushButton* Button(const char* name, std::u8string_view caption);
+
+    // The reachable address's controls (TfrmConfigAddress.cpp).
+    QGroupBox* BuildSecondSourceGroup(QWidget* page);
+    QGroupBox* BuildCheckUrlGroup(QWidget* page);
+    void FillAddressControls(const settings::TConfig& c);
+    void TransferAddressControls(settings::TConfig& c) const;
+    void AddressRules();
+    void cmdSource2TestClick();
+    void cmdCheckURLTestClick();
 
     // Editing (TfrmConfig.cpp).
     void BeginEditing(settings::TConfig& config);
@@ -156,6 +168,8 @@ private:
     // Set while the test mail or a host-name look-up waits, so that a close can stop it.
     mail::TNoticeMailer* m_mailer = nullptr;
     netinfo::HostNameLookup* m_lookup = nullptr;
+    core::SecondSource* m_secondSource = nullptr;
+    core::WebPageReader* m_pageReader = nullptr;
     // The resolver of the search test's host-name look-up; null: the system's.
     netinfo::HostResolver* m_resolver = nullptr;
     // Tests that have put the screen values into the settings object and not yet restored them;
@@ -199,6 +213,10 @@ private:
     QPushButton* cmdGlobalIPkey = nullptr;
     QPushButton* cmdGlolalIP = nullptr;
     QCheckBox* chkLeavePlural = nullptr;
+    QComboBox* cboSource2 = nullptr;
+    QPushButton* cmdSource2Test = nullptr;
+    QLabel* lblEchoURL = nullptr;
+    QLineEdit* txtEchoURL = nullptr;
 
     // ｱｯﾌﾟﾛｰﾄﾞ設定
     QCheckBox* chkFtpUpload = nullptr;
@@ -215,6 +233,10 @@ private:
     QLineEdit* txtFtpDir = nullptr;
     QCheckBox* chkFtpPasv = nullptr;
     QPushButton* cmdFtpTest = nullptr;
+    QGroupBox* fraCheckURL = nullptr;
+    QLabel* lblCheckURL = nullptr;
+    QLineEdit* txtCheckURL = nullptr;
+    QPushButton* cmdCheckURLTest = nullptr;
     QLabel* lblReplaceFolder = nullptr;
     QLineEdit* txtReplaceFolder = nullptr;
     QPushButton* cmdReplaceFolder = nullptr;

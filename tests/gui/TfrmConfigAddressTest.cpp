@@ -3,6 +3,8 @@
 #include "TfrmConfigFixture.h"
 #include "statuspage/RouterFixture.h"
 
+#include <QComboBox>
+
 using namespace configtest;
 
 namespace {
@@ -67,4 +69,117 @@ TEST_F(ConfigDialogAddress, TheSearchResultsDetailsListTheSearchsDecisions)
     EXPECT_NE(informations()[1].find("100.64.20.30  除外 (ｷｬﾘｱｸﾞﾚｰﾄﾞNATのｱﾄﾞﾚｽ"), std::string::npos)
         << informations()[1];
     EXPECT_TRUE(settingsUnchanged());
+}
+
+TEST_F(ConfigDialogAddress, TheSecondSourceAndTheReadBackAddressAreFilledRuledAndSaved)
+{
+    openOnRouter([](settings::TConfig& c) {
+        c.Source2 = 2;
+        c.EchoURL = "http://echo.example.test/ip";
+        c.FtpCheckURL = "http://www.example.test/";
+    });
+    auto* choice = w<QComboBox>("cboSource2");
+    EXPECT_EQ(choice->currentIndex(), 2);
+    EXPECT_EQ(choice->currentText(), QString::fromUtf8(u8"確認用URL"));
+    EXPECT_EQ(box("txtEchoURL")->text(), QStringLiteral("http://echo.example.test/ip"));
+    EXPECT_EQ(box("txtCheckURL")->text(), QStringLiteral("http://www.example.test/"));
+    EXPECT_TRUE(box("txtEchoURL")->isEnabled());
+    // The URL box belongs to the echo page alone; the test button to any source.
+    choice->setCurrentIndex(1);
+    EXPECT_FALSE(box("txtEchoURL")->isEnabled());
+    EXPECT_TRUE(button("cmdSource2Test")->isEnabled());
+    choice->setCurrentIndex(0);
+    EXPECT_FALSE(button("cmdSource2Test")->isEnabled());
+    // The read-back follows the upload switch.
+    EXPECT_TRUE(box("txtCheckURL")->isEnabled());
+    click("chkFtpUpload");
+    EXPECT_FALSE(box("txtCheckURL")->isEnabled());
+    click("chkFtpUpload");
+    EXPECT_TRUE(box("txtCheckURL")->isEnabled());
+
+    choice->setCurrentIndex(1);
+    type("txtCheckURL", QStringLiteral("http://127.0.0.1/index.htm"));
+    click("cmdOK");
+    EXPECT_TRUE(gui::TfrmConfigTestAccess::Saved(*dialog));
+    EXPECT_EQ(config->Source2, 1);
+    EXPECT_EQ(config->EchoURL, "http://echo.example.test/ip");
+    EXPECT_EQ(config->FtpCheckURL, "http://127.0.0.1/index.htm");
+    settings::TConfig onDisk;
+    settings::LoadSettings(onDisk, nullptr);
+    EXPECT_EQ(onDisk.Source2, 1);
+    EXPECT_EQ(onDisk.FtpCheckURL, "http://127.0.0.1/index.htm");
+}
+
+TEST_F(ConfigDialogAddress, TheSecondSourceTestAsksTheGatewayOrTheEchoPage)
+{
+    openOnRouter();
+    // UPnP, with the simulator's description given directly: nothing is sent to the network.
+    qputenv("QUILLMAP_UPNP_DESCRIPTION_URL",
+            QByteArray::fromStdString("http://" + router.host() + "/igd.xml"));
+    w<QComboBox>("cboSource2")->setCurrentIndex(1);
+    click("cmdSource2Test");
+    EXPECT_EQ(informations(), std::vector<std::string>{"UPnPのｸﾞﾛｰﾊﾞﾙIPｱﾄﾞﾚｽ: 203.0.113.45"});
+    router.Control(QStringLiteral("/_control/upnp?value=100.64.9.9"));
+    ui.Clear();
+    click("cmdSource2Test");
+    EXPECT_EQ(warnings(), std::vector<std::string>{
+                              "UPnPからｸﾞﾛｰﾊﾞﾙIPｱﾄﾞﾚｽを得られませんでした。\r\n\r\n答え: 100.64.9.9"});
+    qunsetenv("QUILLMAP_UPNP_DESCRIPTION_URL");
+
+    ui.Clear();
+    w<QComboBox>("cboSource2")->setCurrentIndex(2);
+    type("txtEchoURL", QString());
+    click("cmdSource2Test");
+    EXPECT_EQ(warnings(), std::vector<std::string>{"確認用URLが入力されていません。"});
+    ui.Clear();
+    type("txtEchoURL", QString::fromStdString("http://" + router.host() + "/echo"));
+    click("cmdSource2Test");
+    EXPECT_EQ(informations(), std::vector<std::string>{"確認用URLのｸﾞﾛｰﾊﾞﾙIPｱﾄﾞﾚｽ: 203.0.113.45"});
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_TRUE(button("cmdSource2Test")->isEnabled());
+    EXPECT_TRUE(settingsUnchanged());
+}
+
+TEST_F(ConfigDialogAddress, TheReadBackTestSaysWhetherThePublishedPageHoldsTheLastAddress)
+{
+    openOnRouter([](settings::TConfig& c) { c.PrevIP = "203.0.113.45"; });
+    type("txtCheckURL", QString());
+    click("cmdCheckURLTest");
+    EXPECT_EQ(warnings(), std::vector<std::string>{"確認するﾍﾟｰｼﾞのURLが入力されていません。"});
+    // The simulator's echo page shows the address; its status page behind the log-on does not.
+    ui.Clear();
+    type("txtCheckURL", QString::fromStdString("http://" + router.host() + "/echo"));
+    click("cmdCheckURLTest");
+    EXPECT_EQ(informations(), std::vector<std::string>{
+                                  "ﾍﾟｰｼﾞを読めました。\r\n前回のｸﾞﾛｰﾊﾞﾙIPｱﾄﾞﾚｽ(203.0.113.45)があります。"});
+    ui.Clear();
+    type("txtCheckURL", QString::fromStdString("http://" + router.host() + "/401.html"));
+    click("cmdCheckURLTest");
+    EXPECT_EQ(informations(), std::vector<std::string>{
+                                  "ﾍﾟｰｼﾞを読めました。\r\n前回のｸﾞﾛｰﾊﾞﾙIPｱﾄﾞﾚｽ(203.0.113.45)はありません。"});
+    ui.Clear();
+    type("txtCheckURL", QStringLiteral("http://127.0.0.1:9/index.htm"));
+    click("cmdCheckURLTest");
+    EXPECT_EQ(warnings(), std::vector<std::string>{"ﾍﾟｰｼﾞを読めませんでした。"});
+    EXPECT_TRUE(settingsUnchanged());
+}
+
+TEST_F(ConfigDialogAddress, RenderedPagesShowTheNewControlsUnclipped)
+{
+    openOnRouter();
+    for (const char* name : {"tabBasic", "tabUpload"}) {
+        front(w(name));
+        dialog->adjustSize();
+        QApplication::processEvents();
+        for (const char* control : {"cboSource2", "cmdSource2Test", "txtEchoURL", "lblEchoURL", "lblSource2",
+                                    "txtCheckURL", "cmdCheckURLTest", "lblCheckURL"}) {
+            QWidget* c = w(control);
+            if (!w(name)->isAncestorOf(c))
+                continue;
+            EXPECT_GE(c->width(), c->minimumSizeHint().width()) << control;
+        }
+        const QString out = qEnvironmentVariable("QUILLMAP_RENDER_DIR");
+        if (!out.isEmpty())
+            dialog->grab().save(out + QStringLiteral("/%1.png").arg(QLatin1String(name)));
+    }
 }
