@@ -9,7 +9,7 @@ QUILLMAP_PACKAGES=(
     libminiupnpc-dev
     python3 python3-pyftpdlib python3-aiosmtpd dovecot-pop3d
     curl sed iproute2 procps
-    fonts-ipafont-gothic xvfb xauth
+    fonts-ipafont-gothic xvfb xauth x11-utils dbus-daemon python3-dbus python3-gi
 )
 
 quillmap_missing_packages() {

@@ -3,6 +3,8 @@
 #include "core/Version.h"
 #include "platform/UserInterface.h"
 
+#include <QDialog>
+
 namespace gui {
 
 bool SaveSettingsShare(platform::UserInterface& ui, settings::TConfig& config, settings::SaveScope scope,
@@ -27,6 +29,14 @@ const text::StringList& ListOrEmpty(const std::unique_ptr<text::StringList>& lis
 {
     static const text::StringList empty;
     return list ? *list : empty;
+}
+
+bool ShowShareDialog(QDialog& dialog, settings::TConfig*& held, settings::TConfig& config)
+{
+    held = &config;
+    const bool saved = dialog.exec() == QDialog::Accepted;
+    held = nullptr;
+    return saved;
 }
 
 } // namespace gui

@@ -5,6 +5,8 @@
 
 #include <functional>
 
+class QDialog;
+
 namespace platform {
 class UserInterface;
 }
@@ -16,6 +18,10 @@ namespace gui {
 // a warning and leaves config as it was, so the object never holds what the file does not.
 bool SaveSettingsShare(platform::UserInterface& ui, settings::TConfig& config, settings::SaveScope scope,
                        const std::function<void(settings::TConfig&)>& write);
+
+// Shows a small dialog modally, lending it config for that time only (held is the dialog's pointer
+// to the object, null again afterwards). True when the dialog ended with OK.
+bool ShowShareDialog(QDialog& dialog, settings::TConfig*& held, settings::TConfig& config);
 
 // The keyword list of config, or an empty list when the object has none yet.
 const text::StringList& ListOrEmpty(const std::unique_ptr<text::StringList>& list);

@@ -134,11 +134,8 @@ void TfrmCfgClosed::OnOK()
 
 bool TfrmCfgClosed::Edit(settings::TConfig& config)
 {
-    m_config = &config;
     Fill(config);
-    const bool saved = exec() == QDialog::Accepted;
-    m_config = nullptr;
-    return saved;
+    return ShowShareDialog(*this, m_config, config);
 }
 
 } // namespace gui

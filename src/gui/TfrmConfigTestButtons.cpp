@@ -6,6 +6,7 @@
 #include "core/SecondSource.h"
 #include "core/Version.h"
 #include "core/WebPageReader.h"
+#include "gui/BusyCursor.h"
 #include "gui/ConfigDialogHost.h"
 #include "gui/ConfigNumbers.h"
 #include "gui/QtText.h"
@@ -36,16 +37,6 @@ namespace {
 constexpr int kLookupLimitMs = 20000;
 // So do the second source of the address and the read of the published page.
 constexpr int kPageLimitMs = 20000;
-
-// The busy cursor for the time of a wait, restored however the wait ends.
-class BusyCursor
-{
-public:
-    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
-    BusyCursor(const BusyCursor&) = delete;
-    BusyCursor& operator=(const BusyCursor&) = delete;
-};
 
 // A button disabled for the time of its test. Afterwards it is enabled again, or, for a button that an
 // enable rule governs, as the rule says now (the window stays usable during the test).

@@ -2,6 +2,7 @@
 
 #include "core/AddressSearch.h"
 #include "core/Version.h"
+#include "gui/BusyCursor.h"
 #include "gui/QtText.h"
 #include "platform/UserInterface.h"
 #include "text/Sjis.h"
@@ -19,16 +20,6 @@
 namespace gui {
 
 namespace {
-
-// The busy cursor for as long as the object lives.
-class BusyCursor
-{
-public:
-    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
-    BusyCursor(const BusyCursor&) = delete;
-    BusyCursor& operator=(const BusyCursor&) = delete;
-};
 
 constexpr int kMinimumHeight = 100;
 

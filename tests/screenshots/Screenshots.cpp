@@ -4,9 +4,14 @@
 // on a virtual X server). Nothing here touches the network: the settings name servers that are
 // never contacted.
 //   quillmap_screenshots OUTPUT-FOLDER
+#include "core/OperationLog.h"
+#include "cycle/CheckCycle.h"
+#include "cycle/CheckSteps.h"
 #include "gui/AuxDialogs.h"
 #include "gui/ConfigDialogHost.h"
+#include "gui/TfrmAbout.h"
 #include "gui/TfrmConfig.h"
+#include "gui/TfrmMain.h"
 #include "gui/TfrmStatusSrc.h"
 #include "platform/ProgramFolder.h"
 #include "platform/ScriptedUserInterface.h"
@@ -92,7 +97,8 @@ void SampleSettings(settings::TConfig& c)
     c.FtpPass = "secret";
     c.FtpDir = "/public_html";
     c.FtpPasv = 1;
-    c.ReplaceFolder = QDir::homePath().toStdString() + "/www";
+    c.ReplaceFolder = QDir::cleanPath(platform::ProgramFolder() + QStringLiteral("/www")).toStdString();
+    QDir().mkpath(QString::fromStdString(c.ReplaceFolder));
     c.ReplaceLink = "/var/www/html";
     c.MailNotice = 1;
     c.SmtpServer = "smtp.example.jp";
@@ -106,8 +112,8 @@ void SampleSettings(settings::TConfig& c)
     for (const char8_t* k : {u8"自宅サーバー", u8"日記", u8"写真"})
         c.KeywordsJP->push_back(Sjis(k));
     c.DescriptionJP = Sjis(u8"自宅のサーバーから公開しているページです。");
-    c.ClosedString = Sjis(u8"ただいまサーバーを停止しています。") + "\r\n" +
-                     Sjis(u8"<b>再開までお待ちください。</b>");
+    c.ClosedString =
+        Sjis(u8"ただいまサーバーを停止しています。") + "\r\n" + Sjis(u8"<b>再開までお待ちください。</b>");
 }
 
 // A router page as a Japanese router shows it: the LAN side, the WAN side after Japanese labels.
@@ -119,6 +125,51 @@ std::string SamplePage()
                 u8"<tr><td>WAN側IPアドレス</td><td>210.170.12.34</td></tr>\r\n"
                 u8"<tr><td>DNSサーバー</td><td>210.170.64.53</td></tr>\r\n"
                 u8"</table>\r\n</body>");
+}
+
+// The check's network steps without a network: the router answers with the sample page, the upload
+// and the mail succeed.
+struct SampleSteps : core::CheckSteps
+{
+    std::string FetchStatusPage() override { return SamplePage(); }
+    bool Navigating() const override { return false; }
+    void CancelNavigation() override {}
+    std::string LookupHostName(const std::string&) override { return {}; }
+    bool UploadPages(bool) override { return true; }
+    void SendNoticeMail(std::int32_t, const std::string&) override {}
+    void AbortNetwork() override {}
+    void RunClosingUpload() override {}
+};
+
+// The main window on both tabs while monitoring, after a first check that found a new address, with
+// the rows an upload run writes.
+void ShootMainWindow(platform::UserInterface& ui, const QString& lockFolder)
+{
+    core::OperationLog log;
+    core::CheckCycle cycle(log, ui,
+                           [](const core::CycleMediator&) { return std::make_unique<SampleSteps>(); });
+    cycle.SetLockFolder(lockFolder);
+    gui::TfrmMain window(cycle, log, ui, [] { return true; });
+    if (!window.FormCreate()) {
+        ++g_failures;
+        return;
+    }
+    window.show();
+    cycle.cmdStartChkClick();
+    log.AddLog(Sjis(u8"index.htm ｱｯﾌﾟﾛｰﾄﾞしました。"), core::lkEvent);
+    log.AddLog(Sjis(u8"diary/today.htm ｱｯﾌﾟﾛｰﾄﾞしました。"), core::lkEvent);
+    log.AddLog(Sjis(u8"FTPｻｰﾊﾞｰに接続できませんでした。"), core::lkStepError);
+    log.AddLog(Sjis(u8"ﾙｰﾀのｽﾃｰﾀｽﾍﾟｰｼﾞにｱｸｾｽできませんでした。"), core::lkRunFailure);
+    auto* tabs = window.findChild<QTabWidget*>();
+    if (!tabs) {
+        ++g_failures;
+        return;
+    }
+    tabs->setCurrentIndex(0);
+    Save(window, QStringLiteral("main-status"));
+    tabs->setCurrentIndex(1);
+    Save(window, QStringLiteral("main-log"));
+    window.hide();
 }
 
 } // namespace
@@ -140,6 +191,12 @@ int main(int argc, char** argv)
     SampleSettings(config);
     settings::SaveSettings(config, settings::SaveScope::All);
 
+    {
+        ShootMainWindow(ui, home.path());
+        gui::TfrmAbout about;
+        ShootModal([&] { about.exec(); }, {{QStringLiteral("about"), {}}});
+    }
+
     NoRouter host;
     gui::TfrmConfig settingsDialog(host, ui);
     ShootModal([&] { settingsDialog.Edit(config); }, {{QStringLiteral("settings-basic"), Page(0)},
@@ -157,10 +214,11 @@ int main(int argc, char** argv)
     viewer.SourceText = SamplePage();
     viewer.resize(560, 380);
     // The finder passes over the LAN address (it ends in 1) and the mask, and stops at the global one.
-    ShootModal([&] { viewer.exec(); }, {{QStringLiteral("source-viewer"), [](QWidget& w) {
-                                             if (auto* find = w.findChild<QAbstractButton*>(QStringLiteral("cmdFind"))) {
-                                                 find->click();
-                                             }
-                                         }}});
+    ShootModal([&] { viewer.exec(); },
+               {{QStringLiteral("source-viewer"), [](QWidget& w) {
+                     if (auto* find = w.findChild<QAbstractButton*>(QStringLiteral("cmdFind"))) {
+                         find->click();
+                     }
+                 }}});
     return g_failures == 0 ? 0 : 1;
 }
