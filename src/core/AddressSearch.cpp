@@ -129,7 +129,30 @@ std::string UpperSingleByte(std::string_view t)
 
 } // namespace
 
-std::string SearchAddressAuto(std::string_view t)
+namespace {
+
+UnusableRange UnusableRangeOf(long long a, long long b, long long c)
+{
+    if (a == 100 && b >= 64 && b <= 127)
+        return UnusableRange::CarrierGradeNat;
+    if (a == 127)
+        return UnusableRange::Loopback;
+    if (a == 169 && b == 254)
+        return UnusableRange::LinkLocal;
+    if (a == 192 && b == 0 && c == 0)
+        return UnusableRange::DsLite;
+    if (a >= 224)
+        return UnusableRange::Multicast;
+    return UnusableRange::None;
+}
+
+struct ScanRules
+{
+    bool dnsLabels = true; // the first address after a "DNS" label is the DNS server's
+    bool startRule = true; // a text whose first dot is its first or second character is not scanned
+};
+
+std::string Scan(std::string_view t, ScanRules rules, AddressSearchLog* log)
 {
     // One walk over the characters. The labels that the scan can use up at a dot are exactly the
     // "DNS" labels that start before it, and they are always used up from the earliest on, so two
@@ -141,34 +164,56 @@ std::string SearchAddressAuto(std::string_view t)
     std::array<int, 3> before = {-1, -1, -1};
     long position = 0; // 1-based position of the current character
     bool firstDot = true;
+    const auto decide = [&](long at, const std::array<Number, 4>& n, CandidateVerdict verdict,
+                            UnusableRange range = UnusableRange::None) {
+        if (log)
+            log->candidates.push_back({at, Dotted(n), verdict, range});
+    };
 
     for (size_t i = 0; i < t.size();) {
         const auto b = static_cast<unsigned char>(t[i]);
         const auto width = static_cast<size_t>(text::CharBytes(b));
         ++position;
-        if (b == 'D' && t.substr(i, 3) == "DNS") {
+        if (b == 'D' && rules.dnsLabels && t.substr(i, 3) == "DNS") {
             ++labelsSeen;
         } else if (b == '.') {
-            // A page whose first dot is its first or second character is not scanned at all.
-            if (firstDot && position <= 2)
+            if (firstDot && position <= 2 && rules.startRule) {
+                if (log)
+                    log->notScanned = true;
                 return {};
+            }
             firstDot = false;
             std::string leading;
+            long first = 0;
             for (int k = 2; k >= 0; --k)
-                if (before[k] >= 0 && IsNumericChar(static_cast<char>(before[k])))
+                if (before[k] >= 0 && IsNumericChar(static_cast<char>(before[k]))) {
+                    if (leading.empty())
+                        first = position - 1 - k;
                     leading += static_cast<char>(before[k]);
+                }
             if (!leading.empty()) {
                 const auto numbers = CandidateNumbers(leading, CharsAt(t, i + 1, kWindowChars));
                 if (numbers) {
                     const long long a = (*numbers)[0].value, bb = (*numbers)[1].value;
                     const long long c = (*numbers)[2].value, e = (*numbers)[3].value;
-                    if (a >= 1 && a <= 254 && bb >= 0 && bb <= 255 && c >= 0 && c <= 255 && e >= 1 &&
-                        e <= 254) {
+                    const UnusableRange range = UnusableRangeOf(a, bb, c);
+                    if (!(a >= 1 && a <= 254 && bb >= 0 && bb <= 255 && c >= 0 && c <= 255 && e >= 1 &&
+                          e <= 254)) {
+                        decide(first, *numbers, CandidateVerdict::OutOfBounds);
+                    } else if (labelsUsed < labelsSeen) {
                         // The first address after a DNS label is the DNS server's.
-                        if (labelsUsed < labelsSeen)
-                            ++labelsUsed;
-                        else if (!IsPrivate(a, bb))
-                            return Dotted(*numbers);
+                        ++labelsUsed;
+                        decide(first, *numbers, CandidateVerdict::AfterDnsLabel);
+                    } else if (IsPrivate(a, bb)) {
+                        decide(first, *numbers, CandidateVerdict::PrivateRange);
+                    } else if (range != UnusableRange::None) {
+                        // Published, such an address would break every link on the pages.
+                        decide(first, *numbers, CandidateVerdict::Unusable, range);
+                    } else {
+                        decide(first, *numbers, CandidateVerdict::Taken);
+                        if (log)
+                            log->result = Dotted(*numbers);
+                        return Dotted(*numbers);
                     }
                 }
             }
@@ -179,6 +224,18 @@ std::string SearchAddressAuto(std::string_view t)
         i += width;
     }
     return {};
+}
+
+} // namespace
+
+std::string SearchAddressAuto(std::string_view t, AddressSearchLog* log)
+{
+    return Scan(t, ScanRules{}, log);
+}
+
+std::string FirstUsableAddress(std::string_view t)
+{
+    return Scan(t, ScanRules{false, false}, nullptr);
 }
 
 std::string NormalizePageCode(std::string_view t)
@@ -203,20 +260,36 @@ std::string NormalizePageCode(std::string_view t)
     return mail::ConvertJapaneseCode(t, mail::jcSjis);
 }
 
-std::string SearchAddressAfterKey(std::string_view statusHtml, std::string_view key)
+std::string SearchAddressAfterKey(std::string_view statusHtml, std::string_view key, AddressSearchLog* log)
 {
+    if (log)
+        log->keySearch = true;
     const std::string page = mail::ConvertLineBreaks(NormalizePageCode(statusHtml), mail::lbCrLf);
     const long p = text::InStrChars(page, key);
     if (p == 0)
         return {};
-    return SearchAddressAuto(text::TailFrom(page, p + text::CharLen(key)));
+    const long skipped = p + text::CharLen(key) - 1;
+    AddressSearchLog tail;
+    const std::string found = SearchAddressAuto(text::TailFrom(page, skipped + 1), log ? &tail : nullptr);
+    if (log) {
+        log->keyFound = true;
+        log->keyPosition = p;
+        log->notScanned = tail.notScanned;
+        for (AddressCandidate& c : tail.candidates) {
+            c.position += skipped;
+            log->candidates.push_back(std::move(c));
+        }
+        log->result = found;
+    }
+    return found;
 }
 
-std::string FindGlobalAddress(std::string_view statusHtml, const settings::TConfig& config)
+std::string FindGlobalAddress(std::string_view statusHtml, const settings::TConfig& config,
+                              AddressSearchLog* log)
 {
     if (config.GlobalIPAuto != 0)
-        return SearchAddressAuto(statusHtml);
-    return SearchAddressAfterKey(statusHtml, config.GlobalIPKey);
+        return SearchAddressAuto(statusHtml, log);
+    return SearchAddressAfterKey(statusHtml, config.GlobalIPKey, log);
 }
 
 std::optional<ByteRange> FindNextAddress(std::string_view source, size_t selectionStart,

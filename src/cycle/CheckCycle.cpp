@@ -2,7 +2,9 @@
 
 #include "core/AddressSearch.h"
 #include "core/OperationLog.h"
+#include "core/SecondSource.h"
 #include "core/Version.h"
+#include "core/WebPageReader.h"
 #include "platform/SingleInstance.h"
 #include "platform/UserInterface.h"
 #include "settings/ConfigUnit.h"
@@ -246,6 +248,22 @@ void CheckCycle::TimerCheckTimer()
 {
     if (!m_state.Settings || Closing())
         return;
+    if (m_readBack.pending) {
+        // The published page's second try, a minute after the first.
+        m_timerCheck.stop();
+        SetButtons(false);
+        {
+            BusyScope busy([this] { EnterBusy(); }, [this] { LeaveBusy(); });
+            ArmAbortTimer(true);
+            ReadBackPublishedPage(true);
+            m_readBack.pending = false;
+            ArmAbortTimer(false);
+        }
+        SetButtons(true);
+        if (!m_monitoring || Closing() || !m_state.Settings)
+            return;
+        m_timerCheck.start();
+    }
     ++m_checkMinutes;
     if (m_checkMinutes < m_state.Settings->Interval)
         return;
@@ -272,6 +290,7 @@ void CheckCycle::cmdStartChkClick()
     if (m_monitoring) {
         m_timerCheck.stop();
         SetMonitoring(false);
+        m_readBack.pending = false;
         return;
     }
     // The settings dialog holds the settings: no start until it gives them back.
@@ -378,18 +397,27 @@ void CheckCycle::RunCheck()
 
     SetStatus(Sjis(u8"ｸﾞﾛｰﾊﾞﾙIP検索中..."));
     m_state.NewGlobalIP.clear();
+    AddressSearchLog searchLog;
     if (s.GlobalIPAuto != 0)
-        m_state.NewGlobalIP = SearchAddressAuto(m_state.StatusHtml);
+        m_state.NewGlobalIP = SearchAddressAuto(m_state.StatusHtml, &searchLog);
     else if (!s.GlobalIPKey.empty())
-        m_state.NewGlobalIP = SearchAddressAfterKey(m_state.StatusHtml, s.GlobalIPKey);
+        m_state.NewGlobalIP = SearchAddressAfterKey(m_state.StatusHtml, s.GlobalIPKey, &searchLog);
     SetStatus({});
+    ConsultSecondSource();
+    if (Closing())
+        return;
 
     const std::string& ip = m_state.NewGlobalIP;
     if (ip.empty()) {
         const std::string t2 = Sjis(u8"グローバルIPが見つかりませんでした。");
         m_log.AddLog(text::StrConvMap(t2, text::kMapHalfWidth), lkRunFailure);
+        // A router behind carrier-grade NAT shows an address all the same: say which, and why it
+        // cannot be published.
+        const std::string note = UnusableAddressNote(searchLog);
+        if (!note.empty())
+            m_log.AddLog(note, lkRunFailure);
         if (s.NoticeItem & kNoticeOnCheckFailure)
-            m_steps->SendNoticeMail(kNoticeNotFound, t2);
+            m_steps->SendNoticeMail(kNoticeNotFound, note.empty() ? t2 : t2 + "\r\n" + note);
     } else if (ip != s.PrevIP) {
         m_log.AddLog(Sjis(u8"ｸﾞﾛｰﾊﾞﾙIPが変わりました。") + ip, lkEvent);
         if (s.FtpUpload != 0) {
@@ -418,6 +446,12 @@ void CheckCycle::RunCheck()
                                                 Sjis(u8")、ホームページを更新しました。"));
                 }
                 s.PrevIP = ip;
+                if (!s.FtpCheckURL.empty()) {
+                    m_readBack = {true, m_state.NewHostName.empty() ? ip : m_state.NewHostName, ip};
+                    ReadBackPublishedPage(false);
+                    if (Closing())
+                        return;
+                }
             } else {
                 m_log.AddLog(Sjis(u8"ｱｯﾌﾟﾛｰﾄﾞに失敗しました。"), lkRunFailure);
                 if (s.NoticeItem & kNoticeOnChange) {
@@ -438,6 +472,79 @@ void CheckCycle::RunCheck()
     }
     m_checkMinutes = 0;
     SetStatus({});
+}
+
+void CheckCycle::ConsultSecondSource()
+{
+    const SecondSourceKind kind = SecondSourceOf(*m_state.Settings);
+    if (kind == kSourceNone || !MayStartNetworkStep()) {
+        m_sourcesNote.clear();
+        return;
+    }
+    SetStatus(Sjis(u8"ｸﾞﾛｰﾊﾞﾙIP確認中..."));
+    const std::string second = m_steps->FetchSecondAddress();
+    SetStatus({});
+    std::string& ip = m_state.NewGlobalIP;
+    if (second.empty() || second == ip) {
+        m_sourcesNote.clear();
+        return;
+    }
+    const std::string name = SecondSourceName(kind);
+    if (ip.empty()) {
+        ip = second;
+        NoteSources(Sjis(u8"ｽﾃｰﾀｽﾍﾟｰｼﾞにｸﾞﾛｰﾊﾞﾙIPがないため、") + name + Sjis(u8"のｱﾄﾞﾚｽを使います。") +
+                        second,
+                    lkEvent);
+        return;
+    }
+    // The router's page is what the user chose and checked; the other source only raises a doubt.
+    NoteSources(Sjis(u8"ｽﾃｰﾀｽﾍﾟｰｼﾞのｱﾄﾞﾚｽ(") + ip + Sjis(u8")と") + name + Sjis(u8"のｱﾄﾞﾚｽ(") + second +
+                    Sjis(u8")が違います。ｽﾃｰﾀｽﾍﾟｰｼﾞのｱﾄﾞﾚｽを使います。"),
+                lkRunFailure);
+}
+
+void CheckCycle::NoteSources(const std::string& text, LogKind kind)
+{
+    if (text == m_sourcesNote)
+        return;
+    m_sourcesNote = text;
+    m_log.AddLog(text, kind);
+}
+
+void CheckCycle::ReadBackPublishedPage(bool retry)
+{
+    if (!MayStartNetworkStep())
+        return; // the retry (or, after a retry, nothing) follows at the next tick
+    SetStatus(Sjis(u8"公開ﾍﾟｰｼﾞ確認中..."));
+    const std::string page = m_steps->FetchPublishedPage();
+    SetStatus({});
+    if (Closing())
+        return;
+    const std::string& needle = m_readBack.needle;
+    if (PageShowsAddress(page, needle)) {
+        m_readBack.pending = false;
+        m_log.AddLog(Sjis(u8"公開ﾍﾟｰｼﾞに新しいｱﾄﾞﾚｽがあることを確認しました。") + needle, lkEvent);
+        return;
+    }
+    const std::string missing = page.empty()
+                                    ? Sjis(u8"公開ﾍﾟｰｼﾞを読めませんでした。")
+                                    : Sjis(u8"公開ﾍﾟｰｼﾞに新しいｱﾄﾞﾚｽ(") + needle + Sjis(u8")がありません。");
+    if (!retry) {
+        // Web spaces may serve a cached copy for a while.
+        m_log.AddLog(missing + Sjis(u8"1分後にもう一度確認します。"), lkRunFailure);
+        return;
+    }
+    m_readBack.pending = false;
+    m_log.AddLog(missing + Sjis(u8"ｱｯﾌﾟﾛｰﾄﾞしたﾍﾟｰｼﾞが公開されていません。"), lkRunFailure);
+    const settings::TConfig& s = *m_state.Settings;
+    if (s.NoticeItem & kNoticeOnChange) {
+        SetStatus(Sjis(u8"ﾒｰﾙ送信中..."));
+        m_steps->SendNoticeMail(kNoticeUploadFailed,
+                                Sjis(u8"グローバルIPが変わりましたが(") + m_readBack.address +
+                                    Sjis(u8")、公開されているホームページに新しいアドレスがありません。") +
+                                    "\r\n" + s.FtpCheckURL);
+        SetStatus({});
+    }
 }
 
 void CheckCycle::ArmAbortTimer(bool on)

@@ -9,6 +9,7 @@
 #include "core/CycleMediator.h"
 #include "core/CycleView.h"
 #include "core/MainState.h"
+#include "core/OperationLog.h"
 #include "cycle/CheckSteps.h"
 
 #include <QObject>
@@ -22,8 +23,6 @@ class UserInterface;
 } // namespace platform
 
 namespace core {
-
-class OperationLog;
 
 // Milliseconds of the timers' minute: 60,000, or QUILLMAP_MINUTE_MS when that is set (tests and the
 // demonstration run on a short minute; nothing else changes).
@@ -105,6 +104,14 @@ private:
     bool CheckSettingsReady();
     // One check. The caller has disabled the buttons and armed the abort timer.
     void RunCheck();
+    // The second source of the address: its address when the page gave none, a row when they differ.
+    void ConsultSecondSource();
+    // After an upload that succeeded: reads the published page and looks for the new address. The
+    // first try that misses leaves a retry for the next tick of the check timer; retry: that try.
+    void ReadBackPublishedPage(bool retry);
+    // Logs a row about the two sources, unless it is the row logged about them last (a lasting
+    // difference would otherwise fill the log at every check).
+    void NoteSources(const std::string& text, LogKind kind);
     void ArmAbortTimer(bool on);
     void TimerCheckTimer();
     void TimerAbortTimer();
@@ -152,6 +159,16 @@ private:
     bool m_closed = false;
     std::shared_ptr<const std::string> m_statusPage = std::make_shared<const std::string>();
     CycleView m_view;
+    // The last row about the two sources of the address; empty once they agree again.
+    std::string m_sourcesNote;
+    // The published page's read-back that waits for its second try.
+    struct ReadBack
+    {
+        bool pending = false;
+        std::string needle;  // what the links hold: the host name, else the address
+        std::string address; // the new global address
+    };
+    ReadBack m_readBack;
 };
 
 } // namespace core

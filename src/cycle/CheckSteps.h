@@ -21,6 +21,14 @@ public:
     // Run button and settings menu: the load in progress is cancelled and its page not read.
     virtual void CancelNavigation() = 0;
 
+    // The global address from the second source the settings choose (Source2): a usable dotted
+    // address, empty when there is no second source or it gave none.
+    virtual std::string FetchSecondAddress() = 0;
+
+    // The body markup (code page 932) of the published page at the settings' CheckURL, empty when it
+    // could not be read.
+    virtual std::string FetchPublishedPage() = 0;
+
     // The host name of a dotted address, empty when there is none or the look-up was cancelled.
     virtual std::string LookupHostName(const std::string& address) = 0;
 

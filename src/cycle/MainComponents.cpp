@@ -88,6 +88,25 @@ void MainComponents::CancelNavigation()
     m_statusPage.CancelNavigation();
 }
 
+std::string MainComponents::FetchSecondAddress()
+{
+    const std::unique_ptr<settings::TConfig>& settings = m_cycle.State.Settings;
+    if (!settings)
+        return {};
+    // A second opinion is not worth the whole check's time: it gets a client's time-out.
+    return m_secondSource.Fetch(SecondSourceOf(*settings), settings->EchoURL,
+                                std::min(kClientTimeOutMs, CheckStepLimitMs(*settings)));
+}
+
+std::string MainComponents::FetchPublishedPage()
+{
+    const std::unique_ptr<settings::TConfig>& settings = m_cycle.State.Settings;
+    if (!settings)
+        return {};
+    return m_publishedPage.Read(settings->FtpCheckURL,
+                                std::min(kClientTimeOutMs, CheckStepLimitMs(*settings)));
+}
+
 std::string MainComponents::LookupHostName(const std::string& address)
 {
     const std::unique_ptr<settings::TConfig>& settings = m_cycle.State.Settings;
@@ -127,6 +146,8 @@ void MainComponents::AbortNetwork()
 {
     m_lookup.CancelLookup();
     StopBrowser();
+    m_secondSource.Stop();
+    m_publishedPage.Stop();
     StopClient(m_ftp, true);
     StopMail(true);
 }

@@ -6,6 +6,7 @@
 
 #include "core/CertificateTrust.h"
 #include "core/CycleMediator.h"
+#include "core/SecondSource.h"
 #include "core/StatusPage.h"
 #include "core/StatusPageHttp.h"
 #include "cycle/CheckSteps.h"
@@ -37,6 +38,8 @@ public:
     std::string FetchStatusPage() override;
     bool Navigating() const override;
     void CancelNavigation() override;
+    std::string FetchSecondAddress() override;
+    std::string FetchPublishedPage() override;
     std::string LookupHostName(const std::string& address) override;
     bool UploadPages(bool closing) override;
     void SendNoticeMail(std::int32_t kind, const std::string& text) override;
@@ -54,6 +57,8 @@ private:
     CycleMediator m_cycle;
     HttpStatusFetcher m_fetcher;
     StatusPage m_statusPage;
+    SecondSource m_secondSource;
+    WebPageReader m_publishedPage;
     netinfo::TKHostInf m_hostInf;
     netinfo::HostNameLookup m_lookup;
     net::TNMFTP m_ftp;

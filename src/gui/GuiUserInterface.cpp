@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace gui {
 
@@ -26,6 +27,15 @@ void GuiUserInterface::ShowWarning(const std::string& text, const std::string& c
 void GuiUserInterface::ShowInformation(const std::string& text, const std::string& caption)
 {
     QMessageBox::information(BoxParent(), Qs(caption), Qs(text), QMessageBox::Ok);
+}
+
+bool GuiUserInterface::ShowInformationWithDetails(const std::string& text, const std::string& caption)
+{
+    QMessageBox box(QMessageBox::Information, Qs(caption), Qs(text), QMessageBox::Ok, BoxParent());
+    const QAbstractButton* details = box.addButton(J(u8"詳細"), QMessageBox::ActionRole);
+    box.setDefaultButton(QMessageBox::Ok);
+    box.exec();
+    return box.clickedButton() == details;
 }
 
 void GuiUserInterface::ShowMessage(const std::string& text, const std::string& caption)

@@ -23,6 +23,7 @@ public:
 
     void ShowWarning(const std::string& text, const std::string& caption) override;
     void ShowInformation(const std::string& text, const std::string& caption) override;
+    bool ShowInformationWithDetails(const std::string& text, const std::string& caption) override;
     void ShowMessage(const std::string& text, const std::string& caption) override;
     bool AskYesNo(const std::string& text, const std::string& caption) override;
     bool AskTrustCertificate(const std::string& text, const std::string& caption) override;

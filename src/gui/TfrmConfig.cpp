@@ -1,5 +1,6 @@
 #include "gui/TfrmConfig.h"
 
+#include "core/SecondSource.h"
 #include "core/Version.h"
 #include "gui/AuxDialogs.h"
 #include "gui/ConfigDialogHost.h"
@@ -150,6 +151,10 @@ void TfrmConfig::done(int result)
         m_mailer->Abort();
     if (m_lookup)
         m_lookup->CancelLookup();
+    if (m_secondSource)
+        m_secondSource->Stop();
+    if (m_pageReader)
+        m_pageReader->Stop();
     QDialog::done(result);
 }
 
@@ -223,6 +228,7 @@ void TfrmConfig::FormShow()
     chkNotice1->setChecked((c.NoticeItem & 1) != 0);
     chkNotice2->setChecked((c.NoticeItem & 2) != 0);
     chkNotice4->setChecked((c.NoticeItem & 4) != 0);
+    FillAddressControls(c);
 
     // The rules follow what was filled, whether or not a mark changed.
     ApplyAllRules();
@@ -246,6 +252,7 @@ void TfrmConfig::TransferBack(settings::TConfig& c) const
     c.GlobalIPAuto = Flag(optGlobalIPa);
     c.GlobalIPKey = TextOf(txtGlobalIPkey);
     c.LeavePlural = Flag(chkLeavePlural);
+    TransferAddressControls(c);
 
     c.FtpUpload = Flag(chkFtpUpload);
     c.FtpServer = TextOf(txtFtpServer);
@@ -542,6 +549,7 @@ void TfrmConfig::ApplyAllRules()
     optGlobalIPClick();
     chkFtpUploadClick();
     chkMailNoticeClick();
+    AddressRules();
 }
 
 } // namespace gui

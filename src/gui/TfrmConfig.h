@@ -35,6 +35,11 @@ class HostNameLookup;
 namespace mail {
 class TNoticeMailer;
 }
+namespace core {
+struct AddressSearchLog;
+class SecondSource;
+class WebPageReader;
+} // namespace core
 
 namespace gui {
 
@@ -88,6 +93,15 @@ private:
     QLabel* Label(const char* name, std::u8string_view caption);
     QPushButton* Button(const char* name, std::u8string_view caption);
 
+    // The reachable address's controls (TfrmConfigAddress.cpp).
+    QGroupBox* BuildSecondSourceGroup(QWidget* page);
+    QGroupBox* BuildCheckUrlGroup(QWidget* page);
+    void FillAddressControls(const settings::TConfig& c);
+    void TransferAddressControls(settings::TConfig& c) const;
+    void AddressRules();
+    void cmdSource2TestClick();
+    void cmdCheckURLTestClick();
+
     // Editing (TfrmConfig.cpp).
     void BeginEditing(settings::TConfig& config);
     void EndEditing();
@@ -123,6 +137,8 @@ private:
     // quiet: no warning of its own when no page was read (the caller gives one).
     PageTest StatusPageTest(bool quiet);
     void cmdGlolalIPClick();
+    // The search test's result box; its "詳細" button shows the search's decisions.
+    void ShowSearchResult(const std::string& message, const core::AddressSearchLog& searchLog);
     void cmdGlobalIPkeyClick();
     void cmdFtpTestClick();
     void cmdMailTestClick();
@@ -158,6 +174,8 @@ private:
     // Set while the test mail or a host-name look-up waits, so that a close can stop it.
     mail::TNoticeMailer* m_mailer = nullptr;
     netinfo::HostNameLookup* m_lookup = nullptr;
+    core::SecondSource* m_secondSource = nullptr;
+    core::WebPageReader* m_pageReader = nullptr;
     // The resolver of the search test's host-name look-up; null: the system's.
     netinfo::HostResolver* m_resolver = nullptr;
     // Tests that have put the screen values into the settings object and not yet restored them;
@@ -201,6 +219,10 @@ private:
     QPushButton* cmdGlobalIPkey = nullptr;
     QPushButton* cmdGlolalIP = nullptr;
     QCheckBox* chkLeavePlural = nullptr;
+    QComboBox* cboSource2 = nullptr;
+    QPushButton* cmdSource2Test = nullptr;
+    QLabel* lblEchoURL = nullptr;
+    QLineEdit* txtEchoURL = nullptr;
 
     // ｱｯﾌﾟﾛｰﾄﾞ設定
     QCheckBox* chkFtpUpload = nullptr;
@@ -219,6 +241,10 @@ private:
     QLabel* lblFtpSecurity = nullptr;
     QComboBox* cboFtpSecurity = nullptr;
     QPushButton* cmdFtpTest = nullptr;
+    QGroupBox* fraCheckURL = nullptr;
+    QLabel* lblCheckURL = nullptr;
+    QLineEdit* txtCheckURL = nullptr;
+    QPushButton* cmdCheckURLTest = nullptr;
     QLabel* lblReplaceFolder = nullptr;
     QLineEdit* txtReplaceFolder = nullptr;
     QPushButton* cmdReplaceFolder = nullptr;

@@ -204,6 +204,7 @@ QWidget* TfrmConfig::BuildBasicPage()
     layout->addWidget(fraRouter);
     layout->addWidget(fraStatus);
     layout->addWidget(fraGlobalIP);
+    layout->addWidget(BuildSecondSourceGroup(page));
     layout->addWidget(chkLeavePlural);
     layout->addStretch(1);
     return page;
@@ -297,6 +298,7 @@ QWidget* TfrmConfig::BuildUploadPage()
     auto* layout = new QVBoxLayout(page);
     layout->addWidget(chkFtpUpload);
     layout->addWidget(fraFtp);
+    layout->addWidget(BuildCheckUrlGroup(page));
     layout->addWidget(fraReplace);
     layout->addLayout(fileExt);
     layout->addStretch(1);

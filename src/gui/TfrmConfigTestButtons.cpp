@@ -4,7 +4,9 @@
 #include "core/AddressSearch.h"
 #include "core/CertificateTrust.h"
 #include "core/FtpConnectionTest.h"
+#include "core/SecondSource.h"
 #include "core/Version.h"
+#include "core/WebPageReader.h"
 #include "gui/BusyCursor.h"
 #include "gui/ConfigDialogHost.h"
 #include "gui/ConfigNumbers.h"
@@ -22,6 +24,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
@@ -34,6 +37,8 @@ namespace {
 
 // The look-up of the found address's host name gives up after this long.
 constexpr int kLookupLimitMs = 20000;
+// So do the second source of the address and the read of the published page.
+constexpr int kPageLimitMs = 20000;
 
 // A button disabled for the time of its test. Afterwards it is enabled again, or, for a button that an
 // enable rule governs, as the rule says now (the window stays usable during the test).
@@ -149,10 +154,12 @@ void TfrmConfig::cmdGlolalIPClick()
         return;
     }
     const std::string html = m_host.StatusHtml();
-    const std::string address =
-        automatic ? core::SearchAddressAuto(html) : core::SearchAddressAfterKey(html, TextOf(txtGlobalIPkey));
+    core::AddressSearchLog searchLog;
+    const std::string address = automatic
+                                    ? core::SearchAddressAuto(html, &searchLog)
+                                    : core::SearchAddressAfterKey(html, TextOf(txtGlobalIPkey), &searchLog);
     if (address.empty()) {
-        m_ui.ShowInformation(text::Sjis(u8"見つかりませんでした。"), Caption());
+        ShowSearchResult(text::Sjis(u8"見つかりませんでした。"), searchLog);
         return;
     }
     std::string message = text::Sjis(u8"ｸﾞﾛｰﾊﾞﾙIPｱﾄﾞﾚｽ: ") + address;
@@ -162,7 +169,18 @@ void TfrmConfig::cmdGlolalIPClick()
     message += "\r\n\r\n";
     message += automatic ? text::Sjis(u8"この結果が正しくない場合は「検索キーを指定」してください。")
                          : text::Sjis(u8"この結果が正しくない場合は検索キーを変更してください。");
-    m_ui.ShowInformation(message, Caption());
+    ShowSearchResult(message, searchLog);
+}
+
+void TfrmConfig::ShowSearchResult(const std::string& message, const core::AddressSearchLog& searchLog)
+{
+    // "詳細" shows how the search went through the page, one decision a line.
+    if (!m_ui.ShowInformationWithDetails(message, Caption()))
+        return;
+    std::string details;
+    for (const std::string& line : core::ExplainAddressSearch(searchLog))
+        details += (details.empty() ? "" : "\r\n") + line;
+    m_ui.ShowInformation(details, Caption());
 }
 
 std::string TfrmConfig::LookupName(const std::string& address)
@@ -248,6 +266,73 @@ void TfrmConfig::cmdMailTestClick()
         outcome = mail::RunTestMail(mailer, *m_config, [this](settings::TConfig& c) { TransferBack(c); });
     }
     mail::ShowTestMailOutcome(m_ui, outcome);
+}
+
+void TfrmConfig::cmdSource2TestClick()
+{
+    const auto kind = static_cast<core::SecondSourceKind>(cboSource2->currentIndex());
+    if (kind == core::kSourceNone)
+        return;
+    if (kind == core::kSourceEcho && txtEchoURL->text().isEmpty()) {
+        m_ui.ShowWarning(text::Sjis(u8"確認用URLが入力されていません。"), Caption());
+        return;
+    }
+    const int closings = m_closings;
+    std::string address;
+    std::string answer;
+    {
+        const ButtonHold hold(cmdSource2Test,
+                              [this] { return cboSource2->currentIndex() != core::kSourceNone; });
+        const BusyCursor busy;
+        core::SecondSource source;
+        m_secondSource = &source;
+        const ScopeExit forget([this] { m_secondSource = nullptr; });
+        address = source.Fetch(kind, TextOf(txtEchoURL), kPageLimitMs);
+        answer = source.LastAnswer();
+    }
+    if (m_closings != closings)
+        return;
+    const std::string name = core::SecondSourceName(kind);
+    if (address.empty()) {
+        std::string message = name + text::Sjis(u8"からｸﾞﾛｰﾊﾞﾙIPｱﾄﾞﾚｽを得られませんでした。");
+        if (!answer.empty())
+            message += "\r\n\r\n" + text::Sjis(u8"答え: ") + answer;
+        m_ui.ShowWarning(message, Caption());
+        return;
+    }
+    m_ui.ShowInformation(name + text::Sjis(u8"のｸﾞﾛｰﾊﾞﾙIPｱﾄﾞﾚｽ: ") + address, Caption());
+}
+
+void TfrmConfig::cmdCheckURLTestClick()
+{
+    if (txtCheckURL->text().isEmpty()) {
+        m_ui.ShowWarning(text::Sjis(u8"確認するﾍﾟｰｼﾞのURLが入力されていません。"), Caption());
+        return;
+    }
+    const int closings = m_closings;
+    std::string page;
+    {
+        const ButtonHold hold(cmdCheckURLTest, [this] { return chkFtpUpload->isChecked(); });
+        const BusyCursor busy;
+        core::WebPageReader reader;
+        m_pageReader = &reader;
+        const ScopeExit forget([this] { m_pageReader = nullptr; });
+        page = reader.Read(TextOf(txtCheckURL), kPageLimitMs);
+    }
+    if (m_closings != closings)
+        return;
+    if (page.empty()) {
+        m_ui.ShowWarning(text::Sjis(u8"ﾍﾟｰｼﾞを読めませんでした。"), Caption());
+        return;
+    }
+    std::string message = text::Sjis(u8"ﾍﾟｰｼﾞを読めました。");
+    // What the last upload published should be on it.
+    const std::string& published = m_config->PrevIP;
+    if (!published.empty())
+        message += "\r\n" + text::Sjis(u8"前回のｸﾞﾛｰﾊﾞﾙIPｱﾄﾞﾚｽ(") + published +
+                   (core::PageShowsAddress(page, published) ? text::Sjis(u8")があります。")
+                                                            : text::Sjis(u8")はありません。"));
+    m_ui.ShowInformation(message, Caption());
 }
 
 } // namespace gui

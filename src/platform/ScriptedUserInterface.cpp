@@ -20,6 +20,16 @@ void ScriptedUserInterface::ShowInformation(const std::string& text, const std::
     m_calls.push_back({Kind::Information, text, caption});
 }
 
+bool ScriptedUserInterface::ShowInformationWithDetails(const std::string& text, const std::string& caption)
+{
+    m_calls.push_back({Kind::Information, text, caption});
+    if (m_detailsChoices.empty())
+        return false;
+    const bool details = m_detailsChoices.front();
+    m_detailsChoices.pop_front();
+    return details;
+}
+
 void ScriptedUserInterface::ShowMessage(const std::string& text, const std::string& caption)
 {
     m_calls.push_back({Kind::Message, text, caption});

@@ -14,8 +14,7 @@ namespace platform {
 class ScriptedUserInterface : public UserInterface
 {
 public:
-    enum class Kind
-    {
+    enum class Kind {
         Warning,
         Information,
         Message,
@@ -34,6 +33,9 @@ public:
     explicit ScriptedUserInterface(bool defaultAnswer = false) : m_defaultAnswer(defaultAnswer) {}
 
     void QueueAnswer(bool yes) { m_answers.push_back(yes); }
+    // The next information box with a "詳細" button answers with it (true) or with OK; once the queue
+    // is empty, OK. Such a box is recorded as an information box.
+    void QueueDetailsChoice(bool details) { m_detailsChoices.push_back(details); }
     void SetOpenResult(bool ok) { m_openResult = ok; }
     const std::vector<Call>& Calls() const { return m_calls; }
     size_t Count(Kind kind) const;
@@ -41,6 +43,7 @@ public:
 
     void ShowWarning(const std::string& text, const std::string& caption) override;
     void ShowInformation(const std::string& text, const std::string& caption) override;
+    bool ShowInformationWithDetails(const std::string& text, const std::string& caption) override;
     void ShowMessage(const std::string& text, const std::string& caption) override;
     bool AskYesNo(const std::string& text, const std::string& caption) override;
     void SetStatusText(const std::string& text) override;
@@ -51,6 +54,7 @@ private:
     bool m_defaultAnswer;
     bool m_openResult = true;
     std::deque<bool> m_answers;
+    std::deque<bool> m_detailsChoices;
     std::vector<Call> m_calls;
 };
 

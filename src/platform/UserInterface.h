@@ -16,6 +16,13 @@ public:
     virtual void ShowWarning(const std::string& text, const std::string& caption) = 0;
     // An information box with an OK button (results of actions the user started).
     virtual void ShowInformation(const std::string& text, const std::string& caption) = 0;
+    // An information box with OK and a "詳細" button; true when "詳細" was chosen. Where no person can
+    // choose, it is the plain information box.
+    virtual bool ShowInformationWithDetails(const std::string& text, const std::string& caption)
+    {
+        ShowInformation(text, caption);
+        return false;
+    }
     // A box without icon and with an OK button.
     virtual void ShowMessage(const std::string& text, const std::string& caption) = 0;
     // A confirmation with Yes and No; true for Yes.

@@ -104,6 +104,13 @@ std::vector<ConfigField> BuildFields()
     f.push_back({"Closed", "String", FieldCoding::Base64, &C::ClosedString, ""});
     f.push_back(Text("Closed", "File", &C::ClosedFile));
     f.push_back(Integer("Config", "IPtoURL", &C::IPtoURL, 0));
+    // Keys newer than the Windows releases are written only once they are used, so a file that never
+    // used them stays byte for byte what older releases wrote.
+    for (ConfigField field : {Integer("GlobalIP", "Source2", &C::Source2, 0), Text("GlobalIP", "EchoURL", &C::EchoURL),
+                              Text("FTP", "CheckURL", &C::FtpCheckURL)}) {
+        field.writtenWhenSet = true;
+        f.push_back(field);
+    }
     for (const auto& [section, member] :
          {std::pair{"FTP", &C::FtpSecurity}, std::pair{"SMTP", &C::SmtpSecurity},
           std::pair{"POP", &C::PopSecurity}}) {

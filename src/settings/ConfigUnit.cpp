@@ -115,10 +115,18 @@ std::string JoinKeywords(const text::StringList* list)
     return joined;
 }
 
+bool HoldsDefault(const TConfig& config, const ConfigField& f)
+{
+    if (const auto* m = std::get_if<IntegerMember>(&f.member))
+        return config.**m == f.defaultInteger;
+    if (const auto* m = std::get_if<TextMember>(&f.member))
+        return config.**m == (f.defaultText ? f.defaultText : "");
+    return false;
+}
+
 void WriteField(platform::ProfileFile& file, const TConfig& config, const ConfigField& f)
 {
-    if (f.writtenWhenSet && !file.HasValue(f.section, f.key) &&
-        config.*std::get<IntegerMember>(f.member) == f.defaultInteger)
+    if (f.writtenWhenSet && !file.HasValue(f.section, f.key) && HoldsDefault(config, f))
         return;
     switch (f.coding) {
     case FieldCoding::Integer:
@@ -202,7 +210,10 @@ const KeyList kDialogKeys = {{"About", "Version"},
                              {"Config", "ReplaceLink"},
                              {"Config", "LogRowMax"},
                              {"ForRobot", "Use"},
-                             {"Config", "IPtoURL"}};
+                             {"Config", "IPtoURL"},
+                             {"GlobalIP", "Source2"},
+                             {"GlobalIP", "EchoURL"},
+                             {"FTP", "CheckURL"}};
 
 // Host names compare without regard to case; only ASCII letters have a case in them.
 std::string AsciiLower(std::string text)

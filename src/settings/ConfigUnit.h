@@ -81,6 +81,11 @@ public:
     std::string ClosedString;
     std::string ClosedFile;
     Flag IPtoURL = 0;
+    // The second source of the global address: 0 none, 1 the router's UPnP gateway, 2 EchoURL.
+    std::int32_t Source2 = 0;
+    std::string EchoURL;
+    // The published copy of an uploaded page, read back after an upload; empty: not read.
+    std::string FtpCheckURL;
     // Encrypted connections of the FTP, SMTP and POP3 clients: 0 none, 1 explicit (AUTH TLS,
     // STARTTLS, STLS), 2 implicit (TLS from the first byte). Values of net::TlsMode.
     std::int32_t FtpSecurity = 0;

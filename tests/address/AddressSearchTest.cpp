@@ -65,6 +65,9 @@ std::string ReferenceSearchAuto(const std::string& t)
             continue;
         if (a == 10 || (a == 172 && b >= 16 && b <= 31) || (a == 192 && b == 168))
             continue;
+        if ((a == 100 && b >= 64 && b <= 127) || a == 127 || (a == 169 && b == 254) ||
+            (a == 192 && b == 0 && c == 0) || a >= 224)
+            continue;
         return std::to_string(a) + "." + std::to_string(b) + "." + std::to_string(c) + "." +
                std::to_string(e);
     }
@@ -258,4 +261,114 @@ TEST(Finder, AnAddressNotWrittenAsReadDoesNotStopTheSearch)
     // "a5x.1.2.3" reads as 5.1.2.3, which is not written there; the finder goes on to the next one.
     EXPECT_EQ(FindNextAddress("a5x.1.2.3 then 198.51.100.2", 0, 0), (core::ByteRange{15, 12}));
     EXPECT_FALSE(FindNextAddress("a5x.1.2.3", 0, 0));
+}
+
+TEST(AutomaticSearch, PassesOverAddressesTheWorldCannotReach)
+{
+    // Each range, its edges, and the scan going on to the next dot as with a private address.
+    EXPECT_EQ(SearchAddressAuto("WAN 100.64.0.1"), "");
+    EXPECT_EQ(SearchAddressAuto("WAN 100.127.255.254"), "");
+    EXPECT_EQ(SearchAddressAuto("WAN 100.63.0.1"), "100.63.0.1");
+    EXPECT_EQ(SearchAddressAuto("WAN 100.128.0.1"), "100.128.0.1");
+    EXPECT_EQ(SearchAddressAuto("WAN 127.0.0.1"), "");
+    EXPECT_EQ(SearchAddressAuto("WAN 169.254.3.4"), "");
+    EXPECT_EQ(SearchAddressAuto("WAN 169.253.3.4"), "169.253.3.4");
+    EXPECT_EQ(SearchAddressAuto("WAN 192.0.0.2"), "");
+    EXPECT_EQ(SearchAddressAuto("WAN 192.0.1.2"), "192.0.1.2");
+    EXPECT_EQ(SearchAddressAuto("WAN 223.1.2.3"), "223.1.2.3");
+    EXPECT_EQ(SearchAddressAuto("IGMP 224.0.0.22"), "");
+    EXPECT_EQ(SearchAddressAuto("x 240.1.2.3"), "");
+    EXPECT_EQ(SearchAddressAuto("x 254.1.2.3"), "");
+    EXPECT_EQ(SearchAddressAuto("CGN 100.64.1.2 then WAN 203.0.113.5"), "203.0.113.5");
+    EXPECT_EQ(SearchAddressAuto("IGMP 239.255.255.250 WAN 198.51.100.7"), "198.51.100.7");
+    // The DNS rule comes first: a label uses up an unusable address as it does a private one.
+    EXPECT_EQ(SearchAddressAuto("DNS 127.0.0.53 WAN 203.0.113.9"), "203.0.113.9");
+    // The viewer's finder still lists every plausible address.
+    EXPECT_EQ(FindNextAddress("WAN 100.64.1.2", 0, 0), (core::ByteRange{4, 10}));
+}
+
+TEST(SearchLog, RecordsEveryDecisionInPageOrderWithItsPosition)
+{
+    core::AddressSearchLog log;
+    const std::string page = "mask 255.255.255.0 LAN 192.168.0.1 DNS 203.0.113.1 CGN 100.64.1.2 WAN "
+                             "203.0.113.5 later 198.51.100.1";
+    EXPECT_EQ(SearchAddressAuto(page, &log), "203.0.113.5");
+    ASSERT_EQ(log.candidates.size(), 5u);
+    using V = core::CandidateVerdict;
+    EXPECT_EQ(log.candidates[0].verdict, V::OutOfBounds);
+    EXPECT_EQ(log.candidates[0].address, "255.255.255.0");
+    EXPECT_EQ(log.candidates[0].position, 6);
+    EXPECT_EQ(log.candidates[1].verdict, V::PrivateRange);
+    EXPECT_EQ(log.candidates[1].position, 24);
+    EXPECT_EQ(log.candidates[2].verdict, V::AfterDnsLabel);
+    EXPECT_EQ(log.candidates[3].verdict, V::Unusable);
+    EXPECT_EQ(log.candidates[3].range, core::UnusableRange::CarrierGradeNat);
+    EXPECT_EQ(log.candidates[4].verdict, V::Taken);
+    EXPECT_EQ(log.candidates[4].address, "203.0.113.5");
+    EXPECT_EQ(log.candidates[4].position, static_cast<long>(page.find("203.0.113.5")) + 1);
+    EXPECT_EQ(log.result, "203.0.113.5");
+    // An address found: no note.
+    EXPECT_EQ(core::UnusableAddressNote(log), "");
+
+    // Positions count characters, and a key search counts them in the whole page.
+    core::AddressSearchLog keyLog;
+    const std::string kana = Sjis(u8"ア") + "KEY 100.64.0.9 z";
+    EXPECT_EQ(SearchAddressAfterKey(kana, "KEY", &keyLog), "");
+    EXPECT_TRUE(keyLog.keyFound);
+    EXPECT_EQ(keyLog.keyPosition, 2);
+    ASSERT_EQ(keyLog.candidates.size(), 1u);
+    EXPECT_EQ(keyLog.candidates[0].position, 6);
+    EXPECT_EQ(core::UnusableAddressNote(keyLog),
+              "100.64.0.9" +
+                  Sjis(u8"はｷｬﾘｱｸﾞﾚｰﾄﾞNATのｱﾄﾞﾚｽ(100.64.0.0/10)のため使えません。外からは届きません。"
+                       u8"ﾙｰﾀにｸﾞﾛｰﾊﾞﾙIPが割り当てられていません。"));
+
+    core::AddressSearchLog missing;
+    EXPECT_EQ(SearchAddressAfterKey(page, "nothing", &missing), "");
+    EXPECT_TRUE(missing.keySearch);
+    EXPECT_FALSE(missing.keyFound);
+}
+
+TEST(SearchLog, TheNoteNamesOnlyAnAddressPassedOverForItsRangeAlone)
+{
+    core::AddressSearchLog privateOnly;
+    SearchAddressAuto("LAN 192.168.0.1", &privateOnly);
+    EXPECT_EQ(core::UnusableAddressNote(privateOnly), "");
+    core::AddressSearchLog dnsUsedUp;
+    SearchAddressAuto("DNS 127.0.0.53", &dnsUsedUp);
+    EXPECT_EQ(core::UnusableAddressNote(dnsUsedUp), "");
+    core::AddressSearchLog linkDown;
+    SearchAddressAuto("LAN 192.168.0.1 WAN 169.254.10.20 IGMP 224.0.0.1", &linkDown);
+    const std::string note = core::UnusableAddressNote(linkDown);
+    EXPECT_EQ(note.rfind("169.254.10.20", 0), 0u) << note; // the first one is named
+    core::AddressSearchLog notScanned;
+    SearchAddressAuto("1.2.3.4 and 100.64.0.1", &notScanned);
+    EXPECT_TRUE(notScanned.notScanned);
+    EXPECT_TRUE(notScanned.candidates.empty());
+}
+
+TEST(SearchLog, TheExplanationListsTheDecisionsAndTheResult)
+{
+    core::AddressSearchLog log;
+    SearchAddressAuto("LAN 192.168.0.1 WAN 100.64.1.2", &log);
+    const std::vector<std::string> lines = core::ExplainAddressSearch(log);
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0], "5" + Sjis(u8"文字目 ") + "192.168.0.1  " + Sjis(u8"除外 (ﾌﾟﾗｲﾍﾞｰﾄｱﾄﾞﾚｽ)"));
+    EXPECT_NE(lines[1].find(Sjis(u8"ｷｬﾘｱｸﾞﾚｰﾄﾞNAT")), std::string::npos);
+    EXPECT_EQ(lines[2], Sjis(u8"結果: 見つかりませんでした。"));
+    core::AddressSearchLog keyLog;
+    SearchAddressAfterKey("x WAN 203.0.113.5", "WAN", &keyLog);
+    const std::vector<std::string> keyLines = core::ExplainAddressSearch(keyLog);
+    ASSERT_EQ(keyLines.size(), 3u);
+    EXPECT_EQ(keyLines[0], Sjis(u8"検索ｷｰ: 3文字目 (この後だけを検索します)"));
+    EXPECT_EQ(keyLines[2], Sjis(u8"結果: ") + "203.0.113.5");
+}
+
+TEST(EchoAnswer, FirstUsableAddressHasNoStartRuleAndNoLabels)
+{
+    EXPECT_EQ(core::FirstUsableAddress("8.8.8.8\n"), "8.8.8.8");
+    EXPECT_EQ(core::FirstUsableAddress("DNS 203.0.113.4"), "203.0.113.4");
+    EXPECT_EQ(core::FirstUsableAddress("<p>from 100.64.0.1 via 198.51.100.2</p>"), "198.51.100.2");
+    EXPECT_EQ(core::FirstUsableAddress("127.0.0.1"), "");
+    EXPECT_EQ(core::FirstUsableAddress("none"), "");
 }

@@ -2,6 +2,7 @@
 // address, how it closes) with scripted network steps, on a short minute.
 #include "cycle/CheckCycle.h"
 #include "core/OperationLog.h"
+#include "core/WebPageReader.h"
 #include "platform/ScriptedUserInterface.h"
 #include "platform/WaitLoop.h"
 #include "settings/ConfigUnit.h"
@@ -27,6 +28,10 @@ struct ScriptedSteps : core::CheckSteps
     bool hangInUpload = false; // the upload waits until AbortNetwork
     bool hangInFetch = false;  // every fetch waits until AbortNetwork (a router that never answers)
     std::string hostName = "host.example.test";
+    std::string secondAddress;              // what the second source answers
+    std::deque<std::string> publishedPages; // answers of the read-back, in turn; then nothing
+    int secondFetches = 0;
+    int publishedReads = 0;
     int fetches = 0;
     int uploads = 0;
     int lookups = 0;
@@ -59,6 +64,20 @@ struct ScriptedSteps : core::CheckSteps
     }
     bool Navigating() const override { return false; }
     void CancelNavigation() override {}
+    std::string FetchSecondAddress() override
+    {
+        ++secondFetches;
+        return secondAddress;
+    }
+    std::string FetchPublishedPage() override
+    {
+        ++publishedReads;
+        if (publishedPages.empty())
+            return {};
+        std::string page = publishedPages.front();
+        publishedPages.pop_front();
+        return page;
+    }
     std::string LookupHostName(const std::string&) override
     {
         ++lookups;
@@ -205,6 +224,23 @@ TEST_F(CheckCycleTest, AddressNotFoundIsLoggedAndMailedAsKindTwo)
     ASSERT_EQ(steps->mails.size(), 1u);
     EXPECT_EQ(steps->mails[0].first, 2);
     EXPECT_EQ(steps->fetches, 1);
+}
+
+TEST_F(CheckCycleTest, AnAddressBehindCarrierGradeNatIsNotPublishedAndTheRowSaysWhy)
+{
+    nextPages = {Page("100.72.14.9")};
+    ASSERT_TRUE(create());
+    core::CheckCycleTestAccess::RunCheck(*cycle);
+    EXPECT_EQ(steps->uploads, 0);
+    const std::string note =
+        "100.72.14.9" + Sjis(u8"はｷｬﾘｱｸﾞﾚｰﾄﾞNATのｱﾄﾞﾚｽ(100.64.0.0/10)のため使えません。"
+                             u8"外からは届きません。ﾙｰﾀにｸﾞﾛｰﾊﾞﾙIPが割り当てられていません。");
+    ASSERT_EQ(logTexts(), (std::vector<std::string>{Sjis(u8"ｸﾞﾛｰﾊﾞﾙIPが見つかりませんでした｡"), note}));
+    EXPECT_EQ(log.Rows()[1].Kind, core::lkRunFailure);
+    ASSERT_EQ(steps->mails.size(), 1u);
+    EXPECT_EQ(steps->mails[0],
+              std::make_pair(2, Sjis(u8"グローバルIPが見つかりませんでした。") + "\r\n" + note));
+    EXPECT_EQ(config().PrevIP, "203.0.113.5");
 }
 
 TEST_F(CheckCycleTest, ChangedAddressUploadsMailsAndKeepsTheNewAddress)
@@ -833,4 +869,170 @@ TEST_F(OptionBoxesTest, TheOptionBoxesStartFromTheSettingsAndReachTheClosingRun)
     EXPECT_FALSE(cycle->View().HideAtStart);
     EXPECT_TRUE(cycle->View().AutoRun);
     ExpectOneSignalPerChange(views, viewsCurrent);
+}
+
+// The second source of the address ([GlobalIP] Source2).
+
+TEST_F(CheckCycleTest, TheSecondSourceFillsInWhenThePageHasNoUsableAddress)
+{
+    nextPages = {Page("100.72.14.9")};
+    ASSERT_TRUE(create());
+    config().Source2 = 1;
+    steps->secondAddress = "198.51.100.8";
+    core::CheckCycleTestAccess::RunCheck(*cycle);
+    EXPECT_EQ(steps->secondFetches, 1);
+    EXPECT_EQ(logTexts(),
+              (std::vector<std::string>{
+                  Sjis(u8"ｽﾃｰﾀｽﾍﾟｰｼﾞにｸﾞﾛｰﾊﾞﾙIPがないため、UPnPのｱﾄﾞﾚｽを使います。198.51.100.8"),
+                  Sjis(u8"ｸﾞﾛｰﾊﾞﾙIPが変わりました。198.51.100.8"), Sjis(u8"ｱｯﾌﾟﾛｰﾄﾞ完了しました。")}));
+    EXPECT_EQ(steps->uploads, 1);
+    EXPECT_EQ(config().PrevIP, "198.51.100.8");
+    // The same situation at the next check: nothing new to say.
+    core::CheckCycleTestAccess::RunCheck(*cycle);
+    EXPECT_EQ(log.Rows().size(), 3u);
+    EXPECT_EQ(steps->uploads, 1);
+    // The echo page is named as such.
+    config().Source2 = 2;
+    steps->secondAddress = "198.51.100.9";
+    core::CheckCycleTestAccess::RunCheck(*cycle);
+    EXPECT_EQ(logTexts()[3],
+              Sjis(u8"ｽﾃｰﾀｽﾍﾟｰｼﾞにｸﾞﾛｰﾊﾞﾙIPがないため、確認用URLのｱﾄﾞﾚｽを使います。198.51.100.9"));
+}
+
+TEST_F(CheckCycleTest, DifferingSourcesKeepThePageAddressAndSayItOncePerDifference)
+{
+    nextPages = {Page("203.0.113.5")};
+    ASSERT_TRUE(create());
+    config().Source2 = 2;
+    steps->secondAddress = "198.51.100.8";
+    const std::string row =
+        Sjis(u8"ｽﾃｰﾀｽﾍﾟｰｼﾞのｱﾄﾞﾚｽ(203.0.113.5)と確認用URLのｱﾄﾞﾚｽ(198.51.100.8)が違います。"
+             u8"ｽﾃｰﾀｽﾍﾟｰｼﾞのｱﾄﾞﾚｽを使います。");
+    core::CheckCycleTestAccess::RunCheck(*cycle);
+    EXPECT_EQ(logTexts(), std::vector<std::string>{row});
+    EXPECT_EQ(log.Rows()[0].Kind, core::lkRunFailure);
+    EXPECT_EQ(steps->uploads, 0);
+    EXPECT_EQ(config().PrevIP, "203.0.113.5");
+    core::CheckCycleTestAccess::RunCheck(*cycle);
+    EXPECT_EQ(log.Rows().size(), 1u);
+    // Once they agree, a later difference is reported again.
+    steps->secondAddress = "203.0.113.5";
+    core::CheckCycleTestAccess::RunCheck(*cycle);
+    steps->secondAddress = "198.51.100.8";
+    core::CheckCycleTestAccess::RunCheck(*cycle);
+    EXPECT_EQ(logTexts(), (std::vector<std::string>{row, row}));
+    EXPECT_EQ(steps->secondFetches, 4);
+}
+
+TEST_F(CheckCycleTest, WithoutASecondSourceNoneIsAsked)
+{
+    nextPages = {Page("100.72.14.9")};
+    ASSERT_TRUE(create());
+    for (const std::int32_t unknown : {0, 3, -1}) {
+        config().Source2 = unknown;
+        steps->secondAddress = "198.51.100.8";
+        core::CheckCycleTestAccess::RunCheck(*cycle);
+    }
+    EXPECT_EQ(steps->secondFetches, 0);
+    EXPECT_EQ(steps->uploads, 0);
+}
+
+// The published page read back after an upload ([FTP] CheckURL).
+
+class ReadBackTest : public CheckCycleTest
+{
+protected:
+    void edit(settings::TConfig& c) override { c.FtpCheckURL = "http://www.example.test/~me/index.html"; }
+    const std::string kFound = Sjis(u8"公開ﾍﾟｰｼﾞに新しいｱﾄﾞﾚｽがあることを確認しました。");
+};
+
+TEST_F(ReadBackTest, ThePublishedPageWithTheNewAddressGivesOneEventRow)
+{
+    nextPages = {Page("203.0.113.77")};
+    ASSERT_TRUE(create());
+    steps->publishedPages = {"<a href=\"http://203.0.113.77/cam/\">cam</a>"};
+    core::CheckCycleTestAccess::RunCheck(*cycle);
+    EXPECT_EQ(steps->publishedReads, 1);
+    ASSERT_EQ(log.Rows().size(), 3u);
+    EXPECT_EQ(log.Rows()[2].Text, kFound + "203.0.113.77");
+    EXPECT_EQ(log.Rows()[2].Kind, core::lkEvent);
+    ASSERT_EQ(steps->mails.size(), 1u);
+    EXPECT_EQ(steps->mails[0].first, 0);
+    EXPECT_EQ(config().PrevIP, "203.0.113.77");
+}
+
+TEST_F(ReadBackTest, AMissIsTriedAgainAtTheNextTickAndASecondMissIsNotified)
+{
+    nextPages = {Page("203.0.113.77")};
+    ASSERT_TRUE(create());
+    config().Interval = 100; // no second check meanwhile
+    // The old address, and one that merely begins with the new one, are no match.
+    steps->publishedPages = {"<a href=\"http://203.0.113.5/\">", "<a href=\"http://203.0.113.770/\">"};
+    ui.QueueAnswer(false);
+    cycle->cmdStartChkClick();
+    EXPECT_EQ(steps->publishedReads, 1);
+    EXPECT_EQ(logTexts().back(),
+              Sjis(u8"公開ﾍﾟｰｼﾞに新しいｱﾄﾞﾚｽ(203.0.113.77)がありません。1分後にもう一度確認します。"));
+    EXPECT_EQ(log.Rows().back().Kind, core::lkRunFailure);
+    ASSERT_EQ(steps->mails.size(), 1u);
+    EXPECT_TRUE(waitFor([&] { return steps->publishedReads == 2; }));
+    EXPECT_EQ(
+        logTexts().back(),
+        Sjis(u8"公開ﾍﾟｰｼﾞに新しいｱﾄﾞﾚｽ(203.0.113.77)がありません。ｱｯﾌﾟﾛｰﾄﾞしたﾍﾟｰｼﾞが公開されていません。"));
+    ASSERT_EQ(steps->mails.size(), 2u);
+    EXPECT_EQ(
+        steps->mails[1],
+        std::make_pair(3, Sjis(u8"グローバルIPが変わりましたが(203.0.113.77)、公開されているホームページに"
+                               u8"新しいアドレスがありません。") +
+                              "\r\nhttp://www.example.test/~me/index.html"));
+    // PrevIP follows the upload; no third read follows.
+    EXPECT_EQ(config().PrevIP, "203.0.113.77");
+    const int fetches = steps->fetches;
+    platform::WaitUntil([] { return false; }, 4 * kMinuteMs);
+    EXPECT_EQ(steps->publishedReads, 2);
+    EXPECT_EQ(steps->fetches, fetches);
+}
+
+TEST_F(ReadBackTest, AnUnreadablePageThatShowsTheHostNameAtTheRetryIsFine)
+{
+    nextPages = {Page("203.0.113.77")};
+    ASSERT_TRUE(create());
+    config().Interval = 100;
+    config().IPtoURL = 1; // the links hold the host name
+    config().NoticeItem = 1;
+    steps->publishedPages = {"", "<a href=\"http://host.example.test/\">"};
+    ui.QueueAnswer(false);
+    cycle->cmdStartChkClick();
+    EXPECT_EQ(logTexts().back(), Sjis(u8"公開ﾍﾟｰｼﾞを読めませんでした。1分後にもう一度確認します。"));
+    EXPECT_TRUE(waitFor([&] { return steps->publishedReads == 2; }));
+    EXPECT_EQ(logTexts().back(), kFound + "host.example.test");
+    EXPECT_EQ(steps->mails.size(), 1u);
+}
+
+TEST_F(ReadBackTest, NothingIsReadAfterAFailedUploadOrWithoutTheKey)
+{
+    nextPages = {Page("203.0.113.77")};
+    ASSERT_TRUE(create());
+    steps->uploadResult = false;
+    core::CheckCycleTestAccess::RunCheck(*cycle);
+    EXPECT_EQ(steps->publishedReads, 0);
+    steps->uploadResult = true;
+    config().FtpCheckURL.clear();
+    core::CheckCycleTestAccess::RunCheck(*cycle);
+    EXPECT_EQ(steps->uploads, 2);
+    EXPECT_EQ(steps->publishedReads, 0);
+}
+
+TEST(ReadBackMatch, TheAddressOrNameMustStandAlone)
+{
+    EXPECT_TRUE(core::PageShowsAddress("http://203.0.113.7/", "203.0.113.7"));
+    EXPECT_TRUE(core::PageShowsAddress("at 203.0.113.7.", "203.0.113.7"));
+    EXPECT_FALSE(core::PageShowsAddress("http://203.0.113.70/", "203.0.113.7"));
+    EXPECT_FALSE(core::PageShowsAddress("http://1203.0.113.7/", "203.0.113.7"));
+    EXPECT_FALSE(core::PageShowsAddress("203.0.113.7.5", "203.0.113.7"));
+    EXPECT_TRUE(core::PageShowsAddress("x 203.0.113.70 y 203.0.113.7", "203.0.113.7"));
+    EXPECT_TRUE(core::PageShowsAddress("http://host.example.test:8080/", "host.example.test"));
+    EXPECT_FALSE(core::PageShowsAddress("http://myhost.example.test/", "host.example.test"));
+    EXPECT_FALSE(core::PageShowsAddress("http://host.example.test.evil/", "host.example.test"));
+    EXPECT_FALSE(core::PageShowsAddress("anything", ""));
 }

@@ -15,6 +15,7 @@
 #include <QTimer>
 #include <csignal>
 #include <gtest/gtest.h>
+#include <map>
 
 using testsupport::ReadBytes;
 using testsupport::ServerProcess;
@@ -43,9 +44,11 @@ class Service
 public:
     ~Service() { kill(); }
 
-    void start(const QString& home)
+    void start(const QString& home, const std::map<QString, QString>& more = {})
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const auto& [name, value] : more)
+            env.insert(name, value);
         env.insert(QStringLiteral("QUILLMAP_MINUTE_MS"), QString::number(kMinuteMs));
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home);
         m_process.setProcessEnvironment(env);
@@ -447,4 +450,82 @@ TEST_F(HeadlessServiceTest, TheClosingRunPublishesClosedPagesOrThePreparedFolder
     EXPECT_EQ(ReadBytes(ftpRoot() + QStringLiteral("/index.htm")), "<p>closed for today</p>\n");
     EXPECT_EQ(ReadBytes(ftpRoot() + QStringLiteral("/img/logo.gif")), std::string("GIF89a\0\x01\x02", 9));
     EXPECT_EQ(second.count("img/logo.gif ｱｯﾌﾟﾛｰﾄﾞ"), 1u) << second.output();
+}
+
+// The reachable address: the router's UPnP gateway standing in for a page behind carrier-grade NAT,
+// and the published page read back from a web space that serves the FTP server's folder.
+
+TEST_F(HeadlessServiceTest, BehindCarrierGradeNatTheUpnpAddressIsPublished)
+{
+    ASSERT_TRUE(startFtp());
+    ASSERT_TRUE(startSmtp());
+    setAddress("100.64.7.8");
+    router.httpGet(QStringLiteral("/_control/upnp?value=198.51.100.20"));
+    settings::TConfig c = baseConfig();
+    c.Source2 = 1;
+    save(c);
+    service.start(home.path(), {{QStringLiteral("QUILLMAP_UPNP_DESCRIPTION_URL"),
+                                 QStringLiteral("http://127.0.0.1:%1/igd.xml").arg(router.port())}});
+    ASSERT_TRUE(service.waitForRow("ｽﾃｰﾀｽﾍﾟｰｼﾞにｸﾞﾛｰﾊﾞﾙIPがないため、UPnPのｱﾄﾞﾚｽを使います。198.51.100.20"))
+        << service.output();
+    ASSERT_TRUE(service.waitForRow("ｱｯﾌﾟﾛｰﾄﾞ完了しました。")) << service.output();
+    EXPECT_NE(ReadBytes(ftpRoot() + QStringLiteral("/index.htm")).find("http://198.51.100.20/x.html"),
+              std::string::npos);
+    // The router refuses the action: nothing usable, so the not-found row names the CGN address.
+    router.httpGet(QStringLiteral("/_control/upnp?value=fault"));
+    setAddress("100.64.7.9");
+    ASSERT_TRUE(service.waitForRow("100.64.7.9はｷｬﾘｱｸﾞﾚｰﾄﾞNATのｱﾄﾞﾚｽ(100.64.0.0/10)のため使えません。"
+                                   "外からは届きません。ﾙｰﾀにｸﾞﾛｰﾊﾞﾙIPが割り当てられていません。"))
+        << service.output();
+    EXPECT_EQ(service.terminate(), 0) << service.errorText();
+    EXPECT_EQ(iniValue("PrevIP"), "198.51.100.20");
+}
+
+TEST_F(HeadlessServiceTest, ThePublishedPageIsReadBackFromTheWebSpace)
+{
+    ASSERT_TRUE(startFtp());
+    ASSERT_TRUE(startSmtp());
+    ServerProcess web;
+    ASSERT_TRUE(web.startPython(QStringLiteral("webspace.py"), {QStringLiteral("--root"), ftpRoot()}))
+        << web.error().toStdString();
+    settings::TConfig c = baseConfig();
+    c.FtpCheckURL = "http://127.0.0.1:" + std::to_string(web.port()) + "/index.htm";
+    save(c);
+    service.start(home.path());
+    ASSERT_TRUE(service.waitForRow("公開ﾍﾟｰｼﾞに新しいｱﾄﾞﾚｽがあることを確認しました。203.0.113.5"))
+        << service.output();
+    EXPECT_EQ(service.count("ｱｯﾌﾟﾛｰﾄﾞ完了しました。"), 1u);
+    EXPECT_EQ(service.terminate(), 0) << service.errorText();
+}
+
+TEST_F(HeadlessServiceTest, APublishedPageWithoutTheNewAddressIsTriedAgainAndNotified)
+{
+    ASSERT_TRUE(startFtp());
+    ASSERT_TRUE(startSmtp());
+    // The web space shows another folder than the one the pages go to.
+    QDir().mkpath(ftpRoot() + QStringLiteral("/public"));
+    WriteBytes(ftpRoot() + QStringLiteral("/public/index.htm"),
+               "<a href=\"http://203.0.113.1/x.html\">old</a>");
+    ServerProcess web;
+    ASSERT_TRUE(web.startPython(QStringLiteral("webspace.py"),
+                                {QStringLiteral("--root"), ftpRoot() + QStringLiteral("/public")}))
+        << web.error().toStdString();
+    settings::TConfig c = baseConfig();
+    c.FtpCheckURL = "http://127.0.0.1:" + std::to_string(web.port()) + "/index.htm";
+    c.Interval = 30; // no second check meanwhile
+    save(c);
+    service.start(home.path());
+    ASSERT_TRUE(
+        service.waitForRow("公開ﾍﾟｰｼﾞに新しいｱﾄﾞﾚｽ(203.0.113.5)がありません。1分後にもう一度確認します。"))
+        << service.output();
+    ASSERT_TRUE(service.waitForRow(
+        "公開ﾍﾟｰｼﾞに新しいｱﾄﾞﾚｽ(203.0.113.5)がありません。ｱｯﾌﾟﾛｰﾄﾞしたﾍﾟｰｼﾞが公開されていません。"))
+        << service.output();
+    ASSERT_TRUE(WaitFor([&] { return mails().size() == 2; })) << service.output();
+    const std::string mail = ReadBytes(mails()[1]);
+    EXPECT_NE(mail.find(Cp932("公開されているホームページに新しいアドレスがありません。")), std::string::npos)
+        << mail;
+    EXPECT_EQ(service.terminate(), 0) << service.errorText();
+    // The upload itself went well: the address is kept.
+    EXPECT_EQ(iniValue("PrevIP"), "203.0.113.5");
 }

@@ -134,6 +134,8 @@ struct SampleSteps : core::CheckSteps
     std::string FetchStatusPage() override { return SamplePage(); }
     bool Navigating() const override { return false; }
     void CancelNavigation() override {}
+    std::string FetchSecondAddress() override { return {}; }
+    std::string FetchPublishedPage() override { return {}; }
     std::string LookupHostName(const std::string&) override { return {}; }
     bool UploadPages(bool) override { return true; }
     void SendNoticeMail(std::int32_t, const std::string&) override {}

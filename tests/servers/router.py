@@ -19,8 +19,16 @@ Pages (all behind HTTP basic authentication unless --no-auth; /_control/ never i
   /junk.bin                             binary junk
   /401.html                             always the refusal page
   /redirect?n=K                         K redirects, then the status page
+UPnP and address echo (no authentication, as on real devices):
+  /igd.xml                              the description of an Internet Gateway Device
+  /upnp/control/wanip                   its WANIPConnection control: GetExternalIPAddress answers with
+                                        the UPnP address (the WAN address unless set apart)
+  /echo                                 a plain-text page "Your address: ADDRESS" with the echo address
+                                        (the WAN address unless set apart)
 Control (no authentication):
   /_control/address?value=ADDRESS       sets the WAN address
+  /_control/upnp?value=ADDRESS          sets the UPnP address apart ("fault": the action fails)
+  /_control/echo?value=ADDRESS          sets the echo address apart
   /_control/last                        the previous request as JSON: method, path, headers, body
   /_control/requests                    how many requests (other than control requests) have come
 """
@@ -75,6 +83,51 @@ POST_FORM_PAGE = """<html><body><form method="post" action="/post-status.cgi">
 </form></body></html>
 """
 
+IGD_DESCRIPTION = """<?xml version="1.0"?>
+<root xmlns="urn:schemas-upnp-org:device-1-0">
+<specVersion><major>1</major><minor>0</minor></specVersion>
+<device>
+<deviceType>urn:schemas-upnp-org:device:InternetGatewayDevice:1</deviceType>
+<friendlyName>RouterSim</friendlyName>
+<deviceList><device>
+<deviceType>urn:schemas-upnp-org:device:WANDevice:1</deviceType>
+<serviceList><service>
+<serviceType>urn:schemas-upnp-org:service:WANCommonInterfaceConfig:1</serviceType>
+<serviceId>urn:upnp-org:serviceId:WANCommonIFC1</serviceId>
+<controlURL>/upnp/control/wancommon</controlURL>
+<eventSubURL>/upnp/event/wancommon</eventSubURL>
+<SCPDURL>/upnp/wancommon.xml</SCPDURL>
+</service></serviceList>
+<deviceList><device>
+<deviceType>urn:schemas-upnp-org:device:WANConnectionDevice:1</deviceType>
+<serviceList><service>
+<serviceType>urn:schemas-upnp-org:service:WANIPConnection:1</serviceType>
+<serviceId>urn:upnp-org:serviceId:WANIPConn1</serviceId>
+<controlURL>/upnp/control/wanip</controlURL>
+<eventSubURL>/upnp/event/wanip</eventSubURL>
+<SCPDURL>/upnp/wanip.xml</SCPDURL>
+</service></serviceList>
+</device></deviceList>
+</device></deviceList>
+</device>
+</root>
+"""
+
+SOAP_ANSWER = """<?xml version="1.0"?>
+<s:Envelope xmlns:s="http://schemas.xmlsoap.org/soap/envelope/" \
+s:encodingStyle="http://schemas.xmlsoap.org/soap/encoding/"><s:Body>\
+<u:GetExternalIPAddressResponse xmlns:u="urn:schemas-upnp-org:service:WANIPConnection:1">\
+<NewExternalIPAddress>{address}</NewExternalIPAddress></u:GetExternalIPAddressResponse></s:Body></s:Envelope>
+"""
+
+SOAP_FAULT = """<?xml version="1.0"?>
+<s:Envelope xmlns:s="http://schemas.xmlsoap.org/soap/envelope/" \
+s:encodingStyle="http://schemas.xmlsoap.org/soap/encoding/"><s:Body><s:Fault>\
+<faultcode>s:Client</faultcode><faultstring>UPnPError</faultstring><detail>\
+<UPnPError xmlns="urn:schemas-upnp-org:control-1-0"><errorCode>501</errorCode>\
+<errorDescription>Action Failed</errorDescription></UPnPError></detail></s:Fault></s:Body></s:Envelope>
+"""
+
 CODECS = {"shift_jis": ("cp932", "Shift_JIS"), "euc-jp": ("euc_jp", "EUC-JP"), "utf-8": ("utf-8", "UTF-8")}
 
 
@@ -85,6 +138,8 @@ class Router:
         self.address = args.address
         self.last = None
         self.requests = 0
+        self.upnp = None  # None: the WAN address
+        self.echo = None
 
     def wan(self):
         if self.args.address_file:
@@ -166,6 +221,8 @@ class Handler(BaseHTTPRequestHandler):
         router = self.server.router
         if url.path.startswith("/_control/"):
             return self.control(url.path, query)
+        if url.path in ("/igd.xml", "/upnp/control/wanip", "/echo"):
+            return self.device(url.path, body)
         with router.lock:
             router.requests += 1
             router.last = {
@@ -183,6 +240,10 @@ class Handler(BaseHTTPRequestHandler):
         if path == "/_control/address" and "value" in query:
             router.set_wan(query["value"][0])
             return self.send_page(200, b"ok\n", "text/plain")
+        if path in ("/_control/upnp", "/_control/echo") and "value" in query:
+            with router.lock:
+                setattr(router, path[len("/_control/"):], query["value"][0])
+            return self.send_page(200, b"ok\n", "text/plain")
         if path == "/_control/requests":
             with router.lock:
                 data = b"%d\n" % router.requests
@@ -192,6 +253,21 @@ class Handler(BaseHTTPRequestHandler):
                 data = json.dumps(router.last).encode("utf-8")
             return self.send_page(200, data, "application/json")
         self.send_page(404, b"no such control\n", "text/plain")
+
+    def device(self, path, body):
+        router = self.server.router
+        with router.lock:
+            upnp, echo = router.upnp, router.echo
+        if path == "/igd.xml":
+            return self.send_page(200, IGD_DESCRIPTION.encode("ascii"), "text/xml")
+        if path == "/echo":
+            return self.send_page(200, b"Your address: %s\n" % (echo or router.wan()).encode("ascii"), "text/plain")
+        if self.command != "POST" or b"GetExternalIPAddress" not in body:
+            return self.send_page(400, b"", "text/plain")
+        if upnp == "fault":
+            return self.send_page(500, SOAP_FAULT.encode("ascii"), 'text/xml; charset="utf-8"')
+        answer = SOAP_ANSWER.format(address=upnp or router.wan())
+        self.send_page(200, answer.encode("ascii"), 'text/xml; charset="utf-8"')
 
     def route(self, path, query, body):
         router = self.server.router

@@ -127,9 +127,10 @@ TEST(LoadSettings, NoFileGivesEveryDefault)
     EXPECT_EQ(c.ClosedString, "");
     EXPECT_EQ(c.ClosedFile, "");
     EXPECT_EQ(c.IPtoURL, 0);
-    for (const std::string* s :
-         {&c.FtpServer, &c.FtpUser, &c.FtpPass, &c.FtpDir, &c.MailAddress, &c.SmtpServer, &c.SmtpUser,
-          &c.SmtpPass, &c.PopServer, &c.PopUser, &c.PopPass, &c.DescriptionJP, &c.DescriptionEN})
+    EXPECT_EQ(c.Source2, 0);
+    for (const std::string* s : {&c.EchoURL, &c.FtpCheckURL, &c.FtpServer, &c.FtpUser, &c.FtpPass, &c.FtpDir,
+                                 &c.MailAddress, &c.SmtpServer, &c.SmtpUser, &c.SmtpPass, &c.PopServer,
+                                 &c.PopUser, &c.PopPass, &c.DescriptionJP, &c.DescriptionEN})
         EXPECT_EQ(*s, "");
     EXPECT_FALSE(QFile::exists(folder.file(QStringLiteral("Quillmap.ini")))) << "loading never writes";
 }

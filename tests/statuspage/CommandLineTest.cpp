@@ -65,6 +65,23 @@ TEST(FindAddressCommand, AutomaticAndKeySearchOnASavedPage)
     EXPECT_EQ(RunQuillmap({QStringLiteral("find-address")}).exitCode, 2);
 }
 
+TEST(FindAddressCommand, ExplainTellsWhyEachCandidateWasTakenOrPassedOver)
+{
+    TempFolder folder;
+    const QString page = folder.file(QStringLiteral("cgn.html"));
+    testsupport::WriteBytes(page, "<td>LAN</td><td>192.168.0.1</td><td>WAN</td><td>100.64.3.4</td>");
+    Result r = RunQuillmap({QStringLiteral("find-address"), QStringLiteral("--explain"), page});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out,
+              Utf8(u8"17文字目 192.168.0.1  除外 (ﾌﾟﾗｲﾍﾞｰﾄｱﾄﾞﾚｽ)\n"
+                   u8"49文字目 100.64.3.4  除外 (ｷｬﾘｱｸﾞﾚｰﾄﾞNATのｱﾄﾞﾚｽ(100.64.0.0/10)。外からは届きません)\n"
+                   u8"結果: 見つかりませんでした。\n"));
+    r = RunQuillmap({QStringLiteral("find-address"), QStringLiteral("--explain"), QStringLiteral("--key"),
+                     QStringLiteral("LAN"), page});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.out.startsWith(Utf8(u8"検索ｷｰ: 5文字目"))) << r.out.toStdString();
+}
+
 TEST(FetchStatusCommand, WritesTheBodyMarkupAsTheCheckSeesIt)
 {
     Router router;
