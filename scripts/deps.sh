@@ -10,6 +10,7 @@ QUILLMAP_PACKAGES=(
     python3 python3-pyftpdlib python3-aiosmtpd dovecot-pop3d vsftpd python3-openssl openssl
     curl sed iproute2 procps
     fonts-ipafont-gothic xvfb xauth x11-utils dbus-daemon python3-dbus python3-gi
+    dpkg-dev file fakeroot lintian desktop-file-utils appstream
 )
 
 quillmap_missing_packages() {

@@ -8,6 +8,7 @@
 #include "gui/QtText.h"
 #include "gui/StatusPageView.h"
 #include "gui/TfrmAbout.h"
+#include "platform/Autostart.h"
 #include "platform/ProgramFolder.h"
 #include "platform/UserInterface.h"
 #include "text/Sjis.h"
@@ -217,6 +218,9 @@ QWidget* TfrmMain::BuildBottomPanel()
     auto* panel = Named(new QWidget(this), "pnlBottom");
     m_chkShowWindow = Named(new QCheckBox(J(u8"起動時にこの画面は表示しない"), panel), "chkShowWindow");
     m_chkAutoRun = Named(new QCheckBox(J(u8"起動時に自動実行する"), panel), "chkAutoRun");
+    // A desktop setting rather than a settings-file key: its tick is whatever the autostart entry says.
+    m_chkStartAtLogin = Named(new QCheckBox(J(u8"ログイン時に起動する"), panel), "chkStartAtLogin");
+    m_chkStartAtLogin->setChecked(platform::StartsAtLogin());
     m_cmdBrowse = Named(new QPushButton(J(u8"ｽﾃｰﾀｽ再表示(&R)"), panel), "cmdBrowse");
     m_cmdStartChk = Named(new QPushButton(J(u8"実行(&E)"), panel), "cmdStartChk");
     m_cmdHide = Named(new QPushButton(J(u8"閉じる(&C)"), panel), "cmdHide");
@@ -227,6 +231,7 @@ QWidget* TfrmMain::BuildBottomPanel()
     boxes->setSpacing(2);
     boxes->addWidget(m_chkShowWindow);
     boxes->addWidget(m_chkAutoRun);
+    boxes->addWidget(m_chkStartAtLogin);
     auto* layout = new QHBoxLayout(panel);
     layout->setContentsMargins(0, 4, 0, 0);
     layout->addLayout(boxes);
@@ -243,6 +248,7 @@ QWidget* TfrmMain::BuildBottomPanel()
         m_cycle.SetAutoRun(ticked);
         ApplyCurrentView();
     });
+    connect(m_chkStartAtLogin, &QCheckBox::clicked, this, &TfrmMain::StartAtLoginClick);
     connect(m_cmdBrowse, &QPushButton::clicked, this, [this] {
         m_cycle.cmdBrowseClick();
         ApplyCurrentView();
@@ -253,6 +259,16 @@ QWidget* TfrmMain::BuildBottomPanel()
     });
     connect(m_cmdHide, &QPushButton::clicked, this, &TfrmMain::cmdHideClick);
     return panel;
+}
+
+void TfrmMain::StartAtLoginClick(bool ticked)
+{
+    if (!platform::SetStartAtLogin(ticked, QCoreApplication::applicationFilePath()))
+        m_ui.ShowWarning(platform::PathToCp932(QDir::toNativeSeparators(platform::AutostartFile())) +
+                             text::Sjis(u8" に書き込めません"),
+                         core::kProgramTitle);
+    // The tick shows what the desktop will do, also after a failed write.
+    m_chkStartAtLogin->setChecked(platform::StartsAtLogin());
 }
 
 void TfrmMain::ApplyCurrentView()
@@ -325,6 +341,7 @@ QStringList TfrmMain::DefaultHelpFolders()
 {
     const QString programDir = QCoreApplication::applicationDirPath();
     return {programDir + QStringLiteral("/help"),
+            QDir::cleanPath(programDir + QStringLiteral("/../share/doc/quillmap/help")),
             QDir::cleanPath(programDir + QStringLiteral("/../share/quillmap/help"))};
 }
 

@@ -55,7 +55,7 @@ public:
     // an editor the menu item stays disabled.
     void SetSettingsEditor(std::function<bool(settings::TConfig&)> editor);
     // Where "ヘルプ(&H)" looks for index.html, in order (the program: beside the program file, then
-    // <prefix>/share/quillmap/help).
+    // <prefix>/share/doc/quillmap/help where the package puts it, then <prefix>/share/quillmap/help).
     void SetHelpFolders(QStringList folders) { m_helpFolders = std::move(folders); }
     static QStringList DefaultHelpFolders();
 
@@ -93,6 +93,7 @@ private:
     void ApplyView(const core::CycleView& view);
     void ApplyCurrentView();
     void OnClosed();
+    void StartAtLoginClick(bool ticked);
 
     core::CheckCycle& m_cycle;
     platform::UserInterface& m_ui;
@@ -111,6 +112,7 @@ private:
     QCheckBox* m_chkRecLog = nullptr;
     QCheckBox* m_chkShowWindow = nullptr;
     QCheckBox* m_chkAutoRun = nullptr;
+    QCheckBox* m_chkStartAtLogin = nullptr;
     QCheckBox* m_chkClosed = nullptr;
     QPushButton* m_cmdBrowse = nullptr;
     QPushButton* m_cmdStartChk = nullptr;

@@ -42,6 +42,41 @@ QString ConfigFolder()
 
 } // namespace
 
+QStringList SystemProgramRoots()
+{
+    return {QStringLiteral("/usr"), QStringLiteral("/bin"), QStringLiteral("/sbin"), QStringLiteral("/opt"),
+            QStringLiteral("/snap")};
+}
+
+bool IsPortableFolder(const QString& programFileFolder, const QStringList& systemRoots)
+{
+    if (programFileFolder.isEmpty())
+        return false;
+    const QString folder = QDir::cleanPath(QDir(programFileFolder).absolutePath());
+    if (QFileInfo::exists(folder + QStringLiteral("/Quillmap.ini")))
+        return true;
+    if (!QFileInfo(folder).isWritable())
+        return false;
+    // A root matches itself and every folder below it, but not a sibling that merely shares its
+    // beginning (/optical is not under /opt). Both spellings of a root count: /bin may be a link
+    // to /usr/bin.
+    for (const QString& root : systemRoots) {
+        QStringList spellings{QDir::cleanPath(root)};
+        const QString canonical = QFileInfo(root).canonicalFilePath();
+        if (!canonical.isEmpty())
+            spellings << canonical;
+        QStringList folders{folder};
+        const QString canonicalFolder = QFileInfo(folder).canonicalFilePath();
+        if (!canonicalFolder.isEmpty())
+            folders << canonicalFolder;
+        for (const QString& r : spellings)
+            for (const QString& f : folders)
+                if (f == r || f.startsWith(r.endsWith(u'/') ? r : r + u'/'))
+                    return false;
+    }
+    return true;
+}
+
 void InitProgramFolder(const QString& explicitFolder)
 {
     QString chosen = explicitFolder;
@@ -49,11 +84,7 @@ void InitProgramFolder(const QString& explicitFolder)
         chosen = qEnvironmentVariable("QUILLMAP_HOME");
     if (chosen.isEmpty() && QCoreApplication::instance()) {
         const QString appDir = QCoreApplication::applicationDirPath();
-        const QFileInfo info(appDir);
-        // A folder holding Quillmap.ini next to the program is a portable copy; so is any writable
-        // program folder that is not a system one.
-        if (QFileInfo::exists(appDir + QStringLiteral("/Quillmap.ini")) ||
-            (info.isWritable() && !appDir.startsWith(QStringLiteral("/usr/"))))
+        if (IsPortableFolder(appDir))
             chosen = appDir;
     }
     if (chosen.isEmpty())

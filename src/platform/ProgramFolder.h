@@ -2,6 +2,7 @@
 // Where the program keeps Quillmap.ini, Log.txt, Readme.txt and Upload.htm.
 
 #include <QString>
+#include <QStringList>
 #include <string>
 
 namespace platform {
@@ -10,6 +11,15 @@ namespace platform {
 // $QUILLMAP_HOME, else the folder of the program file when it is writable (a portable copy), else
 // $XDG_CONFIG_HOME/quillmap (~/.config/quillmap), created with mode 0700.
 void InitProgramFolder(const QString& explicitFolder = QString());
+
+// The roots under which an installed program file lies among other programs: a folder there is never
+// used as the program's folder unless it already holds Quillmap.ini.
+QStringList SystemProgramRoots();
+
+// Whether the folder of the program file serves as the program's folder: it holds Quillmap.ini (a
+// portable copy set up on purpose), or it is writable and lies under none of systemRoots.
+bool IsPortableFolder(const QString& programFileFolder,
+                      const QStringList& systemRoots = SystemProgramRoots());
 
 // The folder chosen by InitProgramFolder (initialised on first use when nobody called it), with a
 // trailing separator.
