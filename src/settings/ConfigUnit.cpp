@@ -287,12 +287,9 @@ void LoadSettings(TConfig& config, platform::UserInterface* ui)
     ReadTrustedCertificates(file, config);
 
     if (!QFileInfo::exists(path)) {
-        // A portable copy has Readme.txt next to the program file; an installed one in the package's
-        // documentation folder.
-        QString installFolder =
-            QCoreApplication::instance() ? QCoreApplication::applicationDirPath() : QString();
-        if (!installFolder.isEmpty() && !QFileInfo::exists(installFolder + QStringLiteral("/Readme.txt")))
-            installFolder = QDir::cleanPath(installFolder + QStringLiteral("/../share/doc/quillmap"));
+        const QString installFolder = QCoreApplication::instance()
+                                          ? ReadmeSourceFolder(QCoreApplication::applicationDirPath())
+                                          : QString();
         ShowFirstRunHelp(ui, platform::ProgramFolder(), installFolder);
     }
 }

@@ -17,6 +17,13 @@ constexpr const char* kCaption = "Quillmap";
 
 } // namespace
 
+QString ReadmeSourceFolder(const QString& programFileFolder)
+{
+    if (programFileFolder.isEmpty() || QFileInfo::exists(programFileFolder + QStringLiteral("/Readme.txt")))
+        return programFileFolder;
+    return QDir::cleanPath(programFileFolder + QStringLiteral("/../share/doc/quillmap"));
+}
+
 void ShowFirstRunHelp(platform::UserInterface* ui, const QString& programFolder, const QString& installFolder)
 {
     const QString readme = QDir(programFolder).filePath(QStringLiteral("Readme.txt"));
