@@ -75,6 +75,29 @@ private:
     std::function<void()> m_f;
 };
 
+// OK stays disabled while any test holds the screen values in the settings object (they are put back
+// when the test ends; saving them meanwhile would leave memory and file apart).
+class OkHold
+{
+public:
+    OkHold(int& holds, QWidget& ok) : m_holds(holds), m_ok(ok)
+    {
+        ++m_holds;
+        m_ok.setEnabled(false);
+    }
+    ~OkHold()
+    {
+        if (--m_holds == 0)
+            m_ok.setEnabled(true);
+    }
+    OkHold(const OkHold&) = delete;
+    OkHold& operator=(const OkHold&) = delete;
+
+private:
+    int& m_holds;
+    QWidget& m_ok;
+};
+
 // A backup of the settings that is put back however the test ends.
 class SettingsBackup
 {
@@ -120,12 +143,7 @@ TfrmConfig::PageTest TfrmConfig::StatusPageTest(bool quiet)
         const ButtonHold hold(cmdBrowseTest);
         const BusyCursor busy;
         // The page is read with the values on screen; OK waits until the settings are back.
-        ++m_settingsOnLoan;
-        cmdOK->setEnabled(false);
-        const ScopeExit loanEnds([this] {
-            if (--m_settingsOnLoan == 0)
-                cmdOK->setEnabled(true);
-        });
+        const OkHold okHold(m_settingsOnLoan, *cmdOK);
         const SettingsBackup backup(*m_config);
         TransferBack(*m_config);
         read = m_host.FetchStatusPageForTest() && !m_host.StatusHtml().empty();
@@ -254,12 +272,7 @@ void TfrmConfig::cmdMailTestClick()
     {
         const ButtonHold hold(cmdMailTest, [this] { return chkMailNotice->isChecked(); });
         const BusyCursor busy;
-        ++m_settingsOnLoan;
-        cmdOK->setEnabled(false);
-        const ScopeExit loanEnds([this] {
-            if (--m_settingsOnLoan == 0)
-                cmdOK->setEnabled(true);
-        });
+        const OkHold okHold(m_settingsOnLoan, *cmdOK);
         mail::TNoticeMailer mailer(*m_config, nullptr, &m_ui);
         m_mailer = &mailer;
         const ScopeExit forget([this] { m_mailer = nullptr; });
