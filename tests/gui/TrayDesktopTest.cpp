@@ -37,6 +37,8 @@ kill -TERM "$pid"
 status=0
 wait "$pid" || status=$?
 echo "exit $status"
+# What the program itself printed, for the failure message.
+cat "$2/out.txt" >&2
 )sh";
 
 class TrayDesktopTest : public ::testing::Test
