@@ -30,7 +30,7 @@ QGroupBox* TfrmConfig::BuildIpv6Group(QWidget* page)
     txtIpv6Interface->setPlaceholderText(J(u8"空欄: 自動"));
     lblIpv6Suffix = Label("lblIpv6Suffix", u8"ｻﾌｨｯｸｽ：");
     txtIpv6Suffix = TextBox("txtIpv6Suffix");
-    txtIpv6Suffix->setPlaceholderText(J(u8"例: ::10 (空欄: このﾏｼﾝ)"));
+    txtIpv6Suffix->setPlaceholderText(J(u8"例: ::10"));
     cmdIpv6Test = Button("cmdIpv6Test", u8"IPv6ﾃｽﾄ");
     lblIpv6Interface->setBuddy(txtIpv6Interface);
     lblIpv6Suffix->setBuddy(txtIpv6Suffix);
