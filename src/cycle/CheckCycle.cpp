@@ -5,6 +5,9 @@
 #include "core/SecondSource.h"
 #include "core/Version.h"
 #include "core/WebPageReader.h"
+#include "netinfo/Ipv6Choice.h"
+#include "platform/Codepage.h"
+#include "platform/Ipv6AddressWatcher.h"
 #include "platform/SingleInstance.h"
 #include "platform/UserInterface.h"
 #include "settings/ConfigUnit.h"
@@ -29,6 +32,21 @@ constexpr std::int32_t kNoticeOnCheckFailure = 2;
 
 // The tray item starts the first check about a second after it is chosen.
 constexpr int kQuietStartMs = 1000;
+
+// After the kernel announces an IPv6 address change, the table is read once the burst is over: a new
+// prefix brings the stable address, its temporary sibling and the end of duplicate detection within
+// about a second.
+constexpr int kIpv6SettleMs = 1500;
+
+// The line a notice mail adds when the published IPv6 address moved to another /64 network: the
+// router's packet filter opens inbound IPv6 per address, and it may still name the old one.
+std::string PrefixChangedLine(const std::string& previous)
+{
+    return Sjis(u8"IPv6のプレフィックスが変わりました(以前は") + netinfo::Ipv6Prefix64(previous) +
+           Sjis(u8"/64)"
+                u8"。ルータのIPv6パケットフィルタが古いアドレスを指定したままになっていないか確認してください"
+                u8"。");
+}
 
 std::string Title()
 {
@@ -101,6 +119,9 @@ CheckCycle::CheckCycle(OperationLog& log, platform::UserInterface& ui, StepsFact
     m_timerAbort.setInterval(MinuteMs());
     connect(&m_timerCheck, &QTimer::timeout, this, &CheckCycle::TimerCheckTimer);
     connect(&m_timerAbort, &QTimer::timeout, this, &CheckCycle::TimerAbortTimer);
+    m_ipv6Settle.setSingleShot(true);
+    m_ipv6Settle.setInterval(kIpv6SettleMs);
+    connect(&m_ipv6Settle, &QTimer::timeout, this, &CheckCycle::Ipv6AddressesSettled);
 }
 
 CheckCycle::~CheckCycle() = default;
@@ -125,6 +146,11 @@ bool CheckCycle::FormCreate()
     }
 
     m_steps = m_factory(CycleMediator{m_state, m_log, *m_routedUi, [this] { m_timerAbort.stop(); }});
+    // Heard whatever the settings say, since the settings dialog may switch IPv6 on later. Without
+    // the kernel's announcements the interval still finds every change.
+    m_ipv6Watcher = std::make_unique<platform::Ipv6AddressWatcher>();
+    connect(m_ipv6Watcher.get(), &platform::Ipv6AddressWatcher::addressesChanged, this,
+            &CheckCycle::Ipv6AddressesChanged);
 
     m_state.chkRecLog = s.RecLog != 0;
     m_state.chkClosedEnabled = s.ClosedUse != 0;
@@ -267,19 +293,7 @@ void CheckCycle::TimerCheckTimer()
     ++m_checkMinutes;
     if (m_checkMinutes < m_state.Settings->Interval)
         return;
-    m_timerCheck.stop();
-    SetButtons(false);
-    {
-        BusyScope busy([this] { EnterBusy(); }, [this] { LeaveBusy(); });
-        ArmAbortTimer(true);
-        RunCheck();
-        ArmAbortTimer(false);
-        m_timerCheck.setInterval(MinuteMs());
-        // A stop chosen from the tray during the check holds: the timer stays off then.
-        if (m_monitoring && !Closing())
-            m_timerCheck.start();
-    }
-    SetButtons(true);
+    RunCheckNow();
 }
 
 void CheckCycle::cmdStartChkClick()
@@ -308,19 +322,26 @@ void CheckCycle::cmdStartChkClick()
     } else {
         BusyScope busy([this] { EnterBusy(); }, [this] { LeaveBusy(); });
         settings::TConfig& s = *m_state.Settings;
-        bool runNow = s.PrevIP.empty();
+        // Publishing over IPv6, the address to compare is this machine's IPv6 address.
+        std::string& previous = s.Ipv6Use != 0 ? s.PrevIPv6 : s.PrevIP;
+        bool runNow = previous.empty();
         if (!runNow) {
             SetStatusHtml(m_steps->FetchStatusPage());
             if (Closing())
                 return;
-            const std::string found = FindGlobalAddress(m_state.StatusHtml, s);
-            if (found != s.PrevIP) {
-                s.PrevIP.clear();
+            const std::string found =
+                s.Ipv6Use != 0
+                    ? m_steps->ChooseIpv6Address(platform::Cp932ToUtf8(s.Ipv6Interface), s.Ipv6Suffix).address
+                    : FindGlobalAddress(m_state.StatusHtml, s);
+            if (s.Ipv6Use != 0)
+                m_lastIpv6 = found;
+            if (found != previous) {
+                previous.clear();
                 runNow = true;
-            } else if (m_ui.AskYesNo(Sjis(u8"前回実行した時のｸﾞﾛｰﾊﾞﾙIPｱﾄﾞﾚｽ(") + s.PrevIP + ")\r\n" +
+            } else if (m_ui.AskYesNo(Sjis(u8"前回実行した時のｸﾞﾛｰﾊﾞﾙIPｱﾄﾞﾚｽ(") + previous + ")\r\n" +
                                          Sjis(u8"と同じですが最初に一度実行しますか？"),
                                      Title())) {
-                s.PrevIP.clear();
+                previous.clear();
                 runNow = true;
             }
         }
@@ -385,14 +406,19 @@ void CheckCycle::RunCheck()
         SetStatusHtml(m_steps->FetchStatusPage());
     if (Closing())
         return;
+    const bool overIpv6 = s.Ipv6Use != 0;
     if (m_state.StatusHtml.empty()) {
         const std::string t1 = Sjis(u8"ルータのステータスページにアクセスできませんでした。");
         m_log.AddLog(text::StrConvMap(t1, text::kMapHalfWidth), lkRunFailure);
-        if (s.NoticeItem & kNoticeOnCheckFailure)
-            m_steps->SendNoticeMail(kNoticeUnreachable, t1);
-        // CheckMinutes stays: a timed check is repeated at the next tick until the page is reached.
-        SetStatus({});
-        return;
+        // Over IPv6 the page only tells the router's IPv4 address; the address published is this
+        // machine's, so the check goes on.
+        if (!overIpv6) {
+            if (s.NoticeItem & kNoticeOnCheckFailure)
+                m_steps->SendNoticeMail(kNoticeUnreachable, t1);
+            // CheckMinutes stays: a timed check is repeated at the next tick until the page is reached.
+            SetStatus({});
+            return;
+        }
     }
 
     SetStatus(Sjis(u8"ｸﾞﾛｰﾊﾞﾙIP検索中..."));
@@ -403,11 +429,28 @@ void CheckCycle::RunCheck()
     else if (!s.GlobalIPKey.empty())
         m_state.NewGlobalIP = SearchAddressAfterKey(m_state.StatusHtml, s.GlobalIPKey, &searchLog);
     SetStatus({});
-    ConsultSecondSource();
+    if (overIpv6) {
+        // The second source only stands in for a missing IPv4 address, which is no loss here.
+        if (!m_state.StatusHtml.empty())
+            NoteRouterIpv4(m_state.NewGlobalIP);
+        if (!FindIpv6Address()) {
+            m_checkMinutes = 0;
+            SetStatus({});
+            return;
+        }
+    } else {
+        ConsultSecondSource();
+    }
     if (Closing())
         return;
 
     const std::string& ip = m_state.NewGlobalIP;
+    // The address the pages on the server hold; the other mode's address is not in them.
+    std::string& previous = overIpv6 ? s.PrevIPv6 : s.PrevIP;
+    std::string& otherPrevious = overIpv6 ? s.PrevIP : s.PrevIPv6;
+    const std::string prefixLine = overIpv6 && netinfo::Ipv6PrefixChanged(previous, ip)
+                                       ? "\r\n" + PrefixChangedLine(previous)
+                                       : std::string();
     if (ip.empty()) {
         const std::string t2 = Sjis(u8"グローバルIPが見つかりませんでした。");
         m_log.AddLog(text::StrConvMap(t2, text::kMapHalfWidth), lkRunFailure);
@@ -418,8 +461,12 @@ void CheckCycle::RunCheck()
             m_log.AddLog(note, lkRunFailure);
         if (s.NoticeItem & kNoticeOnCheckFailure)
             m_steps->SendNoticeMail(kNoticeNotFound, note.empty() ? t2 : t2 + "\r\n" + note);
-    } else if (ip != s.PrevIP) {
+    } else if (ip != previous) {
         m_log.AddLog(Sjis(u8"ｸﾞﾛｰﾊﾞﾙIPが変わりました。") + ip, lkEvent);
+        if (!prefixLine.empty())
+            m_log.AddLog(Sjis(u8"IPv6のﾌﾟﾚﾌｨｯｸｽが変わりました(以前は") + netinfo::Ipv6Prefix64(previous) +
+                             Sjis(u8"/64)。ﾙｰﾀのIPv6ﾊﾟｹｯﾄﾌｨﾙﾀを確認してください。"),
+                         lkEvent);
         if (s.FtpUpload != 0) {
             m_state.NewHostName.clear();
             if (s.IPtoURL != 0 && MayStartNetworkStep()) {
@@ -443,9 +490,10 @@ void CheckCycle::RunCheck()
                     SetStatus(Sjis(u8"ﾒｰﾙ送信中..."));
                     m_steps->SendNoticeMail(kNoticeAddressChanged,
                                             Sjis(u8"グローバルIPが変わりました(") + ip +
-                                                Sjis(u8")、ホームページを更新しました。"));
+                                                Sjis(u8")、ホームページを更新しました。") + prefixLine);
                 }
-                s.PrevIP = ip;
+                previous = ip;
+                otherPrevious.clear();
                 if (!s.FtpCheckURL.empty()) {
                     m_readBack = {true, m_state.NewHostName.empty() ? ip : m_state.NewHostName, ip};
                     ReadBackPublishedPage(false);
@@ -458,20 +506,95 @@ void CheckCycle::RunCheck()
                     SetStatus(Sjis(u8"ﾒｰﾙ送信中..."));
                     m_steps->SendNoticeMail(kNoticeUploadFailed,
                                             Sjis(u8"グローバルIPが変わりましたが(") + ip +
-                                                Sjis(u8")、ホームページの更新に失敗しました。"));
+                                                Sjis(u8")、ホームページの更新に失敗しました。") + prefixLine);
                 }
-                // PrevIP stays, so the next check sees the change again and uploads once more.
+                // The previous address stays, so the next check sees the change again and uploads once more.
             }
         } else {
             SetStatus(Sjis(u8"ﾒｰﾙ送信中..."));
             m_steps->SendNoticeMail(kNoticeAddressChanged,
-                                    Sjis(u8"グローバルIPが変わりました") + "\r\n" + ip);
-            s.PrevIP = ip;
+                                    Sjis(u8"グローバルIPが変わりました") + "\r\n" + ip + prefixLine);
+            previous = ip;
+            otherPrevious.clear();
         }
         SetStatus({});
     }
     m_checkMinutes = 0;
     SetStatus({});
+}
+
+bool CheckCycle::FindIpv6Address()
+{
+    const settings::TConfig& s = *m_state.Settings;
+    SetStatus(Sjis(u8"IPv6ｱﾄﾞﾚｽ確認中..."));
+    const netinfo::Ipv6Choice choice =
+        m_steps->ChooseIpv6Address(platform::Cp932ToUtf8(s.Ipv6Interface), s.Ipv6Suffix);
+    SetStatus({});
+    m_lastIpv6 = choice.address;
+    m_state.NewGlobalIP = choice.address;
+    if (!choice.address.empty())
+        return true;
+    const std::string t2 = Sjis(u8"IPv6のグローバルアドレスが見つかりませんでした。");
+    m_log.AddLog(text::StrConvMap(t2, text::kMapHalfWidth), lkRunFailure);
+    if (!choice.error.empty())
+        m_log.AddLog(choice.error, lkRunFailure);
+    if (s.NoticeItem & kNoticeOnCheckFailure)
+        m_steps->SendNoticeMail(kNoticeNotFound, choice.error.empty() ? t2 : t2 + "\r\n" + choice.error);
+    return false;
+}
+
+void CheckCycle::NoteRouterIpv4(const std::string& address)
+{
+    // Logged only when it changes: a shared or missing IPv4 address is what such a line has.
+    const std::string note = address.empty()
+                                 ? Sjis(u8"ｽﾃｰﾀｽﾍﾟｰｼﾞにIPv4のｸﾞﾛｰﾊﾞﾙIPはありません(IPv6で公開します)。")
+                                 : Sjis(u8"ﾙｰﾀのIPv4ｱﾄﾞﾚｽ: ") + address;
+    if (note == m_routerIpv4Note)
+        return;
+    m_routerIpv4Note = note;
+    m_log.AddLog(note, lkEvent);
+}
+
+void CheckCycle::Ipv6AddressesChanged()
+{
+    if (!m_state.Settings || m_state.Settings->Ipv6Use == 0 || !m_monitoring || Closing())
+        return;
+    m_ipv6Settle.start();
+}
+
+void CheckCycle::Ipv6AddressesSettled()
+{
+    if (!m_state.Settings || m_state.Settings->Ipv6Use == 0 || !m_monitoring || Closing() || m_settingsLent)
+        return;
+    // A check (or another wait) is under way: look again once it is over.
+    if (m_busy > 0) {
+        m_ipv6Settle.start();
+        return;
+    }
+    const settings::TConfig& s = *m_state.Settings;
+    const std::string chosen =
+        m_steps->ChooseIpv6Address(platform::Cp932ToUtf8(s.Ipv6Interface), s.Ipv6Suffix).address;
+    if (chosen == m_lastIpv6)
+        return;
+    m_lastIpv6 = chosen;
+    RunCheckNow();
+}
+
+void CheckCycle::RunCheckNow()
+{
+    m_timerCheck.stop();
+    SetButtons(false);
+    {
+        BusyScope busy([this] { EnterBusy(); }, [this] { LeaveBusy(); });
+        ArmAbortTimer(true);
+        RunCheck();
+        ArmAbortTimer(false);
+        m_timerCheck.setInterval(MinuteMs());
+        // A stop chosen from the tray during the check holds: the timer stays off then.
+        if (m_monitoring && !Closing())
+            m_timerCheck.start();
+    }
+    SetButtons(true);
 }
 
 void CheckCycle::ConsultSecondSource()

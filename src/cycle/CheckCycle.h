@@ -18,6 +18,7 @@
 #include <memory>
 
 namespace platform {
+class Ipv6AddressWatcher;
 class SingleInstance;
 class UserInterface;
 } // namespace platform
@@ -115,6 +116,17 @@ private:
     void ArmAbortTimer(bool on);
     void TimerCheckTimer();
     void TimerAbortTimer();
+    // A check outside the interval, as the check timer runs one.
+    void RunCheckNow();
+
+    // Publishing over IPv6: the check's own part (the router's IPv4 address is only logged) and the
+    // reaction to the kernel's address changes (a check within seconds when the chosen address
+    // changed).
+    // Chooses the address to publish into NewGlobalIP; false (and the failure told) when there is none.
+    bool FindIpv6Address();
+    void NoteRouterIpv4(const std::string& address);
+    void Ipv6AddressesChanged();
+    void Ipv6AddressesSettled();
 
     // Every change of what the view shows goes through these and ends in Publish.
     void SetStatus(const std::string& text);
@@ -169,6 +181,15 @@ private:
         std::string address; // the new global address
     };
     ReadBack m_readBack;
+    // The kernel's IPv6 address announcements; the settle timer lets a burst of them (a new prefix
+    // brings several) end before the table is read.
+    std::unique_ptr<platform::Ipv6AddressWatcher> m_ipv6Watcher;
+    QTimer m_ipv6Settle;
+    // The IPv6 address chosen last (by a check or after an announcement), so that announcements
+    // about other addresses start no check.
+    std::string m_lastIpv6;
+    // The last row about the router's IPv4 address while publishing over IPv6.
+    std::string m_routerIpv4Note;
 };
 
 } // namespace core

@@ -3,6 +3,8 @@
 // the real components (MainComponents), the check cycle's own tests wire in scripted ones. Every
 // call may wait in the shared wait helper; timers and signals run meanwhile.
 
+#include "netinfo/Ipv6Choice.h"
+
 #include <cstdint>
 #include <string>
 
@@ -28,6 +30,13 @@ public:
     // The body markup (code page 932) of the published page at the settings' CheckURL, empty when it
     // could not be read.
     virtual std::string FetchPublishedPage() = 0;
+
+    // The IPv6 address to publish when the settings publish over IPv6 (Ipv6Use): chosen among this
+    // machine's addresses, on the settings' interface (the system's name, UTF-8) and with their suffix.
+    virtual netinfo::Ipv6Choice ChooseIpv6Address(const std::string& interfaceName, const std::string& suffix)
+    {
+        return netinfo::ChooseIpv6Address(interfaceName, suffix);
+    }
 
     // The host name of a dotted address, empty when there is none or the look-up was cancelled.
     virtual std::string LookupHostName(const std::string& address) = 0;

@@ -229,6 +229,7 @@ void TfrmConfig::FormShow()
     chkNotice2->setChecked((c.NoticeItem & 2) != 0);
     chkNotice4->setChecked((c.NoticeItem & 4) != 0);
     FillAddressControls(c);
+    FillIpv6Controls(c);
 
     // The rules follow what was filled, whether or not a mark changed.
     ApplyAllRules();
@@ -253,6 +254,7 @@ void TfrmConfig::TransferBack(settings::TConfig& c) const
     c.GlobalIPKey = TextOf(txtGlobalIPkey);
     c.LeavePlural = Flag(chkLeavePlural);
     TransferAddressControls(c);
+    TransferIpv6Controls(c);
 
     c.FtpUpload = Flag(chkFtpUpload);
     c.FtpServer = TextOf(txtFtpServer);
@@ -332,6 +334,8 @@ bool TfrmConfig::ValidateEntries()
         Refuse(u8"ｸﾞﾛｰﾊﾞﾙIPｱﾄﾞﾚｽの検索キーが未設定です。", tabBasic, txtGlobalIPkey);
         return false;
     }
+    if (!ValidateIpv6())
+        return false;
     if (!chkFtpUpload->isChecked() && !chkMailNotice->isChecked()) {
         Refuse(u8"FTPｱｯﾌﾟﾛｰﾄﾞかﾒｰﾙ通知どちらかを行う必要があります。", tabUpload, chkFtpUpload);
         return false;
@@ -550,6 +554,7 @@ void TfrmConfig::ApplyAllRules()
     chkFtpUploadClick();
     chkMailNoticeClick();
     AddressRules();
+    Ipv6Rules();
 }
 
 } // namespace gui

@@ -102,6 +102,14 @@ private:
     void cmdSource2TestClick();
     void cmdCheckURLTestClick();
 
+    // Publishing over IPv6 (TfrmConfigIpv6.cpp).
+    QGroupBox* BuildIpv6Group(QWidget* page);
+    void FillIpv6Controls(const settings::TConfig& c);
+    void TransferIpv6Controls(settings::TConfig& c) const;
+    bool ValidateIpv6();
+    void Ipv6Rules();
+    void cmdIpv6TestClick();
+
     // Editing (TfrmConfig.cpp).
     void BeginEditing(settings::TConfig& config);
     void EndEditing();
@@ -223,6 +231,12 @@ private:
     QPushButton* cmdSource2Test = nullptr;
     QLabel* lblEchoURL = nullptr;
     QLineEdit* txtEchoURL = nullptr;
+    QCheckBox* chkIpv6Use = nullptr;
+    QLabel* lblIpv6Interface = nullptr;
+    QLineEdit* txtIpv6Interface = nullptr;
+    QLabel* lblIpv6Suffix = nullptr;
+    QLineEdit* txtIpv6Suffix = nullptr;
+    QPushButton* cmdIpv6Test = nullptr;
 
     // ｱｯﾌﾟﾛｰﾄﾞ設定
     QCheckBox* chkFtpUpload = nullptr;

@@ -205,6 +205,7 @@ QWidget* TfrmConfig::BuildBasicPage()
     layout->addWidget(fraStatus);
     layout->addWidget(fraGlobalIP);
     layout->addWidget(BuildSecondSourceGroup(page));
+    layout->addWidget(BuildIpv6Group(page));
     layout->addWidget(chkLeavePlural);
     layout->addStretch(1);
     return page;

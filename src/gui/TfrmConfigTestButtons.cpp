@@ -340,7 +340,7 @@ void TfrmConfig::cmdCheckURLTestClick()
     }
     std::string message = text::Sjis(u8"ﾍﾟｰｼﾞを読めました。");
     // What the last upload published should be on it.
-    const std::string& published = m_config->PrevIP;
+    const std::string& published = m_config->PrevIPv6.empty() ? m_config->PrevIP : m_config->PrevIPv6;
     if (!published.empty())
         message += "\r\n" + text::Sjis(u8"前回のｸﾞﾛｰﾊﾞﾙIPｱﾄﾞﾚｽ(") + published +
                    (core::PageShowsAddress(page, published) ? text::Sjis(u8")があります。")

@@ -239,7 +239,13 @@ RewriteSettings RewriteSettings::From(const settings::TConfig& config)
 
 std::string AddressText(const RewriteSettings& settings, const RewriteState& state)
 {
-    return settings.IPtoURL && !state.NewHostName.empty() ? state.NewHostName : state.NewGlobalIP;
+    if (settings.IPtoURL && !state.NewHostName.empty())
+        return state.NewHostName;
+    // An IPv6 address holds colons, which in a URL would read as the port: it stands in brackets
+    // wherever a host goes (http://[2001:db8::10]:8080/, user@[2001:db8::10]/).
+    if (state.NewGlobalIP.find(':') != std::string::npos)
+        return "[" + state.NewGlobalIP + "]";
+    return state.NewGlobalIP;
 }
 
 std::optional<std::string> RewritePageText(std::string_view page, std::string_view pagePath, bool closing,

@@ -29,13 +29,13 @@ struct RewriteSettings
 // What the check in progress knows.
 struct RewriteState
 {
-    std::string NewGlobalIP;
+    std::string NewGlobalIP; // the address to publish: dotted IPv4, or IPv6 text when publishing over IPv6
     std::string NewHostName; // empty unless IPtoURL is on and the look-up found one
     bool UploadAll = false;  // the first full upload: every page is copied, changed or not
 };
 
 // The text written into the links: the host name when IPtoURL is on and one was found, else the
-// address.
+// address; an IPv6 address in brackets.
 std::string AddressText(const RewriteSettings& settings, const RewriteState& state);
 
 // The copy's bytes for a page's bytes (every line ended by CR LF), or nullopt when the page is not

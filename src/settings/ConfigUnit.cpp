@@ -158,8 +158,12 @@ void WriteField(platform::ProfileFile& file, const TConfig& config, const Config
 
 using KeyList = std::vector<std::pair<const char*, const char*>>;
 
-const KeyList kShutdownKeys = {
-    {"Config", "ShowWindow"}, {"Config", "AutoRun"}, {"Config", "RecLog"}, {"Config", "PrevIP"}};
+// The published IPv6 address is kept at the end like PrevIP; it is written only once it is known.
+const KeyList kShutdownKeys = {{"Config", "ShowWindow"},
+                               {"Config", "AutoRun"},
+                               {"Config", "RecLog"},
+                               {"Config", "PrevIP"},
+                               {"IPv6", "PrevIPv6"}};
 const KeyList kRobotsKeys = {{"ForRobot", "No"},
                              {"ForRobot", "KeyJP"},
                              {"ForRobot", "DescriptionJP"},
@@ -226,6 +230,8 @@ std::string AsciiLower(std::string text)
 
 // Encrypted connections came later; they follow everything older releases write.
 const KeyList kSecurityKeys = {{"FTP", "Security"}, {"SMTP", "Security"}, {"POP", "Security"}};
+// Publishing over IPv6 came after that.
+const KeyList kIpv6Keys = {{"IPv6", "Use"}, {"IPv6", "Interface"}, {"IPv6", "Suffix"}};
 
 constexpr const char* kTrustSection = "Security";
 
@@ -251,7 +257,7 @@ KeyList ScopeKeys(SaveScope scope)
     case SaveScope::All: {
         KeyList keys = kShutdownKeys;
         for (const KeyList* part :
-             {&kDialogKeys, &kRobotsKeys, &kFileTypesKeys, &kClosingKeys, &kSecurityKeys})
+             {&kDialogKeys, &kRobotsKeys, &kFileTypesKeys, &kClosingKeys, &kSecurityKeys, &kIpv6Keys})
             keys.insert(keys.end(), part->begin(), part->end());
         return keys;
     }
@@ -326,7 +332,7 @@ void AssignSettings(TConfig& dest, const TConfig& src)
 {
     for (const ConfigField& f : ConfigFields()) {
         if (const auto* text = std::get_if<TextMember>(&f.member)) {
-            if (*text != &TConfig::Version && *text != &TConfig::PrevIP)
+            if (*text != &TConfig::Version && *text != &TConfig::PrevIP && *text != &TConfig::PrevIPv6)
                 dest.** text = src.**text;
         } else if (const auto* number = std::get_if<IntegerMember>(&f.member)) {
             dest.** number = src.**number;

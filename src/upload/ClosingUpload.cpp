@@ -184,6 +184,7 @@ void RunClosingUpload(UploadContext& context)
         context.Ui.SetStatusText(std::string());
         // The next start of monitoring then sees the address changed and uploads the pages again.
         state.Settings->PrevIP.clear();
+        state.Settings->PrevIPv6.clear();
     }
     StopNetwork(context);
 

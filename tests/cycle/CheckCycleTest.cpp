@@ -11,6 +11,7 @@
 #include "text/Sjis.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <deque>
 #include <gtest/gtest.h>
 
@@ -77,6 +78,13 @@ struct ScriptedSteps : core::CheckSteps
         std::string page = publishedPages.front();
         publishedPages.pop_front();
         return page;
+    }
+    netinfo::Ipv6Choice ipv6; // what the IPv6 choice answers
+    int ipv6Choices = 0;
+    netinfo::Ipv6Choice ChooseIpv6Address(const std::string&, const std::string&) override
+    {
+        ++ipv6Choices;
+        return ipv6;
     }
     std::string LookupHostName(const std::string&) override
     {
@@ -1035,4 +1043,153 @@ TEST(ReadBackMatch, TheAddressOrNameMustStandAlone)
     EXPECT_FALSE(core::PageShowsAddress("http://myhost.example.test/", "host.example.test"));
     EXPECT_FALSE(core::PageShowsAddress("http://host.example.test.evil/", "host.example.test"));
     EXPECT_FALSE(core::PageShowsAddress("anything", ""));
+}
+
+// Publishing over IPv6: this machine's address takes the place of the router's IPv4 address.
+class Ipv6CycleTest : public CheckCycleTest
+{
+protected:
+    void edit(settings::TConfig& c) override
+    {
+        c.Ipv6Use = 1;
+        c.PrevIPv6 = "2001:db8:d0:5::10";
+    }
+    static netinfo::Ipv6Choice Chosen(const std::string& address)
+    {
+        netinfo::Ipv6Choice choice;
+        choice.address = address;
+        choice.interfaceName = "eth0";
+        return choice;
+    }
+};
+
+TEST_F(Ipv6CycleTest, TheIpv6AddressIsPublishedMailedWithThePrefixLineAndTheIpv4AddressOnlyLogged)
+{
+    nextPages = {Page("203.0.113.9")};
+    ASSERT_TRUE(create());
+    steps->ipv6 = Chosen("2001:db8:e0:5::10");
+    core::CheckCycleTestAccess::RunCheck(*cycle);
+    EXPECT_EQ(steps->uploads, 1);
+    EXPECT_EQ(core::CheckCycleTestAccess::State(*cycle).NewGlobalIP, "2001:db8:e0:5::10");
+    EXPECT_EQ(logTexts(), (std::vector<std::string>{Sjis(u8"ﾙｰﾀのIPv4ｱﾄﾞﾚｽ: 203.0.113.9"),
+                                                    Sjis(u8"ｸﾞﾛｰﾊﾞﾙIPが変わりました。2001:db8:e0:5::10"),
+                                                    Sjis(u8"IPv6のﾌﾟﾚﾌｨｯｸｽが変わりました(以前は2001:db8:d0:5:"
+                                                         u8":/64)。ﾙｰﾀのIPv6ﾊﾟｹｯﾄﾌｨﾙﾀを確認してください。"),
+                                                    Sjis(u8"ｱｯﾌﾟﾛｰﾄﾞ完了しました。")}));
+    ASSERT_EQ(steps->mails.size(), 1u);
+    EXPECT_EQ(steps->mails[0].first, 0);
+    EXPECT_EQ(
+        steps->mails[0].second,
+        Sjis(u8"グローバルIPが変わりました(2001:db8:e0:5::10)、ホームページを更新しました。\r\n"
+             u8"IPv6のプレフィックスが変わりました(以前は2001:db8:d0:5::/64)。ルータのIPv6パケットフィルタが"
+             u8"古いアドレスを指定したままになっていないか確認してください。"));
+    EXPECT_EQ(config().PrevIPv6, "2001:db8:e0:5::10");
+    // The pages no longer hold the IPv4 address: back in IPv4 mode the next check publishes again.
+    EXPECT_EQ(config().PrevIP, "");
+
+    // The same addresses again: nothing to publish, and the IPv4 row is not repeated.
+    core::CheckCycleTestAccess::RunCheck(*cycle);
+    EXPECT_EQ(steps->uploads, 1);
+    EXPECT_EQ(log.Rows().size(), 4u);
+
+    // Another host of the same /64 network: published, but the packet filter line stays out.
+    steps->ipv6 = Chosen("2001:db8:e0:5::11");
+    core::CheckCycleTestAccess::RunCheck(*cycle);
+    EXPECT_EQ(steps->uploads, 2);
+    ASSERT_EQ(steps->mails.size(), 2u);
+    EXPECT_EQ(steps->mails[1].second,
+              Sjis(u8"グローバルIPが変わりました(2001:db8:e0:5::11)、ホームページを更新しました。"));
+}
+
+TEST_F(Ipv6CycleTest, AMissingIpv4AddressOrRouterPageIsNoFailure)
+{
+    // DS-Lite: the router's WAN side holds 192.0.0.2, no inbound IPv4 exists.
+    nextPages = {Page("192.0.0.2")};
+    ASSERT_TRUE(create());
+    steps->ipv6 = Chosen("2001:db8:e0:5::10");
+    core::CheckCycleTestAccess::RunCheck(*cycle);
+    EXPECT_EQ(steps->uploads, 1);
+    for (const core::LogRow& row : log.Rows())
+        EXPECT_NE(row.Kind, core::lkRunFailure) << row.Text;
+    EXPECT_EQ(log.Rows().front().Text, Sjis(u8"ｽﾃｰﾀｽﾍﾟｰｼﾞにIPv4のｸﾞﾛｰﾊﾞﾙIPはありません(IPv6で公開します)。"));
+    ASSERT_EQ(steps->mails.size(), 1u);
+    EXPECT_EQ(steps->mails[0].first, 0);
+
+    // The router cannot be reached: said in the log, but the address is still published.
+    steps->pages = {};
+    steps->ipv6 = Chosen("2001:db8:f0:1::10");
+    core::CheckCycleTestAccess::RunCheck(*cycle);
+    EXPECT_EQ(steps->uploads, 2);
+    EXPECT_EQ(config().PrevIPv6, "2001:db8:f0:1::10");
+    ASSERT_EQ(steps->mails.size(), 2u);
+    EXPECT_EQ(steps->mails[1].first, 0) << "no unreachable notice";
+}
+
+TEST_F(Ipv6CycleTest, NoUsableIpv6AddressIsAFailureWithTheReason)
+{
+    nextPages = {Page("203.0.113.9")};
+    ASSERT_TRUE(create());
+    steps->ipv6.error = Sjis(u8"公開できるIPv6ｱﾄﾞﾚｽ(固定のｸﾞﾛｰﾊﾞﾙｱﾄﾞﾚｽ)がありません。");
+    core::CheckCycleTestAccess::RunCheck(*cycle);
+    EXPECT_EQ(steps->uploads, 0);
+    ASSERT_EQ(log.Rows().size(), 3u);
+    EXPECT_EQ(log.Rows()[1].Text, Sjis(u8"IPv6のｸﾞﾛｰﾊﾞﾙｱﾄﾞﾚｽが見つかりませんでした｡"));
+    EXPECT_EQ(log.Rows()[1].Kind, core::lkRunFailure);
+    EXPECT_EQ(log.Rows()[2].Text, steps->ipv6.error);
+    ASSERT_EQ(steps->mails.size(), 1u);
+    EXPECT_EQ(steps->mails[0],
+              std::make_pair(2, Sjis(u8"IPv6のグローバルアドレスが見つかりませんでした。\r\n") +
+                                    steps->ipv6.error));
+    EXPECT_EQ(config().PrevIPv6, "2001:db8:d0:5::10") << "kept for the next check";
+}
+
+TEST_F(Ipv6CycleTest, AnAnnouncedChangeOfTheChosenAddressRunsACheckWithinSeconds)
+{
+    nextPages = {Page("203.0.113.9")};
+    ASSERT_TRUE(create());
+    config().Interval = 100000; // the interval would come far too late
+    steps->ipv6 = Chosen("2001:db8:d0:5::10");
+    ui.QueueAnswer(false);
+    cycle->cmdStartChkClick();
+    ASSERT_TRUE(cycle->View().Monitoring);
+    EXPECT_EQ(steps->uploads, 0);
+
+    // Announcements that leave the chosen address as it is (a temporary address came) start nothing.
+    core::CheckCycleTestAccess::Ipv6AddressesChanged(*cycle);
+    platform::WaitUntil([] { return false; }, 2500);
+    EXPECT_EQ(steps->fetches, 1);
+
+    steps->ipv6 = Chosen("2001:db8:e0:5::10");
+    QElapsedTimer clock;
+    clock.start();
+    core::CheckCycleTestAccess::Ipv6AddressesChanged(*cycle);
+    core::CheckCycleTestAccess::Ipv6AddressesChanged(*cycle); // a burst gives one check
+    ASSERT_TRUE(waitFor([&] { return steps->uploads >= 1; }, 8000));
+    EXPECT_LT(clock.elapsed(), 5000);
+    platform::WaitUntil([] { return false; }, 2000);
+    EXPECT_EQ(steps->uploads, 1);
+    EXPECT_EQ(steps->fetches, 2);
+    EXPECT_EQ(config().PrevIPv6, "2001:db8:e0:5::10");
+    EXPECT_TRUE(core::CheckCycleTestAccess::TimerCheck(*cycle).isActive()) << "the interval runs on";
+
+    // Stopped, nothing reacts any more.
+    cycle->cmdStartChkClick();
+    steps->ipv6 = Chosen("2001:db8:f0:1::10");
+    core::CheckCycleTestAccess::Ipv6AddressesChanged(*cycle);
+    platform::WaitUntil([] { return false; }, 2500);
+    EXPECT_EQ(steps->uploads, 1);
+}
+
+TEST_F(CheckCycleTest, InIpv4ModeAddressAnnouncementsStartNoCheck)
+{
+    nextPages = {Page("203.0.113.5")};
+    ASSERT_TRUE(create());
+    config().Interval = 100000;
+    ui.QueueAnswer(false);
+    cycle->cmdStartChkClick();
+    steps->ipv6.address = "2001:db8:e0:5::10";
+    core::CheckCycleTestAccess::Ipv6AddressesChanged(*cycle);
+    platform::WaitUntil([] { return false; }, 2500);
+    EXPECT_EQ(steps->fetches, 1);
+    EXPECT_EQ(steps->ipv6Choices, 0);
 }

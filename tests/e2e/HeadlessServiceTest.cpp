@@ -529,3 +529,61 @@ TEST_F(HeadlessServiceTest, APublishedPageWithoutTheNewAddressIsTriedAgainAndNot
     // The upload itself went well: the address is kept.
     EXPECT_EQ(iniValue("PrevIP"), "203.0.113.5");
 }
+
+// Publishing over IPv6 on a DS-Lite line: the router shows 192.0.0.2 and no inbound IPv4 exists. The
+// machine's address table is a recorded one (the live kernel is the namespace test's business).
+TEST_F(HeadlessServiceTest, OverIpv6TheMachinesAddressIsPublishedInBracketsAndARenumberingIsMailed)
+{
+    ASSERT_TRUE(startFtp()) << ftp.error().toStdString();
+    ASSERT_TRUE(startSmtp()) << smtp.error().toStdString();
+    setAddress("192.0.0.2");
+    const QString table = home.file(QStringLiteral("ipv6-addresses.txt"));
+    const auto record = [&](const char* fixture) {
+        WriteBytes(table, ReadBytes(QStringLiteral(QUILLMAP_TESTS_DIR "/fixtures/netinfo/ipv6/") +
+                                    QString::fromLatin1(fixture)));
+    };
+    record("eui64-privacy.txt");
+    settings::TConfig c = baseConfig();
+    c.Ipv6Use = 1;
+    save(c);
+    service.start(home.path(), {{QStringLiteral("QUILLMAP_IPV6_ADDRESSES"), table}});
+    ASSERT_TRUE(service.waitForRow("ｱｯﾌﾟﾛｰﾄﾞ完了しました。")) << service.output();
+    ASSERT_TRUE(WaitFor([&] { return mails().size() == 1; }));
+    const std::string first = "2001:db8:a0:1:21e:6ff:fe33:4455";
+    EXPECT_NE(ReadBytes(ftpRoot() + QStringLiteral("/index.htm")).find("http://[" + first + "]/x.html"),
+              std::string::npos);
+    EXPECT_NE(
+        ReadBytes(ftpRoot() + QStringLiteral("/diary/today.htm")).find("http://[" + first + "]:8080/photos/"),
+        std::string::npos);
+    EXPECT_NE(ReadBytes(mails()[0])
+                  .find(Cp932("グローバルIPが変わりました(" + first + ")、ホームページを更新しました。")),
+              std::string::npos)
+        << ReadBytes(mails()[0]);
+    EXPECT_EQ(ReadBytes(mails()[0]).find(Cp932("プレフィックス")), std::string::npos)
+        << "nothing published before";
+
+    // The provider renumbers: the old prefix is deprecated, the new one takes over.
+    record("renumbered.txt");
+    const std::string second = "2001:db8:e0:5:21e:6ff:fe33:4455";
+    ASSERT_TRUE(service.waitForRow("ｸﾞﾛｰﾊﾞﾙIPが変わりました。" + second)) << service.output();
+    ASSERT_TRUE(service.waitForRow("ｱｯﾌﾟﾛｰﾄﾞ完了しました。", 2)) << service.output();
+    ASSERT_TRUE(WaitFor([&] { return mails().size() == 2; }));
+    EXPECT_NE(ReadBytes(ftpRoot() + QStringLiteral("/index.htm")).find("http://[" + second + "]/x.html"),
+              std::string::npos);
+    EXPECT_NE(
+        ReadBytes(mails()[1]).find(Cp932("IPv6のプレフィックスが変わりました(以前は2001:db8:a0:1::/64)。")),
+        std::string::npos)
+        << ReadBytes(mails()[1]);
+
+    EXPECT_EQ(service.terminate(), 0) << service.errorText();
+    const auto rows = service.rows();
+    // The DS-Lite address is said once, never as a failure that would be mailed.
+    EXPECT_EQ(
+        std::count(rows.begin(), rows.end(), "ｽﾃｰﾀｽﾍﾟｰｼﾞにIPv4のｸﾞﾛｰﾊﾞﾙIPはありません(IPv6で公開します)。"),
+        1)
+        << service.output();
+    EXPECT_EQ(std::count(rows.begin(), rows.end(), "ｸﾞﾛｰﾊﾞﾙIPが見つかりませんでした｡"), 0)
+        << service.output();
+    EXPECT_EQ(iniValue("PrevIPv6"), second);
+    EXPECT_EQ(iniValue("PrevIP"), "") << "the pages hold no IPv4 address";
+}

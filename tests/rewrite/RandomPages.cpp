@@ -169,7 +169,8 @@ Case Generator::Next()
     c.settings.ReplaceOnly = Chance(70);
     c.settings.ClosedFast = Chance(50);
     c.settings.IPtoURL = Chance(30);
-    c.settings.NewGlobalIP = Chance(90) ? "203.0.113.5" : "192.168.0.2";
+    // Now and then the IPv6 address that a line without inbound IPv4 publishes.
+    c.settings.NewGlobalIP = Chance(80) ? "203.0.113.5" : Chance(50) ? "2001:db8:e0:5::10" : "192.168.0.2";
     c.settings.NewHostName = Chance(50) ? "host.example.jp" : "";
     c.settings.UploadAll = Chance(10);
 

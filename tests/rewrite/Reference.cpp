@@ -356,7 +356,10 @@ std::optional<std::string> RewritePageWith(const Chars& chars, std::string_view 
         forms.R[k] = chars.Convert(raw.R[k]);
     }
     auto skipped = [](const std::string& x) { return x.empty() || x == ":"; };
-    const std::string t = chars.Convert(s.IPtoURL && !s.NewHostName.empty() ? s.NewHostName : s.NewGlobalIP);
+    // An IPv6 address stands in a URL in brackets.
+    const std::string address =
+        s.NewGlobalIP.find(':') != std::string::npos ? "[" + s.NewGlobalIP + "]" : s.NewGlobalIP;
+    const std::string t = chars.Convert(s.IPtoURL && !s.NewHostName.empty() ? s.NewHostName : address);
     bool changed = false;
     std::vector<std::string> out;
     if (!closing) {

@@ -143,3 +143,26 @@ TEST(RewritePage, ClosingModeTakesLinksOff)
     s.ReplaceOnly = false;
     EXPECT_EQ(RewritePageText("\n\nabc\n\ndef", kWindowsPage, true, s, State()), "abc\r\n\r\ndef\r\n");
 }
+
+TEST(RewritePage, AnIpv6AddressStandsInBracketsWhereverAHostGoes)
+{
+    const RewriteState v6 = State("2001:db8:e0:5::10");
+    const RewriteSettings s = Settings("192.168.0.2");
+    EXPECT_EQ(Copy("<a href=\"http://192.168.0.2/index.html\">", s, kWindowsPage, v6),
+              "<a href=\"http://[2001:db8:e0:5::10]/index.html\">\r\n");
+    // The colon forms keep the port after the bracket.
+    EXPECT_EQ(Copy("http://192.168.0.2:8080/x", s, kWindowsPage, v6),
+              "http://[2001:db8:e0:5::10]:8080/x\r\n");
+    EXPECT_EQ(Copy("https://192.168.0.2/a ftp://192.168.0.2:21/b mail@192.168.0.2/", s, kWindowsPage, v6),
+              "https://[2001:db8:e0:5::10]/a ftp://[2001:db8:e0:5::10]:21/b mail@[2001:db8:e0:5::10]/\r\n");
+    EXPECT_EQ(Copy("see 192.168.0.2/a.htm", s, kWindowsPage, v6), "see http://[2001:db8:e0:5::10]/a.htm\r\n");
+    const RewriteSettings folder = Settings("C:\\Inetpub\\webpub");
+    EXPECT_EQ(Copy("file:///C:/Inetpub/webpub/a.htm ../../Inetpub/webpub/b.htm", folder, kWindowsPage, v6),
+              "http://[2001:db8:e0:5::10]/a.htm http://[2001:db8:e0:5::10]/b.htm\r\n");
+    // A host name found for the address goes without brackets.
+    RewriteSettings named = s;
+    named.IPtoURL = true;
+    EXPECT_EQ(Copy("http://192.168.0.2/", named, kWindowsPage, State("2001:db8:e0:5::10", "home.example.jp")),
+              "http://home.example.jp/\r\n");
+    EXPECT_EQ(rewrite::AddressText(s, State("203.0.113.5")), "203.0.113.5");
+}

@@ -82,6 +82,57 @@ TEST(FindAddressCommand, ExplainTellsWhyEachCandidateWasTakenOrPassedOver)
     EXPECT_TRUE(r.out.startsWith(Utf8(u8"検索ｷｰ: 5文字目"))) << r.out.toStdString();
 }
 
+TEST(FindAddressCommand, Ipv6PrintsEveryAddressWithItsReasonAndTheSettingsChoice)
+{
+    TempFolder folder;
+    const QString table = QStringLiteral(QUILLMAP_TESTS_DIR "/fixtures/netinfo/ipv6/renumbered.txt");
+    Result r = RunQuillmap({QStringLiteral("--home"), folder.path(), QStringLiteral("find-address"),
+                            QStringLiteral("--ipv6"), QStringLiteral("--table"), table});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(
+        r.out,
+        Utf8(u8"lo  ::1  除外 (ﾙｰﾌﾟﾊﾞｯｸｱﾄﾞﾚｽ(::1))\n"
+             u8"eth0  2001:db8:e0:5:21e:6ff:fe33:4455  採用\n"
+             u8"eth0  2001:db8:d0:5:21e:6ff:fe33:4455  除外 "
+             u8"(非推奨(deprecated)のｱﾄﾞﾚｽ。まもなく使えなくなります)\n"
+             u8"eth0  2001:db8:e0:5:70c2:1b9e:44af:2d01  除外 "
+             u8"(一時ｱﾄﾞﾚｽ(ﾌﾟﾗｲﾊﾞｼｰ拡張)。時間がたつと変わります)\n"
+             u8"eth0  fe80::21e:6ff:fe33:4455  除外 (ﾘﾝｸﾛｰｶﾙｱﾄﾞﾚｽ(fe80::/10)。同じﾘﾝｸの中でしか使えません)\n"
+             u8"結果: 2001:db8:e0:5:21e:6ff:fe33:4455 (eth0)\n"));
+    // The settings' interface and suffix count unless the options name others.
+    settings::TConfig config;
+    settings::LoadSettings(config, nullptr);
+    config.Ipv6Suffix = "::10";
+    config.Ipv6Interface = "eth1";
+    settings::SaveSettings(config, settings::SaveScope::All);
+    r = RunQuillmap({QStringLiteral("--home"), folder.path(), QStringLiteral("find-address"),
+                     QStringLiteral("--ipv6"), QStringLiteral("--table"), table});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(
+        r.out.endsWith(Utf8(u8"結果: 見つかりませんでした。ｲﾝﾀｰﾌｪｲｽ eth1 にIPv6ｱﾄﾞﾚｽがありません。\n")))
+        << r.out.toStdString();
+    r = RunQuillmap({QStringLiteral("--home"), folder.path(), QStringLiteral("find-address"),
+                     QStringLiteral("--ipv6"), QStringLiteral("--interface"), QStringLiteral("eth0"),
+                     QStringLiteral("--table"), table});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_TRUE(r.out.contains("\n" + Utf8(u8"結果: 2001:db8:e0:5::10 (eth0)"))) << r.out.toStdString();
+
+    // The IPv6 options and the page search do not mix; a table that cannot be read is said.
+    for (const QStringList& wrong : {QStringList{QStringLiteral("--ipv6"), table},
+                                     QStringList{QStringLiteral("--suffix"), QStringLiteral("::10"), table},
+                                     QStringList{QStringLiteral("--ipv6"), QStringLiteral("--explain")}}) {
+        r = RunQuillmap(QStringList{QStringLiteral("--home"), folder.path(), QStringLiteral("find-address")} +
+                        wrong);
+        EXPECT_EQ(r.exitCode, 2) << wrong.join(u' ').toStdString();
+        EXPECT_TRUE(r.err.contains("usage:")) << r.err.toStdString();
+    }
+    r = RunQuillmap({QStringLiteral("--home"), folder.path(), QStringLiteral("find-address"),
+                     QStringLiteral("--ipv6"), QStringLiteral("--table"),
+                     folder.file(QStringLiteral("absent.txt"))});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_TRUE(r.err.contains("cannot read"));
+}
+
 TEST(FetchStatusCommand, WritesTheBodyMarkupAsTheCheckSeesIt)
 {
     Router router;

@@ -18,6 +18,8 @@ struct CheckCycleTestAccess
     // The check alone; the timed check arms the abort timer around it.
     static void RunCheck(CheckCycle& cycle) { cycle.RunCheck(); }
     static void ArmAbortTimer(CheckCycle& cycle, bool on) { cycle.ArmAbortTimer(on); }
+    // What the kernel's announcement of an IPv6 address change sets off.
+    static void Ipv6AddressesChanged(CheckCycle& cycle) { cycle.Ipv6AddressesChanged(); }
 };
 
 } // namespace core

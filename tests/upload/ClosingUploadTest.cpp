@@ -55,6 +55,7 @@ TEST_F(ClosingUploadTest, PageModeDisablesTheLinksAndInsertsTheNotice)
     StartServer();
     SaveAllSettings();
     Config().ClosedMode = 0;
+    Config().PrevIPv6 = "2001:db8:e0:5::10";
     WriteSite(QStringLiteral("index.htm"), LinkedPage("top"));
     WriteSite(QStringLiteral("sub/a.htm"), LinkedPage("a"));
     const auto before = Snapshot(m_site.path());
@@ -75,8 +76,9 @@ TEST_F(ClosingUploadTest, PageModeDisablesTheLinksAndInsertsTheNotice)
     EXPECT_TRUE(m_state.ClosingDone);
     EXPECT_FALSE(m_state.Settings);
     EXPECT_EQ(m_hooks.releaseSettings, 1);
-    // PrevIP cleared, so that the next start uploads the normal pages again.
+    // PrevIP cleared, so that the next start uploads the normal pages again; over IPv6 as well.
     EXPECT_EQ(SavedSettings().PrevIP, "");
+    EXPECT_EQ(SavedSettings().PrevIPv6, "");
     const auto status = StatusTexts();
     ASSERT_FALSE(status.empty());
     EXPECT_EQ(status.front(), Utf8(u8"ｱｯﾌﾟﾛｰﾄﾞ中..."));
