@@ -6,8 +6,11 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <cstdio>
 #include <iostream>
+#include <memory>
+#include <string_view>
 
 namespace {
 
@@ -29,6 +32,32 @@ bool WantsTrayProgram(int argc, char** argv, QString& homeFolder)
     return true;
 }
 
+// `fetch-status` may load the page in the browser engine, which needs a graphical application object
+// (the engine draws pages even when nobody sees them); it gets one on the offscreen platform, so the
+// tool needs no display. Every other tool and the service make do with a QCoreApplication.
+bool WantsBrowserEngine(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "--home") {
+            ++i;
+            continue;
+        }
+        if (arg.starts_with("-"))
+            continue;
+        return arg == "fetch-status";
+    }
+    return false;
+}
+
+std::unique_ptr<QCoreApplication> MakeApplication(int& argc, char** argv)
+{
+    if (!WantsBrowserEngine(argc, argv))
+        return std::make_unique<QCoreApplication>(argc, argv);
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    return std::make_unique<QGuiApplication>(argc, argv);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -37,7 +66,8 @@ int main(int argc, char** argv)
     if (WantsTrayProgram(argc, argv, homeFolder))
         return app::RunTrayProgram(argc, argv, homeFolder);
 
-    QCoreApplication app(argc, argv);
+    const std::unique_ptr<QCoreApplication> application = MakeApplication(argc, argv);
+    QCoreApplication& app = *application;
     QCoreApplication::setApplicationName(QString::fromLatin1(core::kProgramTitle));
     QCoreApplication::setApplicationVersion(QString::fromLatin1(core::kVersionText));
 
