@@ -118,6 +118,9 @@ std::vector<ConfigField> BuildFields()
         security.writtenWhenSet = true;
         f.push_back(security);
     }
+    ConfigField engine = Integer("Status", "Engine", &C::StatusEngine, 0);
+    engine.writtenWhenSet = true;
+    f.push_back(engine);
     return f;
 }
 
