@@ -416,6 +416,10 @@ void CheckCycle::RunCheck()
         const std::string note = UnusableAddressNote(searchLog);
         if (!note.empty())
             m_log.AddLog(note, lkRunFailure);
+        if (m_steps->StatusPageMayNeedEngine())
+            m_log.AddLog(Sjis(u8"ｽﾃｰﾀｽﾍﾟｰｼﾞにｽｸﾘﾌﾟﾄがあります。ｽｸﾘﾌﾟﾄがｱﾄﾞﾚｽを書くﾙｰﾀなら、設定の"
+                              u8"｢ﾌﾞﾗｳｻﾞｴﾝｼﾞﾝ使用｣を試してください。"),
+                         lkRunFailure);
         if (s.NoticeItem & kNoticeOnCheckFailure)
             m_steps->SendNoticeMail(kNoticeNotFound, note.empty() ? t2 : t2 + "\r\n" + note);
     } else if (ip != s.PrevIP) {
