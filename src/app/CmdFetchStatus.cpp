@@ -15,6 +15,8 @@
 #endif
 
 #include <QCommandLineParser>
+#include <QFile>
+#include <QSocketNotifier>
 #include <algorithm>
 #include <cstdio>
 #include <iostream>
@@ -68,7 +70,23 @@ int RunForParent()
     }
     core::StatusPage page(*fetcher);
     page.TimeLimitMs = limitMs;
+    // The parent keeps our standard input open while it waits; when it closes, nobody waits any more.
+    QFile input;
+    bool orphaned = false;
+    std::unique_ptr<QSocketNotifier> watch;
+    if (input.open(stdin, QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+        watch = std::make_unique<QSocketNotifier>(input.handle(), QSocketNotifier::Read);
+        QObject::connect(watch.get(), &QSocketNotifier::activated, [&] {
+            if (input.read(1).isEmpty()) {
+                watch->setEnabled(false);
+                orphaned = true;
+                page.CancelNavigation();
+            }
+        });
+    }
     page.Load(request);
+    if (orphaned)
+        return 1;
     outcome = page.LastOutcome();
     if (page.TimedOut)
         outcome.error = QStringLiteral("no complete answer within the time-out");

@@ -50,6 +50,9 @@ int RunTrayProgram(int& argc, char** argv, const QString& homeFolder)
         return kExitNoDisplay;
     }
 
+    // The browser engine's view shares its drawing contexts with the windows; Qt must know it before
+    // the application object exists.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(core::kProgramTitle));
     QApplication::setApplicationVersion(QString::fromLatin1(core::kVersionText));

@@ -55,6 +55,7 @@ std::unique_ptr<QCoreApplication> MakeApplication(int& argc, char** argv)
     if (!WantsBrowserEngine(argc, argv))
         return std::make_unique<QCoreApplication>(argc, argv);
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     return std::make_unique<QGuiApplication>(argc, argv);
 }
 

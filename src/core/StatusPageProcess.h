@@ -1,7 +1,8 @@
 #pragma once
 // The status page loaded by a child process: this program itself, run as
-// `quillmap fetch-status --engine --request-stdin`, which loads the page in the browser engine and
-// writes the body markup to its standard output. The engine (a large library with threads of its own)
+// `quillmap fetch-status --engine --request-stdin`, which reads the request from its standard input
+// (kept open while the load runs), loads the page in the browser engine and writes the body markup to
+// its standard output. The engine (a large library with threads of its own)
 // then lives only as long as one load; Stop ends the child at once.
 
 #include "core/StatusPageFetcher.h"
@@ -37,9 +38,9 @@ public:
     std::string BodyHtml() const override { return m_body; }
     FetchOutcome Outcome() const override { return m_outcome; }
 
-    // The child gives up by itself after this long (the caller's own limit ends it sooner); so a
-    // child whose parent died does not stay behind for ever.
-    int LimitMs = 15 * 60 * 1000;
+    // The child gives up by itself after this long; negative: only its parent ends it (by Stop, or by
+    // going away: the child ends when its standard input closes, so none stays behind a dead parent).
+    int LimitMs = -1;
 
 private:
     void ReadOutput();

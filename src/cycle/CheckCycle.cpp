@@ -416,7 +416,8 @@ void CheckCycle::RunCheck()
         const std::string note = UnusableAddressNote(searchLog);
         if (!note.empty())
             m_log.AddLog(note, lkRunFailure);
-        if (m_steps->StatusPageMayNeedEngine())
+        // A page that shows no address at all but holds scripts may be one that its scripts fill.
+        else if (m_steps->StatusPageMayNeedEngine())
             m_log.AddLog(Sjis(u8"ｽﾃｰﾀｽﾍﾟｰｼﾞにｽｸﾘﾌﾟﾄがあります。ｽｸﾘﾌﾟﾄがｱﾄﾞﾚｽを書くﾙｰﾀなら、設定の"
                               u8"｢ﾌﾞﾗｳｻﾞｴﾝｼﾞﾝ使用｣を試してください。"),
                          lkRunFailure);

@@ -114,6 +114,16 @@ void EngineStatusFetcher::MakePage()
 
     connect(m_page.get(), &QWebEnginePage::loadingChanged, this,
             [this](const QWebEngineLoadingInfo& info) { LoadingChanged(info); });
+    // A renderer that dies would leave the load (and the scripts that read it) without an answer.
+    connect(m_page.get(), &QWebEnginePage::renderProcessTerminated, this, [this] {
+        if (m_phase == Phase::Idle)
+            return;
+        ++m_load;
+        m_timer.stop();
+        m_phase = Phase::Idle;
+        m_body.clear();
+        m_outcome.error = QStringLiteral("the browser engine's renderer ended");
+    });
     connect(m_page.get(), &QWebEnginePage::authenticationRequired, this,
             [this](const QUrl& url, QAuthenticator* authenticator) {
                 // The credentials are offered once per address, and only to the router itself; when

@@ -571,7 +571,7 @@ TEST_F(HeadlessServiceTest, AScriptPageReadOverHttpSuggestsTheEngineAndRootFalls
     c.FtpUpload = 0;
     c.NoticeItem = 0;
     save(c);
-    const std::string notFound = "ｸﾞﾛｰﾊﾞﾙIPが見つかりませんでした。";
+    const std::string notFound = "ｸﾞﾛｰﾊﾞﾙIPが見つかりませんでした｡";
     const std::string suggestion =
         "ｽﾃｰﾀｽﾍﾟｰｼﾞにｽｸﾘﾌﾟﾄがあります。ｽｸﾘﾌﾟﾄがｱﾄﾞﾚｽを書くﾙｰﾀなら、設定の｢ﾌﾞﾗｳｻﾞｴﾝｼﾞﾝ使用｣を試してください。";
     service.start(home.path());

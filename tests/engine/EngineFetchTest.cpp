@@ -13,6 +13,7 @@
 #include "text/Sjis.h"
 
 #include <QElapsedTimer>
+#include <QProcess>
 #include <QTimer>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -260,4 +261,28 @@ TEST(EngineSupport, AsRootTheEngineRunsOnlyWhenTheUserSwitchedItsSandboxOff)
     }
     EXPECT_NE(refusal.find("root"), std::string::npos);
     EXPECT_EQ(refusedAgain, refusal);
+}
+
+// A child whose parent went away (its standard input closed) ends its load and itself.
+TEST(EngineFetch, TheChildEndsWhenItsParentGoesAway)
+{
+    Router router;
+    ASSERT_TRUE(router.ok());
+    core::StatusRequest request = core::RequestFromUrl(
+        QString::fromStdString("http://127.0.0.1:" + std::to_string(router.port()) + "/endless.html"), {});
+    QProcess child;
+    child.start(QStringLiteral(QUILLMAP_BINARY),
+                {QStringLiteral("fetch-status"), QStringLiteral("--engine"), QStringLiteral("--request-stdin")});
+    ASSERT_TRUE(child.waitForStarted(5000));
+    child.write(core::EncodeStatusRequest(request, -1));
+    // The load has begun once the router saw it (asked every 100 ms).
+    QTimer poll;
+    poll.start(100);
+    ASSERT_EQ(platform::WaitUntil([&] { return router.LastRequest()[QStringLiteral("path")].toString() ==
+                                              QStringLiteral("/endless.html"); },
+                                  20000),
+              platform::WaitResult::Done);
+    child.closeWriteChannel();
+    ASSERT_TRUE(child.waitForFinished(15000));
+    EXPECT_EQ(child.exitCode(), 1);
 }
