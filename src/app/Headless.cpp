@@ -28,7 +28,7 @@ void PrintRow(const core::LogRow& row)
 
 } // namespace
 
-int RunHeadless()
+int RunHeadless(const QString& engineProgram)
 {
     core::OperationLog log;
     QObject::connect(&log, &core::OperationLog::RowAdded, &PrintRow);
@@ -36,7 +36,7 @@ int RunHeadless()
     platform::TerminalUserInterface ui(false);
 
     // The browser engine, when the settings choose it, runs in a child process for each load.
-    engine::EngineProcess engineProcess;
+    engine::EngineProcess engineProcess(engineProgram);
     core::CheckCycle cycle(log, ui, [&engineProcess](const core::CycleMediator& mediator) {
         return std::make_unique<core::MainComponents>(mediator, nullptr, &engineProcess);
     });

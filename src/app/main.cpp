@@ -3,9 +3,13 @@
 #include "app/TrayProgram.h"
 #include "core/Version.h"
 #include "platform/ProgramFolder.h"
+#include "platform/ReplaceProcess.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <cstdio>
 #include <iostream>
@@ -59,6 +63,21 @@ std::unique_ptr<QCoreApplication> MakeApplication(int& argc, char** argv)
     return std::make_unique<QGuiApplication>(argc, argv);
 }
 
+// The headless service's own program: beside this one (the build folder), or where the package puts
+// it; empty when there is none.
+QString ServiceProgram()
+{
+    const QDir here(QCoreApplication::applicationDirPath());
+    for (const QString& candidate :
+         {here.filePath(QStringLiteral("quillmap-service")),
+          here.filePath(QStringLiteral("../libexec/quillmap/quillmap-service"))}) {
+        const QFileInfo info(candidate);
+        if (info.isFile() && info.isExecutable())
+            return info.absoluteFilePath();
+    }
+    return {};
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -101,8 +120,18 @@ int main(int argc, char** argv)
     }
     platform::InitProgramFolder(parser.value(homeOption));
 
-    if (parser.isSet(headlessOption))
+    if (parser.isSet(headlessOption)) {
+        // The service without the windows and the engine linked in, when it is installed with us.
+        const QString service = ServiceProgram();
+        if (!service.isEmpty() && qEnvironmentVariableIsEmpty("QUILLMAP_IN_PROCESS_SERVICE")) {
+            qputenv("QUILLMAP_PROGRAM", QFile::encodeName(QCoreApplication::applicationFilePath()));
+            QStringList arguments{QStringLiteral("--headless")};
+            if (parser.isSet(homeOption))
+                arguments << QStringLiteral("--home") << parser.value(homeOption);
+            platform::ReplaceProcess(service, arguments);
+        }
         return app::RunHeadless();
+    }
 
     const QStringList positional = parser.positionalArguments();
     if (positional.isEmpty()) {

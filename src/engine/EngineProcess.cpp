@@ -11,7 +11,11 @@ core::StatusPageFetcher* EngineProcess::Acquire(std::string& whyNot)
     if (!whyNot.empty())
         return nullptr;
     if (!m_fetcher)
-        m_fetcher = std::make_unique<core::ProcessStatusFetcher>();
+        m_fetcher = m_program.isEmpty()
+                        ? std::make_unique<core::ProcessStatusFetcher>()
+                        : std::make_unique<core::ProcessStatusFetcher>(
+                              m_program, QStringList{QStringLiteral("fetch-status"), QStringLiteral("--engine"),
+                                                     QStringLiteral("--request-stdin")});
     return m_fetcher.get();
 }
 

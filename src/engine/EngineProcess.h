@@ -6,6 +6,7 @@
 #include "core/StatusEngineSource.h"
 #include "core/StatusPageProcess.h"
 
+#include <QString>
 #include <memory>
 
 namespace engine {
@@ -13,9 +14,12 @@ namespace engine {
 class EngineProcess final : public core::StatusEngineSource
 {
 public:
+    // program: the full program (with the engine); empty: this one.
+    explicit EngineProcess(QString program = {}) : m_program(std::move(program)) {}
     core::StatusPageFetcher* Acquire(std::string& whyNot) override;
 
 private:
+    QString m_program;
     std::unique_ptr<core::ProcessStatusFetcher> m_fetcher;
 };
 

@@ -25,6 +25,9 @@ namespace {
 
 // Every load here ends by itself well within this; a hang fails instead of blocking.
 constexpr int kSafetyLimitMs = 30000;
+// A load ended by cancel, stop or its limit ends well before the safety limit, also on a machine busy
+// with other tests.
+constexpr int kEndedWellBeforeMs = 20000;
 
 struct EngineFetch
 {
@@ -174,7 +177,7 @@ TEST(EngineFetch, APageThatNeverEndsEndsByCancelStopOrTheTimeLimit)
     EXPECT_TRUE(fetch.page.NavigationCanceled);
     EXPECT_TRUE(fetch.page.StatusHtml.empty());
     EXPECT_FALSE(fetch.page.Busy());
-    EXPECT_LT(clock.elapsed(), 10000);
+    EXPECT_LT(clock.elapsed(), kEndedWellBeforeMs);
 
     // The check's abort timer.
     clock.restart();
@@ -183,7 +186,7 @@ TEST(EngineFetch, APageThatNeverEndsEndsByCancelStopOrTheTimeLimit)
     EXPECT_FALSE(fetch.page.NavigationCanceled);
     EXPECT_TRUE(fetch.page.StatusHtml.empty());
     EXPECT_TRUE(fetch.page.LastOutcome().stopped);
-    EXPECT_LT(clock.elapsed(), 10000);
+    EXPECT_LT(clock.elapsed(), kEndedWellBeforeMs);
 
     // The fetch's own limit.
     clock.restart();
@@ -191,7 +194,7 @@ TEST(EngineFetch, APageThatNeverEndsEndsByCancelStopOrTheTimeLimit)
     EXPECT_TRUE(fetch.page.FetchStatusPage(endless));
     EXPECT_TRUE(fetch.page.TimedOut);
     EXPECT_TRUE(fetch.page.StatusHtml.empty());
-    EXPECT_LT(clock.elapsed(), 10000);
+    EXPECT_LT(clock.elapsed(), kEndedWellBeforeMs);
 
     // The engine is usable again at once.
     fetch.page.TimeLimitMs = kSafetyLimitMs;
