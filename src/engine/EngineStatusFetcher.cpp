@@ -19,6 +19,8 @@ namespace {
 // document has loaded (the engine usually reports the load only when they are).
 constexpr int kFrameCheckMs = 100;
 constexpr int kMaxFrameChecks = 100;
+// How long a load waits at most for the end of the stopped one before it.
+constexpr int kStopWaitMs = 1000;
 
 // Every frame that the page's own scripts could reach (same origin) has finished loading.
 const QString kFramesComplete = QStringLiteral(R"JS((function () {
@@ -73,6 +75,8 @@ protected:
 EngineStatusFetcher::EngineStatusFetcher(QObject* parent) : QObject(parent)
 {
     MakePage();
+    m_stopWait.setSingleShot(true);
+    connect(&m_stopWait, &QTimer::timeout, this, [this] { StartPendingLoad(); });
     m_timer.setSingleShot(true);
     connect(&m_timer, &QTimer::timeout, this, [this] {
         if (m_phase == Phase::Frames)
@@ -94,6 +98,7 @@ void EngineStatusFetcher::MakePage()
     // other pages of the program. It does remember credentials that worked, for the rest of its
     // life; so a new one is made whenever the credentials of the settings change, lest a password
     // that is no longer in the settings still opens the page.
+    m_stopping = false;
     std::unique_ptr<QWebEngineProfile> oldProfile = std::move(m_profile);
     std::unique_ptr<QWebEnginePage> oldPage = std::move(m_page);
     m_profile = std::make_unique<QWebEngineProfile>();
@@ -168,6 +173,22 @@ void EngineStatusFetcher::Navigate(const core::StatusRequest& request)
         http.setPostData(request.postData);
     }
     m_phase = Phase::Loading;
+    if (m_stopping) {
+        m_pendingLoad = http;
+        m_stopWait.start(kStopWaitMs);
+        return;
+    }
+    m_page->load(http);
+}
+
+void EngineStatusFetcher::StartPendingLoad()
+{
+    m_stopping = false;
+    m_stopWait.stop();
+    if (!m_pendingLoad)
+        return;
+    const QWebEngineHttpRequest http = *m_pendingLoad;
+    m_pendingLoad.reset();
     m_page->load(http);
 }
 
@@ -177,6 +198,9 @@ void EngineStatusFetcher::Stop()
         return;
     ++m_load;
     m_timer.stop();
+    m_pendingLoad.reset();
+    if (m_phase == Phase::Loading)
+        m_stopping = true;
     m_phase = Phase::Idle;
     m_page->triggerAction(QWebEnginePage::Stop);
     m_body.clear();
@@ -185,6 +209,12 @@ void EngineStatusFetcher::Stop()
 
 void EngineStatusFetcher::LoadingChanged(const QWebEngineLoadingInfo& info)
 {
+    if (m_stopping) {
+        // The end of the stopped load: now the next one may start.
+        if (info.status() != QWebEngineLoadingInfo::LoadStartedStatus)
+            StartPendingLoad();
+        return;
+    }
     // The load ends (the top document with its frames) as succeeded or failed; a stop is ours.
     if (m_phase != Phase::Loading || (info.status() != QWebEngineLoadingInfo::LoadSucceededStatus &&
                                       info.status() != QWebEngineLoadingInfo::LoadFailedStatus))

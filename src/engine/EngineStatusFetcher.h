@@ -13,7 +13,9 @@
 #include <QSet>
 #include <QTimer>
 #include <QUrl>
+#include <QWebEngineHttpRequest>
 #include <memory>
+#include <optional>
 
 class QWebEngineProfile;
 class QWebEnginePage;
@@ -58,6 +60,7 @@ private:
     };
 
     void MakePage();
+    void StartPendingLoad();
     void LoadingChanged(const QWebEngineLoadingInfo& info);
     void CheckFrames();
     void ReadBody();
@@ -72,6 +75,11 @@ private:
     core::StatusRequest m_request;
     QSet<QUrl> m_credentialsGiven;
     QTimer m_timer;
+    // A stop reaches the engine later than a load that follows it at once, and would end that load
+    // too: the next load waits until the stopped one has ended (or a moment has passed).
+    bool m_stopping = false;
+    std::optional<QWebEngineHttpRequest> m_pendingLoad;
+    QTimer m_stopWait;
     int m_frameChecks = 0;
     bool m_pageUsed = false; // a load was made with the page (and its credentials)
     std::string m_body;
