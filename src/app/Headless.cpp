@@ -3,6 +3,7 @@
 #include "core/OperationLog.h"
 #include "cycle/CheckCycle.h"
 #include "cycle/MainComponents.h"
+#include "engine/EngineProcess.h"
 #include "platform/Codepage.h"
 #include "platform/SignalWatcher.h"
 #include "platform/TerminalUserInterface.h"
@@ -27,15 +28,17 @@ void PrintRow(const core::LogRow& row)
 
 } // namespace
 
-int RunHeadless()
+int RunHeadless(const QString& engineProgram)
 {
     core::OperationLog log;
     QObject::connect(&log, &core::OperationLog::RowAdded, &PrintRow);
     // Nobody answers questions here; warnings go to standard error.
     platform::TerminalUserInterface ui(false);
 
-    core::CheckCycle cycle(log, ui, [](const core::CycleMediator& mediator) {
-        return std::make_unique<core::MainComponents>(mediator);
+    // The browser engine, when the settings choose it, runs in a child process for each load.
+    engine::EngineProcess engineProcess(engineProgram);
+    core::CheckCycle cycle(log, ui, [&engineProcess](const core::CycleMediator& mediator) {
+        return std::make_unique<core::MainComponents>(mediator, nullptr, &engineProcess);
     });
     if (!cycle.FormCreate())
         return kExitAlreadyRunning;

@@ -4,11 +4,16 @@
 #include "core/Version.h"
 #include "cycle/CheckCycle.h"
 #include "cycle/MainComponents.h"
+#include "engine/EngineProcess.h"
 #include "gui/GuiUserInterface.h"
 #include "gui/TfrmConfig.h"
 #include "gui/TfrmMain.h"
 #include "platform/ProgramFolder.h"
 #include "platform/SignalWatcher.h"
+
+#if QUILLMAP_HAS_ENGINE
+#include "engine/KeptEngine.h"
+#endif
 
 #include <QApplication>
 #include <QSessionManager>
@@ -45,6 +50,9 @@ int RunTrayProgram(int& argc, char** argv, const QString& homeFolder)
         return kExitNoDisplay;
     }
 
+    // The browser engine's view shares its drawing contexts with the windows; Qt must know it before
+    // the application object exists.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(core::kProgramTitle));
     QApplication::setApplicationVersion(QString::fromLatin1(core::kVersionText));
@@ -54,10 +62,20 @@ int RunTrayProgram(int& argc, char** argv, const QString& homeFolder)
 
     gui::GuiUserInterface ui;
     core::OperationLog log;
-    core::CheckCycle cycle(log, ui, [](const core::CycleMediator& mediator) {
-        return std::make_unique<core::MainComponents>(mediator);
+    // The browser engine, when the settings choose it: kept for the run, its page shown on the status
+    // tab. A build without it says so in the log when the settings ask for it.
+#if QUILLMAP_HAS_ENGINE
+    engine::KeptEngine engineSource;
+#else
+    engine::EngineProcess engineSource;
+#endif
+    core::CheckCycle cycle(log, ui, [&engineSource](const core::CycleMediator& mediator) {
+        return std::make_unique<core::MainComponents>(mediator, nullptr, &engineSource);
     });
     gui::TfrmMain mainWindow(cycle, log, ui);
+#if QUILLMAP_HAS_ENGINE
+    mainWindow.ShowEnginePages(engineSource);
+#endif
     ui.SetParentWidget(&mainWindow);
     ui.SetStatusSink([&mainWindow](const std::string& text) { mainWindow.ShowStatusText(text); });
 

@@ -3,11 +3,18 @@
 #include "app/TrayProgram.h"
 #include "core/Version.h"
 #include "platform/ProgramFolder.h"
+#include "platform/ReplaceProcess.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
 #include <cstdio>
 #include <iostream>
+#include <memory>
+#include <string_view>
 
 namespace {
 
@@ -29,6 +36,48 @@ bool WantsTrayProgram(int argc, char** argv, QString& homeFolder)
     return true;
 }
 
+// `fetch-status` may load the page in the browser engine, which needs a graphical application object
+// (the engine draws pages even when nobody sees them); it gets one on the offscreen platform, so the
+// tool needs no display. Every other tool and the service make do with a QCoreApplication.
+bool WantsBrowserEngine(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "--home") {
+            ++i;
+            continue;
+        }
+        if (arg.starts_with("-"))
+            continue;
+        return arg == "fetch-status";
+    }
+    return false;
+}
+
+std::unique_ptr<QCoreApplication> MakeApplication(int& argc, char** argv)
+{
+    if (!WantsBrowserEngine(argc, argv))
+        return std::make_unique<QCoreApplication>(argc, argv);
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    return std::make_unique<QGuiApplication>(argc, argv);
+}
+
+// The headless service's own program: beside this one (the build folder), or where the package puts
+// it; empty when there is none.
+QString ServiceProgram()
+{
+    const QDir here(QCoreApplication::applicationDirPath());
+    for (const QString& candidate :
+         {here.filePath(QStringLiteral("quillmap-service")),
+          here.filePath(QStringLiteral("../libexec/quillmap/quillmap-service"))}) {
+        const QFileInfo info(candidate);
+        if (info.isFile() && info.isExecutable())
+            return info.absoluteFilePath();
+    }
+    return {};
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -37,7 +86,8 @@ int main(int argc, char** argv)
     if (WantsTrayProgram(argc, argv, homeFolder))
         return app::RunTrayProgram(argc, argv, homeFolder);
 
-    QCoreApplication app(argc, argv);
+    const std::unique_ptr<QCoreApplication> application = MakeApplication(argc, argv);
+    QCoreApplication& app = *application;
     QCoreApplication::setApplicationName(QString::fromLatin1(core::kProgramTitle));
     QCoreApplication::setApplicationVersion(QString::fromLatin1(core::kVersionText));
 
@@ -70,8 +120,18 @@ int main(int argc, char** argv)
     }
     platform::InitProgramFolder(parser.value(homeOption));
 
-    if (parser.isSet(headlessOption))
+    if (parser.isSet(headlessOption)) {
+        // The service without the windows and the engine linked in, when it is installed with us.
+        const QString service = ServiceProgram();
+        if (!service.isEmpty() && qEnvironmentVariableIsEmpty("QUILLMAP_IN_PROCESS_SERVICE")) {
+            qputenv("QUILLMAP_PROGRAM", QFile::encodeName(QCoreApplication::applicationFilePath()));
+            QStringList arguments{QStringLiteral("--headless")};
+            if (parser.isSet(homeOption))
+                arguments << QStringLiteral("--home") << parser.value(homeOption);
+            platform::ReplaceProcess(service, arguments);
+        }
         return app::RunHeadless();
+    }
 
     const QStringList positional = parser.positionalArguments();
     if (positional.isEmpty()) {

@@ -58,6 +58,7 @@ std::optional<StatusRequest> BuildStatusRequest(const settings::TConfig& config,
         request.password = platform::Cp932ToQString(config.StatusPass);
     }
     request.postData = PostData(config);
+    request.noScript = config.NoScript != 0;
     return request;
 }
 
@@ -76,40 +77,56 @@ StatusRequest RequestFromUrl(const QString& url, const QByteArray& postData)
 }
 
 StatusPage::StatusPage(StatusPageFetcher& fetcher, RouterDetector detect)
-    : m_fetcher(fetcher), m_detect(std::move(detect))
+    : m_fetcher(&fetcher), m_detect(std::move(detect))
 {
+}
+
+void StatusPage::UseFetcher(StatusPageFetcher& fetcher)
+{
+    if (&fetcher == m_fetcher)
+        return;
+    if (m_fetcher->Busy())
+        m_fetcher->Stop();
+    m_fetcher = &fetcher;
 }
 
 bool StatusPage::FetchStatusPage(const settings::TConfig& config, const std::optional<QString>& url)
 {
-    // An embedded browser needs a first document to show; an HTTP client does not, so no placeholder
-    // page is written or shown.
+    // No placeholder page is written or shown: the HTTP client needs no first document, and the
+    // browser engine starts with an empty page of its own.
     StatusHtml.clear();
     TimedOut = false;
-    const std::optional<StatusRequest> request =
-        url ? std::optional<StatusRequest>(RequestFromUrl(*url, PostData(config)))
-            : BuildStatusRequest(config, m_detect);
+    std::optional<StatusRequest> request = url ? std::optional<StatusRequest>(RequestFromUrl(*url, PostData(config)))
+                                               : BuildStatusRequest(config, m_detect);
     if (!request)
         return false;
-    if (m_fetcher.Busy())
-        m_fetcher.Stop();
+    request->noScript = config.NoScript != 0;
+    Load(*request);
+    return true;
+}
+
+void StatusPage::Load(const StatusRequest& request)
+{
+    StatusHtml.clear();
+    TimedOut = false;
+    if (m_fetcher->Busy())
+        m_fetcher->Stop();
 
     NavigationCanceled = false;
     m_stopped = false;
     Navigating = true;
     // Every fetch sends the whole request, POST data included: a router that shows its status only
     // after the POST would otherwise show it at the first check alone.
-    m_fetcher.Navigate(*request);
+    m_fetcher->Navigate(request);
     const platform::WaitResult result =
-        platform::WaitUntil([this] { return !m_fetcher.Busy(); }, TimeLimitMs,
+        platform::WaitUntil([this] { return !m_fetcher->Busy(); }, TimeLimitMs,
                             [this] { return NavigationCanceled || m_stopped; });
     if (result != platform::WaitResult::Done)
-        m_fetcher.Stop();
+        m_fetcher->Stop();
     TimedOut = result == platform::WaitResult::TimedOut;
     Navigating = false;
     if (result == platform::WaitResult::Done && !NavigationCanceled && !m_stopped)
-        StatusHtml = m_fetcher.BodyHtml();
-    return true;
+        StatusHtml = m_fetcher->BodyHtml();
 }
 
 void StatusPage::CancelNavigation()
@@ -117,16 +134,16 @@ void StatusPage::CancelNavigation()
     if (!Navigating)
         return;
     NavigationCanceled = true;
-    if (m_fetcher.Busy())
-        m_fetcher.Stop();
+    if (m_fetcher->Busy())
+        m_fetcher->Stop();
 }
 
 void StatusPage::Stop()
 {
-    if (!m_fetcher.Busy())
+    if (!m_fetcher->Busy())
         return;
     m_stopped = true;
-    m_fetcher.Stop();
+    m_fetcher->Stop();
 }
 
 } // namespace core

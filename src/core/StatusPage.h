@@ -42,13 +42,19 @@ public:
     // no URL can be built; true once a load was made, also when it was cancelled, stopped or gave
     // nothing: StatusHtml, non-empty only when a page was read, tells the caller.
     bool FetchStatusPage(const settings::TConfig& config, const std::optional<QString>& url = std::nullopt);
+    // The same load and wait for a request made elsewhere.
+    void Load(const StatusRequest& request);
 
     // Run button and settings menu: a load in progress is cancelled and its page not read.
     void CancelNavigation();
     // The check's abort timer: stops a load in progress; the wait ends with StatusHtml empty.
     void Stop();
-    bool Busy() const { return m_fetcher.Busy(); }
-    FetchOutcome LastOutcome() const { return m_fetcher.Outcome(); }
+    bool Busy() const { return m_fetcher->Busy(); }
+    FetchOutcome LastOutcome() const { return m_fetcher->Outcome(); }
+    // The fetcher of the next loads (the HTTP client or the browser engine); a load in progress is
+    // stopped first.
+    void UseFetcher(StatusPageFetcher& fetcher);
+    StatusPageFetcher& Fetcher() const { return *m_fetcher; }
 
     // Body markup of the page read last, code page 932; cleared at the start of every fetch.
     std::string StatusHtml;
@@ -63,7 +69,7 @@ public:
     bool TimedOut = false;
 
 private:
-    StatusPageFetcher& m_fetcher;
+    StatusPageFetcher* m_fetcher;
     RouterDetector m_detect;
     bool m_stopped = false;
 };

@@ -18,6 +18,7 @@ struct StatusRequest
     QString user;
     QString password;
     QByteArray postData; // sent with POST when not empty, else the page is fetched with GET
+    bool noScript = false; // a browser engine runs no scripts of the page (an HTTP client runs none anyway)
 };
 
 // How the last load ended, for messages to the person at the terminal.
@@ -27,6 +28,7 @@ struct FetchOutcome
     bool truncated = false; // the answer was cut at kMaxStatusPageBytes
     bool stopped = false;   // ended by Stop before it completed
     QString error;          // the network error, empty when the transfer itself went well
+    bool scripts = false;   // the answer holds a <script> element (its page may be built by scripts)
 };
 
 class StatusPageFetcher

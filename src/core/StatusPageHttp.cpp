@@ -118,6 +118,8 @@ void HttpStatusFetcher::Finish()
     if (m_reply->error() != QNetworkReply::NoError && !m_outcome.truncated)
         m_outcome.error = m_reply->errorString();
     const QByteArray contentType = m_reply->rawHeader("Content-Type");
+    // Such a page may get its address only from its scripts, which this client does not run.
+    m_outcome.scripts = m_data.toLower().contains("<script");
     Release();
     // An error page is read like any page; a transfer that gave nothing leaves nothing.
     if (!m_data.isEmpty())

@@ -459,6 +459,11 @@ void CheckCycle::RunCheck()
         const std::string note = UnusableAddressNote(searchLog);
         if (!note.empty())
             m_log.AddLog(note, lkRunFailure);
+        // A page that shows no address at all but holds scripts may be one that its scripts fill.
+        else if (m_steps->StatusPageMayNeedEngine())
+            m_log.AddLog(Sjis(u8"ｽﾃｰﾀｽﾍﾟｰｼﾞにｽｸﾘﾌﾟﾄがあります。ｽｸﾘﾌﾟﾄがｱﾄﾞﾚｽを書くﾙｰﾀなら、設定の"
+                              u8"｢ﾌﾞﾗｳｻﾞｴﾝｼﾞﾝ使用｣を試してください。"),
+                         lkRunFailure);
         if (s.NoticeItem & kNoticeOnCheckFailure)
             m_steps->SendNoticeMail(kNoticeNotFound, note.empty() ? t2 : t2 + "\r\n" + note);
     } else if (ip != previous) {

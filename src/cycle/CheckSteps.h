@@ -22,6 +22,9 @@ public:
     virtual bool Navigating() const = 0;
     // Run button and settings menu: the load in progress is cancelled and its page not read.
     virtual void CancelNavigation() = 0;
+    // The last load went through the HTTP client while the browser engine was not chosen, and the
+    // page holds scripts: a page without the address may be one that its scripts fill.
+    virtual bool StatusPageMayNeedEngine() const { return false; }
 
     // The global address from the second source the settings choose (Source2): a usable dotted
     // address, empty when there is no second source or it gave none.

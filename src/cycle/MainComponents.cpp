@@ -38,8 +38,9 @@ int CheckStepLimitMs(const settings::TConfig& config)
     return std::clamp(config.TimeOut, 1, kMaxTimeOutMinutes) * MinuteMs();
 }
 
-MainComponents::MainComponents(const CycleMediator& cycle, netinfo::HostResolver* resolver)
-    : m_cycle(cycle), m_statusPage(m_fetcher), m_hostInf(resolver), m_lookup(m_hostInf),
+MainComponents::MainComponents(const CycleMediator& cycle, netinfo::HostResolver* resolver,
+                               StatusEngineSource* engine)
+    : m_cycle(cycle), m_engine(engine), m_statusPage(m_fetcher), m_hostInf(resolver), m_lookup(m_hostInf),
       m_trust([this] { return m_cycle.State.Settings.get(); }, nullptr),
       m_mailer(std::make_unique<mail::TNoticeMailer>(*cycle.State.Settings, &cycle.Log)),
       m_upload{cycle.State, m_ftp, cycle.Log, cycle.Ui}
@@ -74,8 +75,35 @@ std::string MainComponents::FetchStatusPage()
     // started outside a check (the run button's first look, the redisplay) or one that nothing
     // else would stop still ends.
     m_statusPage.TimeLimitMs = CheckStepLimitMs(*settings);
+    m_statusPage.UseFetcher(ChooseFetcher(*settings));
     m_statusPage.FetchStatusPage(*settings);
+    if (m_engineServes && m_engine)
+        m_engine->Release();
     return m_statusPage.StatusHtml;
+}
+
+StatusPageFetcher& MainComponents::ChooseFetcher(const settings::TConfig& settings)
+{
+    m_engineServes = false;
+    if (settings.StatusEngine != 0 && m_engine) {
+        std::string whyNot;
+        if (StatusPageFetcher* engine = m_engine->Acquire(whyNot)) {
+            m_engineServes = true;
+            return *engine;
+        }
+        if (!m_refusalLogged && !whyNot.empty())
+            m_cycle.Log.AddLog(whyNot, lkEvent);
+        m_refusalLogged = true;
+    }
+    if (m_engine)
+        m_engine->Bypassed();
+    return m_fetcher;
+}
+
+bool MainComponents::StatusPageMayNeedEngine() const
+{
+    const std::unique_ptr<settings::TConfig>& settings = m_cycle.State.Settings;
+    return settings && settings->StatusEngine == 0 && !m_engineServes && m_fetcher.Outcome().scripts;
 }
 
 bool MainComponents::Navigating() const

@@ -7,6 +7,7 @@
 #include "core/CertificateTrust.h"
 #include "core/CycleMediator.h"
 #include "core/SecondSource.h"
+#include "core/StatusEngineSource.h"
 #include "core/StatusPage.h"
 #include "core/StatusPageHttp.h"
 #include "cycle/CheckSteps.h"
@@ -32,12 +33,16 @@ public:
     // The network clients get this time-out for each of their waits.
     static constexpr int kClientTimeOutMs = 20000;
 
-    explicit MainComponents(const CycleMediator& cycle, netinfo::HostResolver* resolver = nullptr);
+    // engine: where the browser engine comes from when the settings choose it; null: the HTTP client
+    // reads every page.
+    explicit MainComponents(const CycleMediator& cycle, netinfo::HostResolver* resolver = nullptr,
+                            StatusEngineSource* engine = nullptr);
     ~MainComponents() override;
 
     std::string FetchStatusPage() override;
     bool Navigating() const override;
     void CancelNavigation() override;
+    bool StatusPageMayNeedEngine() const override;
     std::string FetchSecondAddress() override;
     std::string FetchPublishedPage() override;
     std::string LookupHostName(const std::string& address) override;
@@ -51,11 +56,15 @@ public:
     StatusPage& Browser() { return m_statusPage; }
 
 private:
+    StatusPageFetcher& ChooseFetcher(const settings::TConfig& settings);
     void StopBrowser();
     void StopMail(bool cancel);
 
     CycleMediator m_cycle;
     HttpStatusFetcher m_fetcher;
+    StatusEngineSource* m_engine;
+    bool m_engineServes = false;   // the load in progress (or the last one) goes through the engine
+    bool m_refusalLogged = false;  // why the engine cannot run is said once per run
     StatusPage m_statusPage;
     SecondSource m_secondSource;
     WebPageReader m_publishedPage;

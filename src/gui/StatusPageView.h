@@ -7,6 +7,10 @@
 
 class QWidget;
 
+namespace engine {
+class KeptEngine;
+}
+
 namespace gui {
 
 class StatusPageView
@@ -23,5 +27,10 @@ public:
 // images, no style sheets, neither from the network nor from files), so that showing a page never
 // makes traffic and never reads a file the page names.
 std::unique_ptr<StatusPageView> MakeStatusPageView(QWidget* parent);
+
+// With the browser engine: the rich-text view while the HTTP client reads the page, the engine's own
+// page (live, with what its scripts did) while the engine does. Without an engine in the build, the
+// rich-text view.
+std::unique_ptr<StatusPageView> MakeStatusPageView(QWidget* parent, engine::KeptEngine* engine);
 
 } // namespace gui

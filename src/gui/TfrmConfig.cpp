@@ -190,6 +190,7 @@ void TfrmConfig::FormShow()
     SetText(txtStatusUser, c.StatusUser);
     SetText(txtStatusPass, c.StatusPass);
     chkNoScript->setChecked(c.NoScript != 0);
+    chkEngine->setChecked(c.StatusEngine != 0);
     (c.GlobalIPAuto ? optGlobalIPa : optGlobalIPm)->setChecked(true);
     SetText(txtGlobalIPkey, c.GlobalIPKey);
     chkLeavePlural->setChecked(c.LeavePlural != 0);
@@ -250,6 +251,7 @@ void TfrmConfig::TransferBack(settings::TConfig& c) const
     c.StatusUser = TextOf(txtStatusUser);
     c.StatusPass = TextOf(txtStatusPass);
     c.NoScript = Flag(chkNoScript);
+    c.StatusEngine = Flag(chkEngine);
     c.GlobalIPAuto = Flag(optGlobalIPa);
     c.GlobalIPKey = TextOf(txtGlobalIPkey);
     c.LeavePlural = Flag(chkLeavePlural);

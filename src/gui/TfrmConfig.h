@@ -221,6 +221,8 @@ private:
     QLabel* lblStatusPass = nullptr;
     QLineEdit* txtStatusPass = nullptr;
     QCheckBox* chkNoScript = nullptr;
+    // The status page through the browser engine ([Status] Engine); disabled in a build without it.
+    QCheckBox* chkEngine = nullptr;
     QRadioButton* optGlobalIPa = nullptr;
     QRadioButton* optGlobalIPm = nullptr;
     QLineEdit* txtGlobalIPkey = nullptr;

@@ -1,5 +1,6 @@
 // The settings dialog's three pages: what stands where, in layouts, so that no Japanese caption is
 // cut at any font size.
+#include "engine/EngineSupport.h"
 #include "gui/QtText.h"
 #include "gui/SecurityChoice.h"
 #include "gui/TfrmConfig.h"
@@ -161,6 +162,13 @@ QWidget* TfrmConfig::BuildBasicPage()
     lblStatusPass = Label("lblStatusPass", u8"ﾊﾟｽﾜｰﾄﾞ：");
     txtStatusPass = TextBox("txtStatusPass", true);
     chkNoScript = CheckBox("chkNoScript", u8"ｽｸﾘﾌﾟﾄ無効");
+    chkEngine = CheckBox("chkEngine", u8"ﾌﾞﾗｳｻﾞｴﾝｼﾞﾝ使用");
+    if (engine::EngineBuilt()) {
+        chkEngine->setToolTip(J(u8"ﾙｰﾀのﾍﾟｰｼﾞをﾌﾞﾗｳｻﾞｴﾝｼﾞﾝで読み、ﾍﾟｰｼﾞのｽｸﾘﾌﾟﾄを実行します。"));
+    } else {
+        chkEngine->setEnabled(false);
+        chkEngine->setToolTip(J(u8"このﾌﾟﾛｸﾞﾗﾑはﾌﾞﾗｳｻﾞｴﾝｼﾞﾝ(Qt WebEngine)なしでﾋﾞﾙﾄﾞされています。"));
+    }
     lblStatusURL->setBuddy(txtStatusURL);
     lblStatusPST->setBuddy(txtStatusPST);
     lblStatusUser->setBuddy(txtStatusUser);
@@ -176,7 +184,8 @@ QWidget* TfrmConfig::BuildBasicPage()
     statusLayout->addWidget(txtStatusUser, 3, 1);
     statusLayout->addWidget(lblStatusPass, 3, 2);
     statusLayout->addWidget(txtStatusPass, 3, 3);
-    statusLayout->addWidget(chkNoScript, 4, 0, 1, 5);
+    statusLayout->addWidget(chkNoScript, 4, 0, 1, 2);
+    statusLayout->addWidget(chkEngine, 4, 2, 1, 3);
     statusLayout->setColumnStretch(1, 1);
     statusLayout->setColumnStretch(3, 1);
 

@@ -314,6 +314,17 @@ void TfrmMain::ApplyView(const core::CycleView& view)
     }
 }
 
+void TfrmMain::ShowEnginePages(engine::KeptEngine& engine)
+{
+    std::unique_ptr<StatusPageView> view = MakeStatusPageView(m_statusTab, &engine);
+    QWidget* old = m_statusView->Widget();
+    m_statusTab->layout()->replaceWidget(old, view->Widget());
+    delete old;
+    m_statusView = std::move(view);
+    if (m_shownPage)
+        m_statusView->ShowPage(*m_shownPage);
+}
+
 bool TfrmMain::FormCreate()
 {
     if (!m_cycle.FormCreate())

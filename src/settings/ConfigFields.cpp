@@ -124,6 +124,9 @@ std::vector<ConfigField> BuildFields()
         field.writtenWhenSet = true;
         f.push_back(field);
     }
+    ConfigField engine = Integer("Status", "Engine", &C::StatusEngine, 0);
+    engine.writtenWhenSet = true;
+    f.push_back(engine);
     return f;
 }
 

@@ -99,6 +99,8 @@ public:
     std::string Ipv6Interface;
     std::string Ipv6Suffix;
     std::string PrevIPv6;
+    // What reads the router's status page: 0 the HTTP client, 1 the browser engine (scripts run).
+    std::int32_t StatusEngine = 0;
     // Certificates the user chose to trust although the system does not vouch for them:
     // CertificateKey(host, port) -> SHA-256 fingerprint ("AB:CD:..."). Learned by the program, like
     // PrevIP, so AssignSettings leaves it alone.

@@ -13,9 +13,11 @@
 #include <QFile>
 #include <QProcess>
 #include <QTimer>
+#include <algorithm>
 #include <csignal>
 #include <gtest/gtest.h>
 #include <map>
+#include <unistd.h>
 
 using testsupport::ReadBytes;
 using testsupport::ServerProcess;
@@ -47,8 +49,13 @@ public:
     void start(const QString& home, const std::map<QString, QString>& more = {})
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        for (const auto& [name, value] : more)
-            env.insert(name, value);
+        // A null value takes the variable away.
+        for (const auto& [name, value] : more) {
+            if (value.isNull())
+                env.remove(name);
+            else
+                env.insert(name, value);
+        }
         env.insert(QStringLiteral("QUILLMAP_MINUTE_MS"), QString::number(kMinuteMs));
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home);
         m_process.setProcessEnvironment(env);
@@ -586,4 +593,83 @@ TEST_F(HeadlessServiceTest, OverIpv6TheMachinesAddressIsPublishedInBracketsAndAR
         << service.output();
     EXPECT_EQ(iniValue("PrevIPv6"), second);
     EXPECT_EQ(iniValue("PrevIP"), "") << "the pages hold no IPv4 address";
+}
+
+// The browser engine: the service runs it in a child process for each check, and a router whose page
+// gets its address from a script is published like any other.
+TEST_F(HeadlessServiceTest, WithTheEngineAPageFilledByItsScriptsIsPublished)
+{
+#if !QUILLMAP_HAS_ENGINE
+    GTEST_SKIP() << "built without the browser engine";
+#endif
+    ASSERT_TRUE(startFtp()) << ftp.error().toStdString();
+    ASSERT_TRUE(startSmtp()) << smtp.error().toStdString();
+    settings::TConfig c = baseConfig();
+    c.StatusURL = "/script-json.html";
+    c.StatusEngine = 1;
+    save(c);
+    service.start(home.path(), {{QStringLiteral("QTWEBENGINE_DISABLE_SANDBOX"), QStringLiteral("1")}});
+    ASSERT_TRUE(service.waitForRow("ｱｯﾌﾟﾛｰﾄﾞ完了しました。")) << service.output();
+    EXPECT_NE(ReadBytes(ftpRoot() + QStringLiteral("/index.htm")).find("http://203.0.113.5/x.html"),
+              std::string::npos);
+    setAddress("203.0.113.77");
+    ASSERT_TRUE(service.waitForRow("ｸﾞﾛｰﾊﾞﾙIPが変わりました。203.0.113.77")) << service.output();
+    EXPECT_EQ(service.terminate(), 0) << service.errorText();
+    EXPECT_EQ(service.rows()[0], "ｸﾞﾛｰﾊﾞﾙIPが変わりました。203.0.113.5") << service.output();
+}
+
+// Read with the HTTP client, a page whose scripts hold the address has none: the log says what to try.
+// As root, without the user's QTWEBENGINE_DISABLE_SANDBOX=1, the engine is not used, and the log says
+// why, once.
+TEST_F(HeadlessServiceTest, AScriptPageReadOverHttpSuggestsTheEngineAndRootFallsBackToHttp)
+{
+    ASSERT_TRUE(startSmtp()) << smtp.error().toStdString();
+    settings::TConfig c = baseConfig();
+    c.StatusURL = "/script-write.html";
+    c.FtpUpload = 0;
+    c.NoticeItem = 0;
+    save(c);
+    const std::string notFound = "ｸﾞﾛｰﾊﾞﾙIPが見つかりませんでした｡";
+    const std::string suggestion =
+        "ｽﾃｰﾀｽﾍﾟｰｼﾞにｽｸﾘﾌﾟﾄがあります。ｽｸﾘﾌﾟﾄがｱﾄﾞﾚｽを書くﾙｰﾀなら、設定の｢ﾌﾞﾗｳｻﾞｴﾝｼﾞﾝ使用｣を試してください。";
+    service.start(home.path());
+    ASSERT_TRUE(service.waitForRow(notFound)) << service.output();
+    EXPECT_EQ(service.terminate(), 0) << service.errorText();
+    std::vector<std::string> rows = service.rows();
+    const auto at = std::find(rows.begin(), rows.end(), notFound);
+    ASSERT_NE(at, rows.end());
+    ASSERT_NE(at + 1, rows.end()) << service.output();
+    EXPECT_EQ(*(at + 1), suggestion);
+
+    // A page without scripts gets no such row.
+    c.StatusURL = "/dns.html?none";
+    c.GlobalIPAuto = 0;
+    c.GlobalIPKey = "nothing-like-this";
+    save(c);
+    Service plain;
+    plain.start(home.path());
+    ASSERT_TRUE(plain.waitForRow(notFound)) << plain.output();
+    EXPECT_EQ(plain.terminate(), 0);
+    EXPECT_EQ(plain.count(suggestion), 0U) << plain.output();
+
+    if (::geteuid() != 0)
+        return;
+    c = baseConfig();
+    c.StatusURL = "/script-write.html";
+    c.FtpUpload = 0;
+    c.NoticeItem = 0;
+    c.StatusEngine = 1;
+    save(c);
+    const std::string refusal = "rootではﾌﾞﾗｳｻﾞｴﾝｼﾞﾝのｻﾝﾄﾞﾎﾞｯｸｽが動かないため、HTTPでｽﾃｰﾀｽﾍﾟｰｼﾞを読みます。"
+                                "(QTWEBENGINE_DISABLE_SANDBOX=1で許可)";
+    Service asRoot;
+    asRoot.start(home.path(), {{QStringLiteral("QTWEBENGINE_DISABLE_SANDBOX"), QString()}});
+    ASSERT_TRUE(asRoot.waitForRow(notFound, 2)) << asRoot.output();
+    EXPECT_EQ(asRoot.terminate(), 0);
+#if QUILLMAP_HAS_ENGINE
+    EXPECT_EQ(asRoot.count(refusal), 1U) << asRoot.output();
+    EXPECT_EQ(asRoot.rows()[0], refusal);
+#endif
+    // The engine was chosen: no suggestion to choose it.
+    EXPECT_EQ(asRoot.count(suggestion), 0U) << asRoot.output();
 }

@@ -8,6 +8,8 @@ int main(int argc, char** argv)
     testing::InitGoogleTest(&argc, argv);
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // As in the tray program: the status tab may hold the browser engine's view.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -1,6 +1,7 @@
 // The settings dialog's own rules through its real widgets: filling and saving, the validation on OK
 // in its order (message, page, focus), the enable rules, the corrections when a box is left, the
 // number boxes, the restart note and a settings file that cannot be written.
+#include "engine/EngineSupport.h"
 #include "gui/TfrmConfig.h"
 #include "TfrmConfigFixture.h"
 #include "netinfo/AdaptersInfo.h"
@@ -612,4 +613,26 @@ TEST_F(ConfigDialogTest, TheRouterTestShowsWhatTheAdaptersGiveInAnInformationBox
         << expected;
     EXPECT_TRUE(warnings().empty());
     EXPECT_TRUE(settingsUnchanged());
+}
+
+// The browser engine's box beside "ｽｸﾘﾌﾟﾄ無効": [Status] Engine; disabled, with the reason as its tip,
+// in a build without the engine.
+TEST_F(ConfigDialogTest, TheEngineBoxChoosesTheReaderOfTheStatusPage)
+{
+    open();
+    QAbstractButton* engine = button("chkEngine");
+    EXPECT_FALSE(engine->isChecked());
+    EXPECT_EQ(engine->isEnabled(), engine::EngineBuilt());
+    EXPECT_FALSE(engine->toolTip().isEmpty());
+    if (!engine::EngineBuilt())
+        return;
+    click("chkEngine");
+    click("cmdOK");
+    EXPECT_TRUE(warnings().empty());
+    EXPECT_EQ(config->StatusEngine, 1);
+    open();
+    EXPECT_TRUE(button("chkEngine")->isChecked());
+    click("chkEngine");
+    click("cmdOK");
+    EXPECT_EQ(config->StatusEngine, 0);
 }

@@ -12,6 +12,11 @@ Pages (all behind HTTP basic authentication unless --no-auth; /_control/ never i
   /dns.html                             an address right after a "DNS" label, the WAN address later
   /frames.html                          a frameset page whose frames hold the status
   /post-status.cgi                      the status only for a POST whose body holds "cmd=status"
+  /script-write.html                    the status table with an empty WAN cell that a script fills
+                                        (the address never stands in the markup as dotted text)
+  /script-json.html                     the same cell filled from /wan.json, fetched by a script
+  /script-delay.html?ms=N               the same cell filled N milliseconds after the page loaded
+  /wan.json                             {"wan": ADDRESS}
   /slow.html?delay=S                    the status page, its second half sent S seconds late
   /endless.html                         a page that never ends (a line every 0.2 s)
   /endless-header.html                  an answer whose header never ends (a header line every 0.2 s)
@@ -77,6 +82,37 @@ FRAMESET_PAGE = """<html><head><title>Router</title></head>
 REFUSAL_PAGE = """<html><head><title>401 Unauthorized</title></head>
 <body><h1>Unauthorized</h1><p>Router 192.168.0.1 needs your user name and password.</p></body></html>
 """
+
+# The address is given to the scripts as its four numbers, never as dotted text: only a client that
+# runs the script sees it.
+SCRIPT_PAGE = """<html>
+<head><title>Status</title>
+<script type="text/javascript">
+var wanParts = [{parts}];
+function fill(text) {{ document.getElementById("wan").textContent = text; }}
+{start}
+</script>
+</head>
+<body>
+<h1>Router status</h1>
+<table>
+<tr><td>LAN IP</td><td>{lan}</td></tr>
+<tr><td>WAN IP</td><td id="wan"></td></tr>
+</table>
+</body>
+</html>
+"""
+
+SCRIPT_STARTS = {
+    "write": 'window.addEventListener("DOMContentLoaded", function () { fill(wanParts.join(".")); });',
+    "json": """window.addEventListener("load", function () {
+  var request = new XMLHttpRequest();
+  request.onload = function () { fill(JSON.parse(request.responseText).wan); };
+  request.open("GET", "/wan.json");
+  request.send();
+});""",
+    "delay": 'window.addEventListener("load", function () { setTimeout(function () { fill(wanParts.join(".")); }, %d); });',
+}
 
 POST_FORM_PAGE = """<html><body><form method="post" action="/post-status.cgi">
 <input type="hidden" name="cmd" value="status"><input type="submit" value="Status">
@@ -286,6 +322,10 @@ class Handler(BaseHTTPRequestHandler):
             if self.command == "POST" and b"cmd=status" in body:
                 return self.send_page(200, router.status_page().encode("cp932"), "text/html; charset=Shift_JIS")
             return self.send_page(200, POST_FORM_PAGE.encode("ascii"), "text/html")
+        if path.startswith("/script-") and path.endswith(".html"):
+            return self.script_page(path[len("/script-"):-len(".html")], query)
+        if path == "/wan.json":
+            return self.send_page(200, json.dumps({"wan": router.wan()}).encode("ascii"), "application/json")
         if path == "/slow.html":
             return self.slow(float(query.get("delay", ["1"])[0]))
         if path == "/endless.html":
@@ -312,6 +352,16 @@ class Handler(BaseHTTPRequestHandler):
         page = self.server.router.status_page(label if declaration == "meta" else None).encode(codec)
         content_type = "text/html; charset=%s" % label if declaration == "header" else "text/html"
         self.send_page(200, page, content_type)
+
+    def script_page(self, kind, query):
+        if kind not in SCRIPT_STARTS:
+            return self.send_page(404, b"<html><body>Not Found</body></html>", "text/html")
+        start = SCRIPT_STARTS[kind]
+        if kind == "delay":
+            start = start % int(query.get("ms", ["500"])[0])
+        router = self.server.router
+        page = SCRIPT_PAGE.format(parts=",".join(router.wan().split(".")), start=start, lan=router.args.lan)
+        self.send_page(200, page.encode("ascii"), "text/html; charset=us-ascii")
 
     def slow(self, delay):
         page = self.server.router.status_page().encode("cp932")

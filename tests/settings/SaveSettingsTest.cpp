@@ -329,7 +329,7 @@ TEST(SaveSettingsScopes, EachScopeWritesItsKeysInOrder)
         std::string(kShutdown) +
         " About/Version Config/LeavePlural Config/Interval Config/TimeOut Gateway/Auto "
         "Gateway/IP Status/URL Status/POST Status/Logon Status/User Status/Pass "
-        "Status/NoScript GlobalIP/Auto GlobalIP/Key FTP/Upload FTP/Server FTP/User FTP/Pass "
+        "Status/NoScript Status/Engine GlobalIP/Auto GlobalIP/Key FTP/Upload FTP/Server FTP/User FTP/Pass "
         "FTP/Dir FTP/PASV FTP/Port Config/MailNotice Config/MailAddress "
         "Config/MailAddressFrom Config/MailHanKana SMTP/Server SMTP/User SMTP/Logon "
         "SMTP/Pass SMTP/Port POP/Logon POP/Server POP/User POP/Pass POP/Port "

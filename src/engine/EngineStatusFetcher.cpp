@@ -1,0 +1,277 @@
+#include "engine/EngineStatusFetcher.h"
+
+#include "core/StatusPageBody.h"
+#include "platform/Codepage.h"
+
+#include <QAuthenticator>
+#include <QWebEngineHttpRequest>
+#include <QWebEngineLoadingInfo>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
+#include <QWebEngineScript>
+#include <QWebEngineSettings>
+
+namespace engine {
+
+namespace {
+
+// How often, and how many times, the frames are asked whether they are complete after the top
+// document has loaded (the engine usually reports the load only when they are).
+constexpr int kFrameCheckMs = 100;
+constexpr int kMaxFrameChecks = 100;
+// How long a load waits at most for the end of the stopped one before it.
+constexpr int kStopWaitMs = 1000;
+
+// Every frame that the page's own scripts could reach (same origin) has finished loading.
+const QString kFramesComplete = QStringLiteral(R"JS((function () {
+  function complete(w) {
+    var d;
+    try { d = w.document; } catch (e) { return true; }
+    if (!d || d.readyState !== 'complete') return false;
+    for (var i = 0; i < w.frames.length; ++i)
+      if (!complete(w.frames[i])) return false;
+    return true;
+  }
+  return complete(window);
+})())JS");
+
+// The body of the document as it now is, followed by the bodies of its frames in document order: in a
+// frameset page the address stands in an inner frame. A document without a body gives its root.
+const QString kReadBodies = QStringLiteral(R"JS((function () {
+  var parts = [];
+  function read(w) {
+    var d;
+    try { d = w.document; } catch (e) { return; }
+    if (!d) return;
+    var b = d.body || d.documentElement;
+    if (b) parts.push(b.outerHTML);
+    for (var i = 0; i < w.frames.length; ++i) read(w.frames[i]);
+  }
+  read(window);
+  return parts.join('\n');
+})())JS");
+
+bool SameServer(const QUrl& a, const QUrl& b)
+{
+    return a.scheme() == b.scheme() && a.host().compare(b.host(), Qt::CaseInsensitive) == 0 &&
+           a.port(80) == b.port(80);
+}
+
+// Nothing of the page reaches the person: no message boxes of its scripts, no console output.
+class SilentPage final : public QWebEnginePage
+{
+public:
+    SilentPage(QWebEngineProfile* profile, QObject* parent) : QWebEnginePage(profile, parent) {}
+
+protected:
+    void javaScriptAlert(const QUrl&, const QString&) override {}
+    bool javaScriptConfirm(const QUrl&, const QString&) override { return false; }
+    bool javaScriptPrompt(const QUrl&, const QString&, const QString&, QString*) override { return false; }
+    void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString&, int, const QString&) override {}
+};
+
+} // namespace
+
+EngineStatusFetcher::EngineStatusFetcher(QObject* parent) : QObject(parent)
+{
+    MakePage();
+    m_stopWait.setSingleShot(true);
+    connect(&m_stopWait, &QTimer::timeout, this, [this] { StartPendingLoad(); });
+    m_timer.setSingleShot(true);
+    connect(&m_timer, &QTimer::timeout, this, [this] {
+        if (m_phase == Phase::Frames)
+            CheckFrames();
+        else if (m_phase == Phase::Settling)
+            ReadBody();
+    });
+}
+
+EngineStatusFetcher::~EngineStatusFetcher()
+{
+    Stop();
+    m_page.reset();
+}
+
+void EngineStatusFetcher::MakePage()
+{
+    // A profile of its own that keeps nothing: no cache, no cookies on disk, nothing shared with
+    // other pages of the program. It does remember credentials that worked, for the rest of its
+    // life; so a new one is made whenever the credentials of the settings change, lest a password
+    // that is no longer in the settings still opens the page.
+    m_stopping = false;
+    std::unique_ptr<QWebEngineProfile> oldProfile = std::move(m_profile);
+    std::unique_ptr<QWebEnginePage> oldPage = std::move(m_page);
+    m_profile = std::make_unique<QWebEngineProfile>();
+    m_profile->setHttpCacheType(QWebEngineProfile::NoCache);
+    m_profile->setPersistentCookiesPolicy(QWebEngineProfile::NoPersistentCookies);
+    m_page = std::make_unique<SilentPage>(m_profile.get(), nullptr);
+
+    QWebEngineSettings* settings = m_page->settings();
+    settings->setAttribute(QWebEngineSettings::AutoLoadImages, true);
+    // The router's icon would be one more request, made after the page has loaded.
+    settings->setAttribute(QWebEngineSettings::AutoLoadIconsForPage, false);
+    settings->setAttribute(QWebEngineSettings::PluginsEnabled, false);
+    settings->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
+    settings->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
+    // A router that does not answer leaves no page, as with the HTTP client, rather than the engine's
+    // own error page.
+    settings->setAttribute(QWebEngineSettings::ErrorPageEnabled, false);
+
+    connect(m_page.get(), &QWebEnginePage::loadingChanged, this,
+            [this](const QWebEngineLoadingInfo& info) { LoadingChanged(info); });
+    // A renderer that dies would leave the load (and the scripts that read it) without an answer.
+    connect(m_page.get(), &QWebEnginePage::renderProcessTerminated, this, [this] {
+        if (m_phase == Phase::Idle)
+            return;
+        ++m_load;
+        m_timer.stop();
+        m_phase = Phase::Idle;
+        m_body.clear();
+        m_outcome.error = QStringLiteral("the browser engine's renderer ended");
+    });
+    connect(m_page.get(), &QWebEnginePage::authenticationRequired, this,
+            [this](const QUrl& url, QAuthenticator* authenticator) {
+                // The credentials are offered once per address, and only to the router itself; when
+                // it refuses them its refusal page is read like any page.
+                if (m_phase == Phase::Idle || !m_request.logon || m_credentialsGiven.contains(url) ||
+                    !SameServer(url, m_request.url)) {
+                    *authenticator = QAuthenticator();
+                    return;
+                }
+                m_credentialsGiven.insert(url);
+                authenticator->setUser(m_request.user);
+                authenticator->setPassword(m_request.password);
+            });
+    if (oldPage) {
+        // A view that shows the page takes the new one before the old one goes.
+        emit pageReplaced(m_page.get());
+        oldPage.reset();
+        oldProfile.reset();
+    }
+}
+
+void EngineStatusFetcher::Navigate(const core::StatusRequest& request)
+{
+    Stop();
+    ++m_load;
+    if (m_pageUsed && (request.logon != m_request.logon || request.user != m_request.user ||
+                       request.password != m_request.password))
+        MakePage();
+    m_pageUsed = true;
+    m_request = request;
+    m_credentialsGiven.clear();
+    m_body.clear();
+    m_outcome = core::FetchOutcome{};
+    m_frameChecks = 0;
+    m_page->settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, !request.noScript);
+
+    QWebEngineHttpRequest http(request.url, request.postData.isEmpty() ? QWebEngineHttpRequest::Get
+                                                                       : QWebEngineHttpRequest::Post);
+    http.setHeader("pragma", "nocache");
+    if (!request.postData.isEmpty()) {
+        http.setHeader("Content-Type", "application/x-www-form-urlencoded");
+        http.setPostData(request.postData);
+    }
+    m_phase = Phase::Loading;
+    if (m_stopping) {
+        m_pendingLoad = http;
+        m_stopWait.start(kStopWaitMs);
+        return;
+    }
+    m_page->load(http);
+}
+
+void EngineStatusFetcher::StartPendingLoad()
+{
+    m_stopping = false;
+    m_stopWait.stop();
+    if (!m_pendingLoad)
+        return;
+    const QWebEngineHttpRequest http = *m_pendingLoad;
+    m_pendingLoad.reset();
+    m_page->load(http);
+}
+
+void EngineStatusFetcher::Stop()
+{
+    if (m_phase == Phase::Idle)
+        return;
+    ++m_load;
+    m_timer.stop();
+    m_pendingLoad.reset();
+    if (m_phase == Phase::Loading)
+        m_stopping = true;
+    m_phase = Phase::Idle;
+    m_page->triggerAction(QWebEnginePage::Stop);
+    m_body.clear();
+    m_outcome.stopped = true;
+}
+
+void EngineStatusFetcher::LoadingChanged(const QWebEngineLoadingInfo& info)
+{
+    if (m_stopping) {
+        // The end of the stopped load: now the next one may start.
+        if (info.status() != QWebEngineLoadingInfo::LoadStartedStatus)
+            StartPendingLoad();
+        return;
+    }
+    // The load ends (the top document with its frames) as succeeded or failed; a stop is ours.
+    if (m_phase != Phase::Loading || (info.status() != QWebEngineLoadingInfo::LoadSucceededStatus &&
+                                      info.status() != QWebEngineLoadingInfo::LoadFailedStatus))
+        return;
+    // The engine gives the answer's status in the place of an error code.
+    if (info.errorDomain() == QWebEngineLoadingInfo::HttpStatusCodeDomain) {
+        m_outcome.httpStatus = info.errorCode();
+    } else if (info.status() == QWebEngineLoadingInfo::LoadFailedStatus) {
+        // An answer with an error status is a page all the same (a refusal page is read like any
+        // page); a load that got no answer at all leaves nothing.
+        m_outcome.error = info.errorString();
+        m_phase = Phase::Idle;
+        return;
+    }
+    m_phase = Phase::Frames;
+    CheckFrames();
+}
+
+void EngineStatusFetcher::CheckFrames()
+{
+    const quint64 load = m_load;
+    m_page->runJavaScript(kFramesComplete, QWebEngineScript::ApplicationWorld, [this, load](const QVariant& v) {
+        if (load != m_load || m_phase != Phase::Frames)
+            return;
+        if (!v.toBool() && ++m_frameChecks < kMaxFrameChecks) {
+            m_timer.start(kFrameCheckMs);
+            return;
+        }
+        // Scripts that fill the page after it has loaded get their time; without scripts there is
+        // nothing to wait for.
+        m_phase = Phase::Settling;
+        if (m_request.noScript || SettleMs <= 0)
+            ReadBody();
+        else
+            m_timer.start(SettleMs);
+    });
+}
+
+void EngineStatusFetcher::ReadBody()
+{
+    m_phase = Phase::Reading;
+    const quint64 load = m_load;
+    m_page->runJavaScript(kReadBodies, QWebEngineScript::ApplicationWorld, [this, load](const QVariant& v) {
+        if (load != m_load || m_phase != Phase::Reading)
+            return;
+        Done(v.toString());
+    });
+}
+
+void EngineStatusFetcher::Done(const QString& markup)
+{
+    m_body = platform::QStringToCp932(markup);
+    if (m_body.size() > core::kMaxStatusPageBytes) {
+        m_body.resize(core::kMaxStatusPageBytes);
+        m_outcome.truncated = true;
+    }
+    m_phase = Phase::Idle;
+}
+
+} // namespace engine
