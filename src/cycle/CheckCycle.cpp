@@ -22,10 +22,19 @@ constexpr std::int32_t kNoticeAddressChanged = 0;
 constexpr std::int32_t kNoticeUnreachable = 1;
 constexpr std::int32_t kNoticeNotFound = 2;
 constexpr std::int32_t kNoticeUploadFailed = 3;
+constexpr std::int32_t kNoticeDdnsStopped = 4;
 
 // NoticeItem bits.
 constexpr std::int32_t kNoticeOnChange = 1;
 constexpr std::int32_t kNoticeOnCheckFailure = 2;
+
+// A notice text with the dynamic DNS update's line after it, when there is one.
+std::string WithDdnsLine(std::string text, const DynamicDnsStep& ddns)
+{
+    if (!ddns.MailLine.empty())
+        text += "\r\n" + ddns.MailLine;
+    return text;
+}
 
 // The tray item starts the first check about a second after it is chosen.
 constexpr int kQuietStartMs = 1000;
@@ -420,6 +429,11 @@ void CheckCycle::RunCheck()
             m_steps->SendNoticeMail(kNoticeNotFound, note.empty() ? t2 : t2 + "\r\n" + note);
     } else if (ip != s.PrevIP) {
         m_log.AddLog(Sjis(u8"ｸﾞﾛｰﾊﾞﾙIPが変わりました。") + ip, lkEvent);
+        // The host names follow first: a name is quicker to change than pages to upload.
+        const DynamicDnsStep ddns = UpdateDynamicDns(ip);
+        if (Closing())
+            return;
+        bool mailed = false;
         if (s.FtpUpload != 0) {
             m_state.NewHostName.clear();
             if (s.IPtoURL != 0 && MayStartNetworkStep()) {
@@ -442,8 +456,10 @@ void CheckCycle::RunCheck()
                 if (s.NoticeItem & kNoticeOnChange) {
                     SetStatus(Sjis(u8"ﾒｰﾙ送信中..."));
                     m_steps->SendNoticeMail(kNoticeAddressChanged,
-                                            Sjis(u8"グローバルIPが変わりました(") + ip +
-                                                Sjis(u8")、ホームページを更新しました。"));
+                                            WithDdnsLine(Sjis(u8"グローバルIPが変わりました(") + ip +
+                                                             Sjis(u8")、ホームページを更新しました。"),
+                                                         ddns));
+                    mailed = true;
                 }
                 s.PrevIP = ip;
                 if (!s.FtpCheckURL.empty()) {
@@ -457,21 +473,43 @@ void CheckCycle::RunCheck()
                 if (s.NoticeItem & kNoticeOnChange) {
                     SetStatus(Sjis(u8"ﾒｰﾙ送信中..."));
                     m_steps->SendNoticeMail(kNoticeUploadFailed,
-                                            Sjis(u8"グローバルIPが変わりましたが(") + ip +
-                                                Sjis(u8")、ホームページの更新に失敗しました。"));
+                                            WithDdnsLine(Sjis(u8"グローバルIPが変わりましたが(") + ip +
+                                                             Sjis(u8")、ホームページの更新に失敗しました。"),
+                                                         ddns));
+                    mailed = true;
                 }
                 // PrevIP stays, so the next check sees the change again and uploads once more.
             }
         } else {
             SetStatus(Sjis(u8"ﾒｰﾙ送信中..."));
             m_steps->SendNoticeMail(kNoticeAddressChanged,
-                                    Sjis(u8"グローバルIPが変わりました") + "\r\n" + ip);
+                                    WithDdnsLine(Sjis(u8"グローバルIPが変わりました") + "\r\n" + ip, ddns));
+            mailed = true;
             s.PrevIP = ip;
         }
+        if (ddns.StoppedNow && !mailed)
+            m_steps->SendNoticeMail(kNoticeDdnsStopped, ddns.MailLine);
         SetStatus({});
+    } else {
+        // The same address: the host names may still be due for a refresh or a retry.
+        const DynamicDnsStep ddns = UpdateDynamicDns(ip);
+        if (Closing())
+            return;
+        if (ddns.StoppedNow)
+            m_steps->SendNoticeMail(kNoticeDdnsStopped, ddns.MailLine);
     }
     m_checkMinutes = 0;
     SetStatus({});
+}
+
+DynamicDnsStep CheckCycle::UpdateDynamicDns(const std::string& address)
+{
+    if (!MayStartNetworkStep())
+        return {};
+    SetStatus(Sjis(u8"DDNS更新中..."));
+    const DynamicDnsStep step = m_steps->UpdateDynamicDns(address);
+    SetStatus({});
+    return step;
 }
 
 void CheckCycle::ConsultSecondSource()
