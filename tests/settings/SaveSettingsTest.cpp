@@ -139,6 +139,26 @@ void ExpectSameFields(const TConfig& a, const TConfig& b, bool withVersionAndPre
     same(a.Source2, b.Source2, "Source2");
     same(a.EchoURL, b.EchoURL, "EchoURL");
     same(a.FtpCheckURL, b.FtpCheckURL, "FtpCheckURL");
+    same(a.DdnsUse, b.DdnsUse, "DdnsUse");
+    same(a.DdnsProvider, b.DdnsProvider, "DdnsProvider");
+    same(a.DdnsHosts, b.DdnsHosts, "DdnsHosts");
+    same(a.DdnsUser, b.DdnsUser, "DdnsUser");
+    same(a.DdnsPass, b.DdnsPass, "DdnsPass");
+    same(a.DdnsToken, b.DdnsToken, "DdnsToken");
+    same(a.DdnsRecords, b.DdnsRecords, "DdnsRecords");
+    same(a.DdnsServer, b.DdnsServer, "DdnsServer");
+    same(a.DdnsTestURL, b.DdnsTestURL, "DdnsTestURL");
+    // What the updates learned goes with PrevIP: kept by a save, left alone by AssignSettings.
+    if (withVersionAndPrevIP) {
+        same(a.DdnsSentA, b.DdnsSentA, "DdnsSentA");
+        same(a.DdnsSentAAAA, b.DdnsSentAAAA, "DdnsSentAAAA");
+        same(a.DdnsUpdated, b.DdnsUpdated, "DdnsUpdated");
+        same(a.DdnsStopped, b.DdnsStopped, "DdnsStopped");
+        same(a.DdnsStopReason, b.DdnsStopReason, "DdnsStopReason");
+        same(a.DdnsStateOf, b.DdnsStateOf, "DdnsStateOf");
+        same(a.DdnsRetryAt, b.DdnsRetryAt, "DdnsRetryAt");
+        same(a.DdnsFailures, b.DdnsFailures, "DdnsFailures");
+    }
 }
 
 // Random values within what the file can hold: texts of code page 932 characters without line breaks
@@ -332,7 +352,10 @@ TEST(SaveSettingsScopes, EachScopeWritesItsKeysInOrder)
         "Config/NoticeItem Config/ReplaceFolder Config/ReplaceAllFolder Config/ReplaceLink "
         "Config/LogRowMax ForRobot/Use Config/IPtoURL " +
         kRobots + " " + kFileTypes + " " + kClosing +
-        " GlobalIP/Source2 GlobalIP/EchoURL FTP/CheckURL FTP/Security SMTP/Security POP/Security";
+        " GlobalIP/Source2 GlobalIP/EchoURL FTP/CheckURL FTP/Security SMTP/Security POP/Security"
+        " DDNS/Use DDNS/Provider DDNS/Hosts DDNS/User DDNS/Pass DDNS/Token DDNS/Records DDNS/Server DDNS/TestURL"
+        " DDNS/SentA DDNS/SentAAAA DDNS/Updated DDNS/Stopped DDNS/StopReason DDNS/StateOf DDNS/RetryAt"
+        " DDNS/Failures";
     // Grouped by section, as the file holds them. The keys newer than the Windows releases hold their
     // defaults here, and a default that the file does not hold yet is not written (older releases
     // never wrote them).
@@ -542,7 +565,11 @@ TEST(AssignSettings, CopiesEverythingButVersionAndPrevIP)
     random.Fill(dest);
     const std::string destVersion = dest.Version;
     const std::string destPrevIP = dest.PrevIP;
+    const std::string destSent = dest.DdnsSentA;
+    const std::int32_t destStopped = dest.DdnsStopped;
     AssignSettings(dest, src);
+    EXPECT_EQ(dest.DdnsSentA, destSent);
+    EXPECT_EQ(dest.DdnsStopped, destStopped);
     ExpectSameFields(src, dest, false, "assigned");
     EXPECT_EQ(dest.Version, destVersion);
     EXPECT_EQ(dest.PrevIP, destPrevIP);
