@@ -41,7 +41,8 @@ std::string FindAddress(const settings::TConfig& config)
     core::StatusPage page(fetcher);
     page.TimeLimitMs = limitMs;
     page.FetchStatusPage(config);
-    std::string address = page.StatusHtml.empty() ? std::string() : core::FindGlobalAddress(page.StatusHtml, config);
+    std::string address =
+        page.StatusHtml.empty() ? std::string() : core::FindGlobalAddress(page.StatusHtml, config);
     if (address.empty() && core::SecondSourceOf(config) != core::kSourceNone) {
         core::SecondSource second;
         address = second.Fetch(core::SecondSourceOf(config), config.EchoURL, std::min(limitMs, 20000));
@@ -57,11 +58,13 @@ int Run(const QStringList& args)
     QCommandLineParser parser;
     const QCommandLineOption force(QStringLiteral("force"),
                                    QStringLiteral("Send even where the record holds the address already."));
-    const QCommandLineOption dryRun(QStringLiteral("dry-run"), QStringLiteral("Say what would be sent; send nothing."));
-    const QCommandLineOption address(QStringLiteral("address"),
-                                     QStringLiteral("Publish A instead of the address a check finds (IPv4 for A "
-                                                    "records, IPv6 for AAAA; may be given twice)."),
-                                     QStringLiteral("A"));
+    const QCommandLineOption dryRun(QStringLiteral("dry-run"),
+                                    QStringLiteral("Say what would be sent; send nothing."));
+    const QCommandLineOption address(
+        QStringLiteral("address"),
+        QStringLiteral("Publish A instead of the address a check finds (IPv4 for A "
+                       "records, IPv6 for AAAA; may be given twice)."),
+        QStringLiteral("A"));
     parser.addOptions({force, dryRun, address});
     if (!parser.parse(QStringList{QStringLiteral("quillmap ddns-update")} + args))
         return Usage(parser.errorText().toStdString());
@@ -85,8 +88,9 @@ int Run(const QStringList& args)
     settings::TConfig config;
     settings::LoadSettings(config, nullptr);
     if (config.DdnsUse == 0)
-        std::cerr << "quillmap ddns-update: dynamic DNS is off in the settings ([DDNS] Use); updating all the same"
-                  << std::endl;
+        std::cerr
+            << "quillmap ddns-update: dynamic DNS is off in the settings ([DDNS] Use); updating all the same"
+            << std::endl;
     const std::vector<ddns::RecordType> records = ddns::RecordsOf(config);
     const auto wants = [&records](ddns::RecordType type) {
         return std::find(records.begin(), records.end(), type) != records.end();
@@ -115,9 +119,8 @@ int Run(const QStringList& args)
     return result.UpToDate ? 0 : 1;
 }
 
-const CommandRegistration registration({"ddns-update",
-                                        "Bring the dynamic DNS host names of the settings to the current address.",
-                                        &Run});
+const CommandRegistration registration(
+    {"ddns-update", "Bring the dynamic DNS host names of the settings to the current address.", &Run});
 
 } // namespace
 

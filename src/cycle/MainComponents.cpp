@@ -51,7 +51,8 @@ bool SameState(const settings::TConfig& a, const settings::TConfig& b)
 {
     return a.DdnsSentA == b.DdnsSentA && a.DdnsSentAAAA == b.DdnsSentAAAA && a.DdnsUpdated == b.DdnsUpdated &&
            a.DdnsStopped == b.DdnsStopped && a.DdnsStopReason == b.DdnsStopReason &&
-           a.DdnsStateOf == b.DdnsStateOf && a.DdnsRetryAt == b.DdnsRetryAt && a.DdnsFailures == b.DdnsFailures;
+           a.DdnsStateOf == b.DdnsStateOf && a.DdnsRetryAt == b.DdnsRetryAt &&
+           a.DdnsFailures == b.DdnsFailures;
 }
 
 } // namespace

@@ -28,8 +28,8 @@ public:
     }
 
     // The answer of one call; on failure, result holds the verdict.
-    ApiAnswer Call(const std::string& method, const QString& path, const QString& query, const std::string& body,
-                   HostResult& result)
+    ApiAnswer Call(const std::string& method, const QString& path, const QString& query,
+                   const std::string& body, HostResult& result)
     {
         net::HttpRequest request;
         request.Method = method;
@@ -58,8 +58,9 @@ public:
             text += " " + errors.first().toObject().value(QLatin1String("message")).toString().toStdString();
         result.Answer = OneLine(text);
         // A request the API refuses as wrong will be refused again; anything else may pass later.
-        result.Outcome = response.Status >= 400 && response.Status < 500 && response.Status != 429 ? Verdict::Fatal
-                                                                                                   : Verdict::Retry;
+        result.Outcome = response.Status >= 400 && response.Status < 500 && response.Status != 429
+                             ? Verdict::Fatal
+                             : Verdict::Retry;
         return answer;
     }
 
@@ -101,8 +102,8 @@ HostResult UpdateHost(Api& api, const std::string& host, RecordType type, const 
         return result;
     }
     const QString records = QStringLiteral("/zones/") + QueryValue(zoneId) + QStringLiteral("/dns_records");
-    ApiAnswer found = api.Call("GET", records,
-                               Query("type", RecordName(type)) + u'&' + Query("name", host), {}, result);
+    ApiAnswer found =
+        api.Call("GET", records, Query("type", RecordName(type)) + u'&' + Query("name", host), {}, result);
     if (!found.ok)
         return result;
     const QJsonArray list = found.json.value(QLatin1String("result")).toArray();
@@ -130,7 +131,8 @@ HostResult UpdateHost(Api& api, const std::string& host, RecordType type, const 
 
 } // namespace
 
-std::vector<HostResult> CloudflareProvider::Update(ProviderContext& context, RecordType type, const std::string& address)
+std::vector<HostResult> CloudflareProvider::Update(ProviderContext& context, RecordType type,
+                                                   const std::string& address)
 {
     Api api(context, type);
     std::vector<HostResult> results;

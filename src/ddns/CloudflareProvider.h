@@ -11,7 +11,8 @@ namespace ddns {
 class CloudflareProvider final : public DdnsProvider
 {
 public:
-    std::vector<HostResult> Update(ProviderContext& context, RecordType type, const std::string& address) override;
+    std::vector<HostResult> Update(ProviderContext& context, RecordType type,
+                                   const std::string& address) override;
 };
 
 } // namespace ddns

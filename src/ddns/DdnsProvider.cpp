@@ -23,7 +23,8 @@ const char* RecordName(RecordType type)
 
 const std::vector<std::string>& ProviderNames()
 {
-    static const std::vector<std::string> names = {"dyndns2", "mydns", "ddo", "ieserver", "duckdns", "cloudflare"};
+    static const std::vector<std::string> names = {"dyndns2",  "mydns",   "ddo",
+                                                   "ieserver", "duckdns", "cloudflare"};
     return names;
 }
 
@@ -112,6 +113,10 @@ bool JudgeTransport(const net::HttpResponse& response, HostResult& result)
     case net::HttpFailure::TimedOut:
         result.Outcome = Verdict::Retry;
         result.Answer = Sjis(u8"応答がありません");
+        return true;
+    case net::HttpFailure::Stopped:
+        result.Outcome = Verdict::Retry;
+        result.Answer = Sjis(u8"中止しました");
         return true;
     default:
         result.Outcome = Verdict::Retry;

@@ -136,17 +136,18 @@ std::string DdnsSettingsProblem(const settings::TConfig& c)
     if (provider->NeedsHosts() && HostsOf(c).empty())
         return Sjis(u8"DDNSのホスト名が未設定です");
     const std::vector<RecordType> records = RecordsOf(c);
-    if (!provider->SupportsAAAA() && std::find(records.begin(), records.end(), RecordType::AAAA) != records.end())
+    if (!provider->SupportsAAAA() &&
+        std::find(records.begin(), records.end(), RecordType::AAAA) != records.end())
         return Sjis(u8"このプロバイダはAAAAレコードの更新に対応していません");
     std::string lower = c.DdnsProvider;
-    std::transform(lower.begin(), lower.end(), lower.begin(), [](char ch) {
-        return static_cast<char>(ch >= 'A' && ch <= 'Z' ? ch - 'A' + 'a' : ch);
-    });
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](char ch) { return static_cast<char>(ch >= 'A' && ch <= 'Z' ? ch - 'A' + 'a' : ch); });
     if ((lower == "duckdns" || lower == "cloudflare") && c.DdnsToken.empty())
         return Sjis(u8"DDNSのトークンが未設定です");
     if ((lower == "dyndns2" || lower == "mydns") && c.DdnsUser.empty())
         return Sjis(u8"DDNSのユーザー名が未設定です");
-    if ((lower == "dyndns2" || lower == "mydns" || lower == "ddo" || lower == "ieserver") && c.DdnsPass.empty())
+    if ((lower == "dyndns2" || lower == "mydns" || lower == "ddo" || lower == "ieserver") &&
+        c.DdnsPass.empty())
         return Sjis(u8"DDNSのパスワードが未設定です");
     if (lower == "dyndns2" && c.DdnsTestURL.empty() && Trimmed(c.DdnsServer).empty())
         return Sjis(u8"DDNSサーバーが未設定です");
@@ -175,6 +176,7 @@ void DdnsUpdater::SetTrust(net::TlsTrust* trust, bool mayAsk)
 DdnsResult DdnsUpdater::Run(settings::TConfig& config, const DdnsOptions& options)
 {
     DdnsResult result;
+    m_http.Resume();
     const QDateTime now = Now();
     const std::string key = DdnsSettingsKey(config);
     // New settings: whatever was learned about the old ones (a stop, a back-off) no longer holds.
@@ -215,9 +217,10 @@ DdnsResult DdnsUpdater::Run(settings::TConfig& config, const DdnsOptions& option
     }
     const QDateTime retryAt = TimeOf(config.DdnsRetryAt);
     if (retryAt.isValid() && now < retryAt) {
-        result.Lines.push_back(Sjis(u8"DDNSの再試行は ") +
-                               retryAt.toLocalTime().toString(QStringLiteral("yyyy/MM/dd HH:mm:ss")).toStdString() +
-                               Sjis(u8" 以降です"));
+        result.Lines.push_back(
+            Sjis(u8"DDNSの再試行は ") +
+            retryAt.toLocalTime().toString(QStringLiteral("yyyy/MM/dd HH:mm:ss")).toStdString() +
+            Sjis(u8" 以降です"));
         return result;
     }
 
@@ -225,13 +228,12 @@ DdnsResult DdnsUpdater::Run(settings::TConfig& config, const DdnsOptions& option
     const QDateTime updated = TimeOf(config.DdnsUpdated);
     const bool refreshDue = !updated.isValid() || updated.addDays(kRefreshDays) <= now;
     ProviderContext context{m_http, config, HostsOf(config), TimeOutMs};
-    const std::string hostsText =
-        context.Hosts.empty() ? config.DdnsUser : JoinHosts([&] {
-            std::vector<HostResult> named;
-            for (const std::string& h : context.Hosts)
-                named.push_back({h});
-            return named;
-        }());
+    const std::string hostsText = context.Hosts.empty() ? config.DdnsUser : JoinHosts([&] {
+        std::vector<HostResult> named;
+        for (const std::string& h : context.Hosts)
+            named.push_back({h});
+        return named;
+    }());
 
     bool allUpToDate = true;
     bool anyGood = false;
@@ -279,8 +281,8 @@ DdnsResult DdnsUpdater::Run(settings::TConfig& config, const DdnsOptions& option
         if (worst == Verdict::Good) {
             SentOf(config, type) = address;
             anyGood = true;
-            reports.push_back({Verdict::Good, Sjis(u8"DDNSを更新しました(") + JoinHosts(hosts) + " " + record + " " +
-                                                  address + Sjis(u8")。")});
+            reports.push_back({Verdict::Good, Sjis(u8"DDNSを更新しました(") + JoinHosts(hosts) + " " +
+                                                  record + " " + address + Sjis(u8")。")});
             continue;
         }
         allUpToDate = false;
@@ -295,7 +297,8 @@ DdnsResult DdnsUpdater::Run(settings::TConfig& config, const DdnsOptions& option
                                                    Sjis(u8")。DDNS設定を変更するまで更新しません。")});
             break;
         }
-        reports.push_back({Verdict::Retry, Sjis(u8"DDNSの更新に失敗しました(") + record + " " + where + Sjis(u8")。")});
+        reports.push_back(
+            {Verdict::Retry, Sjis(u8"DDNSの更新に失敗しました(") + record + " " + where + Sjis(u8")。")});
     }
 
     if (result.Sent) {

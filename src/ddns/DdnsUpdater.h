@@ -73,7 +73,8 @@ public:
 
     // One update run with config (its [DDNS] state is read and changed in place).
     DdnsResult Run(settings::TConfig& config, const DdnsOptions& options);
-    // Ends a run that waits for the network; what is left counts as a network failure.
+    // Ends a run that waits for the network: nothing more is sent, and what is left counts as a
+    // failure for now (tried again after the back-off).
     void Stop() { m_http.Stop(); }
 
 private:

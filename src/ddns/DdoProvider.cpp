@@ -4,7 +4,8 @@
 
 namespace ddns {
 
-std::vector<HostResult> DdoProvider::Update(ProviderContext& context, RecordType type, const std::string& address)
+std::vector<HostResult> DdoProvider::Update(ProviderContext& context, RecordType type,
+                                            const std::string& address)
 {
     const settings::TConfig& config = context.Config;
     std::vector<HostResult> results;

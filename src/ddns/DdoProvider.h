@@ -11,7 +11,8 @@ class DdoProvider final : public DdnsProvider
 {
 public:
     bool SupportsAAAA() const override { return false; }
-    std::vector<HostResult> Update(ProviderContext& context, RecordType type, const std::string& address) override;
+    std::vector<HostResult> Update(ProviderContext& context, RecordType type,
+                                   const std::string& address) override;
 };
 
 } // namespace ddns

@@ -16,15 +16,16 @@ std::string SubDomain(const std::string& host)
 
 } // namespace
 
-std::vector<HostResult> DuckDnsProvider::Update(ProviderContext& context, RecordType type, const std::string& address)
+std::vector<HostResult> DuckDnsProvider::Update(ProviderContext& context, RecordType type,
+                                                const std::string& address)
 {
     const settings::TConfig& config = context.Config;
     std::vector<HostResult> results;
     for (const std::string& host : context.Hosts) {
         net::HttpRequest request;
         request.Url = BaseUrl(config, "https://www.duckdns.org/update", type);
-        request.Url.setQuery(QStringLiteral("domains=") + QueryValue(SubDomain(host)) + QStringLiteral("&token=") +
-                                 QueryValue(config.DdnsToken) +
+        request.Url.setQuery(QStringLiteral("domains=") + QueryValue(SubDomain(host)) +
+                                 QStringLiteral("&token=") + QueryValue(config.DdnsToken) +
                                  (type == RecordType::A ? QStringLiteral("&ip=") : QStringLiteral("&ipv6=")) +
                                  QueryValue(address) + QStringLiteral("&verbose=true"),
                              QUrl::StrictMode);
@@ -35,11 +36,13 @@ std::vector<HostResult> DuckDnsProvider::Update(ProviderContext& context, Record
             const std::string& body = response.Body;
             result.Answer = OneLine(body);
             if (response.Status == 200 && body.rfind("OK", 0) == 0)
-                result.Outcome = body.find("NOCHANGE") != std::string::npos ? Verdict::NoChange : Verdict::Good;
+                result.Outcome =
+                    body.find("NOCHANGE") != std::string::npos ? Verdict::NoChange : Verdict::Good;
             else if (response.Status == 200 && body.rfind("KO", 0) == 0)
                 result.Outcome = Verdict::Fatal;
             else
-                result = {host, Verdict::Retry, "HTTP " + std::to_string(response.Status) + " " + OneLine(body), 0};
+                result = {host, Verdict::Retry,
+                          "HTTP " + std::to_string(response.Status) + " " + OneLine(body), 0};
         }
         results.push_back(result);
         if (result.Outcome == Verdict::Fatal || result.Outcome == Verdict::Retry)

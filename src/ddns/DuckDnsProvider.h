@@ -10,7 +10,8 @@ namespace ddns {
 class DuckDnsProvider final : public DdnsProvider
 {
 public:
-    std::vector<HostResult> Update(ProviderContext& context, RecordType type, const std::string& address) override;
+    std::vector<HostResult> Update(ProviderContext& context, RecordType type,
+                                   const std::string& address) override;
 };
 
 } // namespace ddns

@@ -54,7 +54,8 @@ HostResult JudgeDyndns2Answer(const std::string& host, const std::string& body)
     return result;
 }
 
-std::vector<HostResult> Dyndns2Provider::Update(ProviderContext& context, RecordType type, const std::string& address)
+std::vector<HostResult> Dyndns2Provider::Update(ProviderContext& context, RecordType type,
+                                                const std::string& address)
 {
     const settings::TConfig& config = context.Config;
     QUrl base = config.DdnsTestURL.empty() ? Dyndns2ServerUrl(config.DdnsServer) : BaseUrl(config, "", type);
@@ -73,7 +74,8 @@ std::vector<HostResult> Dyndns2Provider::Update(ProviderContext& context, Record
         if (!JudgeTransport(response, result)) {
             result = JudgeDyndns2Answer(host, response.Body);
             if (response.Status != 200 && result.Outcome != Verdict::Fatal)
-                result = {host, Verdict::Retry, "HTTP " + std::to_string(response.Status) + " " + OneLine(response.Body), 0};
+                result = {host, Verdict::Retry,
+                          "HTTP " + std::to_string(response.Status) + " " + OneLine(response.Body), 0};
         }
         results.push_back(result);
         // Once the provider refuses or is in trouble, more requests only add to it.

@@ -12,7 +12,8 @@ namespace ddns {
 class Dyndns2Provider final : public DdnsProvider
 {
 public:
-    std::vector<HostResult> Update(ProviderContext& context, RecordType type, const std::string& address) override;
+    std::vector<HostResult> Update(ProviderContext& context, RecordType type,
+                                   const std::string& address) override;
 };
 
 // The base address of a Server setting: "host[:port]" means HTTPS, "http://host[:port]" and

@@ -27,7 +27,8 @@ std::string WithoutTags(const std::string& page)
 
 } // namespace
 
-HostResult JudgeIeServerAnswer(const std::string& host, const std::string& eucPage, const std::string& address)
+HostResult JudgeIeServerAnswer(const std::string& host, const std::string& eucPage,
+                               const std::string& address)
 {
     using text::Sjis;
     const std::string page = WithoutTags(mail::EucToSjis(eucPage));
@@ -36,7 +37,8 @@ HostResult JudgeIeServerAnswer(const std::string& host, const std::string& eucPa
         result.Outcome = Verdict::Good;
         return result;
     }
-    for (const std::u8string_view refusal : {u8"違います", u8"間違", u8"登録されていません", u8"認証", u8"エラー"}) {
+    for (const std::u8string_view refusal :
+         {u8"違います", u8"間違", u8"登録されていません", u8"認証", u8"エラー"}) {
         if (page.find(Sjis(refusal)) != std::string::npos) {
             result.Outcome = Verdict::Fatal;
             return result;
@@ -45,7 +47,8 @@ HostResult JudgeIeServerAnswer(const std::string& host, const std::string& eucPa
     return result;
 }
 
-std::vector<HostResult> IeServerProvider::Update(ProviderContext& context, RecordType type, const std::string& address)
+std::vector<HostResult> IeServerProvider::Update(ProviderContext& context, RecordType type,
+                                                 const std::string& address)
 {
     const settings::TConfig& config = context.Config;
     std::vector<HostResult> results;

@@ -13,10 +13,12 @@ class IeServerProvider final : public DdnsProvider
 {
 public:
     bool SupportsAAAA() const override { return false; }
-    std::vector<HostResult> Update(ProviderContext& context, RecordType type, const std::string& address) override;
+    std::vector<HostResult> Update(ProviderContext& context, RecordType type,
+                                   const std::string& address) override;
 };
 
 // The verdict of an answer page (EUC-JP bytes as received).
-HostResult JudgeIeServerAnswer(const std::string& host, const std::string& eucPage, const std::string& address);
+HostResult JudgeIeServerAnswer(const std::string& host, const std::string& eucPage,
+                               const std::string& address);
 
 } // namespace ddns

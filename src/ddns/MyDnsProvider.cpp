@@ -4,7 +4,8 @@
 
 namespace ddns {
 
-std::vector<HostResult> MyDnsProvider::Update(ProviderContext& context, RecordType type, const std::string& address)
+std::vector<HostResult> MyDnsProvider::Update(ProviderContext& context, RecordType type,
+                                              const std::string& address)
 {
     const settings::TConfig& config = context.Config;
     const std::vector<std::string> names =
@@ -18,7 +19,8 @@ std::vector<HostResult> MyDnsProvider::Update(ProviderContext& context, RecordTy
 
     net::HttpRequest request;
     request.Url = BaseUrl(config,
-                          type == RecordType::A ? "https://ipv4.mydns.jp/login.html" : "https://ipv6.mydns.jp/login.html",
+                          type == RecordType::A ? "https://ipv4.mydns.jp/login.html"
+                                                : "https://ipv6.mydns.jp/login.html",
                           type);
     request.Headers.emplace_back("Authorization", BasicAuthorization(config.DdnsUser, config.DdnsPass));
     request.TimeOutMs = context.TimeOutMs;

@@ -14,7 +14,8 @@ class MyDnsProvider final : public DdnsProvider
 {
 public:
     bool NeedsHosts() const override { return false; }
-    std::vector<HostResult> Update(ProviderContext& context, RecordType type, const std::string& address) override;
+    std::vector<HostResult> Update(ProviderContext& context, RecordType type,
+                                   const std::string& address) override;
 };
 
 } // namespace ddns

@@ -96,8 +96,8 @@ QWidget* TfrmConfig::BuildDdnsPage()
     lblDdnsState->setWordWrap(true);
 
     const std::pair<QLabel*, QWidget*> rows[] = {
-        {lblDdnsProvider, cboDdnsProvider}, {lblDdnsHosts, txtDdnsHosts},   {lblDdnsUser, txtDdnsUser},
-        {lblDdnsPass, txtDdnsPass},         {lblDdnsToken, txtDdnsToken},   {lblDdnsServer, txtDdnsServer},
+        {lblDdnsProvider, cboDdnsProvider}, {lblDdnsHosts, txtDdnsHosts}, {lblDdnsUser, txtDdnsUser},
+        {lblDdnsPass, txtDdnsPass},         {lblDdnsToken, txtDdnsToken}, {lblDdnsServer, txtDdnsServer},
         {lblDdnsRecords, cboDdnsRecords},
     };
     auto* grid = new QGridLayout(fraDdns);
@@ -128,9 +128,8 @@ void TfrmConfig::FillDdnsControls(const settings::TConfig& c)
     chkDdnsUse->setChecked(c.DdnsUse != 0);
     const std::vector<std::string>& names = ddns::ProviderNames();
     std::string provider = c.DdnsProvider;
-    std::transform(provider.begin(), provider.end(), provider.begin(), [](char ch) {
-        return static_cast<char>(ch >= 'A' && ch <= 'Z' ? ch - 'A' + 'a' : ch);
-    });
+    std::transform(provider.begin(), provider.end(), provider.begin(),
+                   [](char ch) { return static_cast<char>(ch >= 'A' && ch <= 'Z' ? ch - 'A' + 'a' : ch); });
     const auto at = std::find(names.begin(), names.end(), provider);
     cboDdnsProvider->setCurrentIndex(at == names.end() ? 0 : static_cast<int>(at - names.begin()));
     SetText(txtDdnsHosts, c.DdnsHosts);
@@ -144,9 +143,10 @@ void TfrmConfig::FillDdnsControls(const settings::TConfig& c)
         lblDdnsState->setText(J(u8"更新は停止中です：") + Qs(c.DdnsStopReason) + u'\n' +
                               J(u8"設定を直してOKを押すと再開します。"));
     else if (!c.DdnsSentA.empty() || !c.DdnsSentAAAA.empty())
-        lblDdnsState->setText(J(u8"前回の更新：") + Qs(c.DdnsSentA) +
-                              (c.DdnsSentA.empty() || c.DdnsSentAAAA.empty() ? QString() : QStringLiteral(" / ")) +
-                              Qs(c.DdnsSentAAAA));
+        lblDdnsState->setText(
+            J(u8"前回の更新：") + Qs(c.DdnsSentA) +
+            (c.DdnsSentA.empty() || c.DdnsSentAAAA.empty() ? QString() : QStringLiteral(" / ")) +
+            Qs(c.DdnsSentAAAA));
     else
         lblDdnsState->clear();
 }
@@ -154,12 +154,12 @@ void TfrmConfig::FillDdnsControls(const settings::TConfig& c)
 void TfrmConfig::TransferDdnsControls(settings::TConfig& c) const
 {
     c.DdnsUse = chkDdnsUse->isChecked() ? 1 : 0;
-    const std::string provider = ddns::ProviderNames().at(static_cast<size_t>(cboDdnsProvider->currentIndex()));
+    const std::string provider =
+        ddns::ProviderNames().at(static_cast<size_t>(cboDdnsProvider->currentIndex()));
     // A name the program writes itself keeps the spelling the file had (Cloudflare, cloudflare).
     std::string stored = c.DdnsProvider;
-    std::transform(stored.begin(), stored.end(), stored.begin(), [](char ch) {
-        return static_cast<char>(ch >= 'A' && ch <= 'Z' ? ch - 'A' + 'a' : ch);
-    });
+    std::transform(stored.begin(), stored.end(), stored.begin(),
+                   [](char ch) { return static_cast<char>(ch >= 'A' && ch <= 'Z' ? ch - 'A' + 'a' : ch); });
     if (stored != provider)
         c.DdnsProvider = provider;
     c.DdnsHosts = TextOf(txtDdnsHosts);
@@ -197,7 +197,8 @@ bool TfrmConfig::ValidateDdns()
         return true;
     m_ui.ShowWarning(problem + text::Sjis(u8"。"), Caption());
     tabConfig->setCurrentWidget(tabDdns);
-    const ProviderNeeds needs = NeedsOf(ddns::ProviderNames().at(static_cast<size_t>(cboDdnsProvider->currentIndex())));
+    const ProviderNeeds needs =
+        NeedsOf(ddns::ProviderNames().at(static_cast<size_t>(cboDdnsProvider->currentIndex())));
     QWidget* focus = txtDdnsHosts;
     if (!txtDdnsHosts->text().trimmed().isEmpty() && ddns::HostsOf(screen).size() > 0) {
         if (needs.user && txtDdnsUser->text().isEmpty())
@@ -241,7 +242,8 @@ void TfrmConfig::cmdDdnsTestClick()
                                    ? core::SearchAddressAuto(m_host.StatusHtml())
                                    : core::SearchAddressAfterKey(m_host.StatusHtml(), TextOf(txtGlobalIPkey));
         if (options.AddressA.empty()) {
-            m_ui.ShowWarning(text::Sjis(u8"ｸﾞﾛｰﾊﾞﾙIPｱﾄﾞﾚｽが分からないため、更新ﾃｽﾄができません。"), Caption());
+            m_ui.ShowWarning(text::Sjis(u8"ｸﾞﾛｰﾊﾞﾙIPｱﾄﾞﾚｽが分からないため、更新ﾃｽﾄができません。"),
+                             Caption());
             return;
         }
     }

@@ -93,12 +93,13 @@ QHostAddress Resolve(const HttpRequest& request, const QDeadlineTimer& deadline,
     auto result = std::make_shared<std::optional<QHostInfo>>();
     QObject context;
     const int id = QHostInfo::lookupHost(host, &context, [result](const QHostInfo& info) { *result = info; });
-    const platform::WaitResult waited = platform::WaitUntil(
-        [&result] { return result->has_value(); }, static_cast<int>(deadline.remainingTime()),
-        [&stopped] { return stopped; });
+    const platform::WaitResult waited =
+        platform::WaitUntil([&result] { return result->has_value(); },
+                            static_cast<int>(deadline.remainingTime()), [&stopped] { return stopped; });
     if (waited != platform::WaitResult::Done) {
         QHostInfo::abortHostLookup(id);
-        response.Failure = waited == platform::WaitResult::Canceled ? HttpFailure::Stopped : HttpFailure::TimedOut;
+        response.Failure =
+            waited == platform::WaitResult::Canceled ? HttpFailure::Stopped : HttpFailure::TimedOut;
         response.FailureText = "Connection Timed out";
         return {};
     }
@@ -122,13 +123,15 @@ std::string RequestText(const HttpRequest& request, const std::string& userAgent
     if (request.Url.hasQuery())
         target += "?" + request.Url.query(QUrl::FullyEncoded).toUtf8();
     std::string text = request.Method + " " + target.toStdString() + " HTTP/1.1\r\n";
-    text += "Host: " + request.Url.authority(QUrl::RemoveUserInfo | QUrl::FullyEncoded).toStdString() + "\r\n";
+    text +=
+        "Host: " + request.Url.authority(QUrl::RemoveUserInfo | QUrl::FullyEncoded).toStdString() + "\r\n";
     if (!userAgent.empty())
         text += "User-Agent: " + userAgent + "\r\n";
     text += "Accept: */*\r\nConnection: close\r\n";
     for (const auto& [name, value] : request.Headers)
         text += name + ": " + value + "\r\n";
-    if (!request.Body.empty() || request.Method == "POST" || request.Method == "PUT" || request.Method == "PATCH")
+    if (!request.Body.empty() || request.Method == "POST" || request.Method == "PUT" ||
+        request.Method == "PATCH")
         text += "Content-Length: " + std::to_string(request.Body.size()) + "\r\n";
     text += "\r\n";
     return text + request.Body;
@@ -161,7 +164,8 @@ HttpAnswerParse ParseHttpAnswer(const std::string& bytes, bool ended)
     }
     while (lineEnd != std::string::npos) {
         const size_t next = head.find("\r\n", lineEnd + 2);
-        const std::string line = head.substr(lineEnd + 2, next == std::string::npos ? std::string::npos : next - lineEnd - 2);
+        const std::string line =
+            head.substr(lineEnd + 2, next == std::string::npos ? std::string::npos : next - lineEnd - 2);
         const size_t colon = line.find(':');
         if (colon != std::string::npos)
             parse.Headers[Lower(Trim(line.substr(0, colon)))] = Trim(line.substr(colon + 1));
@@ -198,8 +202,12 @@ HttpAnswerParse ParseHttpAnswer(const std::string& bytes, bool ended)
 
 HttpResponse HttpClient::Send(const HttpRequest& request)
 {
-    m_stopped = false;
     HttpResponse response;
+    if (m_stopped) {
+        response.Failure = HttpFailure::Stopped;
+        response.FailureText = "Stopped";
+        return response;
+    }
     const QDeadlineTimer deadline(request.TimeOutMs);
     const bool tls = request.Url.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0;
     const quint16 port = static_cast<quint16>(request.Url.port(tls ? 443 : 80));
@@ -230,9 +238,11 @@ HttpResponse HttpClient::Send(const HttpRequest& request)
         return fail(HttpFailure::Connect, socket->errorString().toStdString());
 
     if (tls) {
-        TlsHandshake handshake(*socket, TlsPeer{request.Url.host().toStdString(), port, Trust, MayAskTrust, {}});
-        const platform::WaitResult waited = platform::WaitUntil(
-            [&handshake] { return handshake.Finished(); }, static_cast<int>(deadline.remainingTime()), stopped);
+        TlsHandshake handshake(*socket,
+                               TlsPeer{request.Url.host().toStdString(), port, Trust, MayAskTrust, {}});
+        const platform::WaitResult waited =
+            platform::WaitUntil([&handshake] { return handshake.Finished(); },
+                                static_cast<int>(deadline.remainingTime()), stopped);
         if (!handshake.Succeeded()) {
             socket->abort();
             if (waited == platform::WaitResult::Canceled)
@@ -264,7 +274,8 @@ HttpResponse HttpClient::Send(const HttpRequest& request)
         return fail(HttpFailure::Stopped, "Stopped");
     if (parse.Bad)
         return fail(HttpFailure::BadReply, "Bad HTTP answer");
-    if (!parse.Complete && received.size() >= static_cast<size_t>(kMaxHttpAnswerBytes) && parse.HeaderComplete) {
+    if (!parse.Complete && received.size() >= static_cast<size_t>(kMaxHttpAnswerBytes) &&
+        parse.HeaderComplete) {
         response.Truncated = true;
     } else if (!parse.Complete) {
         if (waited == platform::WaitResult::TimedOut)

@@ -76,8 +76,10 @@ public:
 
     // Sends the request and waits for the whole answer (at most TimeOutMs in all).
     HttpResponse Send(const HttpRequest& request);
-    // Ends a Send that waits; it returns with HttpFailure::Stopped.
+    // Ends a Send that waits, and every Send after it, with HttpFailure::Stopped: a run of several
+    // requests that is stopped sends none of the rest. Resume lets the next ones go again.
     void Stop() { m_stopped = true; }
+    void Resume() { m_stopped = false; }
 
 private:
     bool m_stopped = false;

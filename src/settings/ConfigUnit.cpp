@@ -239,8 +239,9 @@ const KeyList kDdnsStateKeys = {{"DDNS", "SentA"},      {"DDNS", "SentAAAA"}, {"
 
 bool IsDdnsState(TextMember member)
 {
-    return member == &TConfig::DdnsSentA || member == &TConfig::DdnsSentAAAA || member == &TConfig::DdnsUpdated ||
-           member == &TConfig::DdnsStopReason || member == &TConfig::DdnsStateOf || member == &TConfig::DdnsRetryAt;
+    return member == &TConfig::DdnsSentA || member == &TConfig::DdnsSentAAAA ||
+           member == &TConfig::DdnsUpdated || member == &TConfig::DdnsStopReason ||
+           member == &TConfig::DdnsStateOf || member == &TConfig::DdnsRetryAt;
 }
 
 bool IsDdnsState(IntegerMember member)

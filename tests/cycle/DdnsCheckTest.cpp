@@ -1,8 +1,8 @@
 // Where the dynamic DNS update sits in a check: right after a changed address is found and before
 // the upload, also on a check that finds the same address (refresh and retry), with its line in the
 // notice mail and a mail of its own for a refusal when the check mails nothing else.
-#include "cycle/CheckCycle.h"
 #include "core/OperationLog.h"
+#include "cycle/CheckCycle.h"
 #include "platform/ScriptedUserInterface.h"
 #include "settings/ConfigUnit.h"
 #include "support/CheckCycleTestAccess.h"
@@ -104,8 +104,9 @@ TEST_F(DdnsCheckTest, AChangedAddressGoesToTheHostNamesBeforeTheUploadAndIntoThe
     EXPECT_EQ(steps->order, (std::vector<std::string>{"ddns 198.51.100.7", "upload", "mail"}));
     ASSERT_EQ(steps->mails.size(), 1u);
     EXPECT_EQ(steps->mails[0].first, 0);
-    EXPECT_EQ(steps->mails[0].second, Sjis(u8"グローバルIPが変わりました(198.51.100.7)、ホームページを更新しました。") +
-                                          "\r\n" + steps->answer.MailLine);
+    EXPECT_EQ(steps->mails[0].second,
+              Sjis(u8"グローバルIPが変わりました(198.51.100.7)、ホームページを更新しました。") + "\r\n" +
+                  steps->answer.MailLine);
     // PrevIP keeps its meaning for the pages.
     EXPECT_EQ(core::CheckCycleTestAccess::State(*cycle).Settings->PrevIP, "198.51.100.7");
 }

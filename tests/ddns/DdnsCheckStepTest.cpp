@@ -15,8 +15,8 @@
 TEST(DdnsCheckStep, LogsOneRowKeepsTheStateInTheFileAndNeverThePassword)
 {
     testsupport::ServerProcess server;
-    ASSERT_TRUE(server.startPython(QStringLiteral("ddns_provider.py"), {QStringLiteral("--password"),
-                                                                         QStringLiteral("n0t-in-the-log")}))
+    ASSERT_TRUE(server.startPython(QStringLiteral("ddns_provider.py"),
+                                   {QStringLiteral("--password"), QStringLiteral("n0t-in-the-log")}))
         << server.error().toStdString();
     testsupport::TempFolder folder;
     core::MainState state;
@@ -35,7 +35,9 @@ TEST(DdnsCheckStep, LogsOneRowKeepsTheStateInTheFileAndNeverThePassword)
     platform::ScriptedUserInterface ui;
     core::MainComponents steps(core::CycleMediator{state, log, ui, {}});
     const auto requests = [&server] { return server.httpGet(QStringLiteral("/_control/requests")).toInt(); };
-    const auto ini = [&folder] { return testsupport::ReadBytes(folder.file(QStringLiteral("Quillmap.ini"))); };
+    const auto ini = [&folder] {
+        return testsupport::ReadBytes(folder.file(QStringLiteral("Quillmap.ini")));
+    };
 
     // Off: nothing is sent, nothing logged.
     EXPECT_TRUE(steps.UpdateDynamicDns("203.0.113.5").MailLine.empty());
@@ -48,7 +50,8 @@ TEST(DdnsCheckStep, LogsOneRowKeepsTheStateInTheFileAndNeverThePassword)
     EXPECT_NE(done.MailLine.find("203.0.113.5"), std::string::npos);
     ASSERT_EQ(log.Rows().size(), 1u);
     EXPECT_EQ(log.Rows()[0].Kind, core::lkEvent);
-    EXPECT_NE(log.Rows()[0].Text.find("home.example.test A 203.0.113.5"), std::string::npos) << log.Rows()[0].Text;
+    EXPECT_NE(log.Rows()[0].Text.find("home.example.test A 203.0.113.5"), std::string::npos)
+        << log.Rows()[0].Text;
     EXPECT_NE(ini().find("SentA=203.0.113.5\r\n"), std::string::npos);
 
     // The same address again: no request, no row.

@@ -51,9 +51,9 @@ TEST(DdnsHttps, TheProviderIsReachedOverVerifiedTlsOrNotAtAll)
     const testsupport::TestCertificates* certs = testsupport::SharedCertificates();
     ASSERT_NE(certs, nullptr) << testsupport::SharedCertificatesError().toStdString();
     testsupport::ServerProcess good;
-    ASSERT_TRUE(good.startPython(QStringLiteral("ddns_provider.py"),
-                                 {QStringLiteral("--cert"), certs->Good.Certificate, QStringLiteral("--key"),
-                                  certs->Good.Key}))
+    ASSERT_TRUE(good.startPython(
+        QStringLiteral("ddns_provider.py"),
+        {QStringLiteral("--cert"), certs->Good.Certificate, QStringLiteral("--key"), certs->Good.Key}))
         << good.error().toStdString();
     // "host:port" means HTTPS.
     settings::TConfig c = Dyndns2Over("127.0.0.1:" + good.value(QStringLiteral("HTTPS")).toStdString());
@@ -95,8 +95,9 @@ TEST(DdnsHttps, TheProviderIsReachedOverVerifiedTlsOrNotAtAll)
 TEST(DdnsCommand, UpdatesPrintsOneLinePerHostKeepsItsStateAndSaysWhetherAllIsUpToDate)
 {
     testsupport::ServerProcess server;
-    ASSERT_TRUE(server.startPython(QStringLiteral("ddns_provider.py"),
-                                   {QStringLiteral("--hosts"), QStringLiteral("a.example.test,b.example.test")}))
+    ASSERT_TRUE(
+        server.startPython(QStringLiteral("ddns_provider.py"),
+                           {QStringLiteral("--hosts"), QStringLiteral("a.example.test,b.example.test")}))
         << server.error().toStdString();
     testsupport::TempFolder home;
     {
@@ -112,24 +113,26 @@ TEST(DdnsCommand, UpdatesPrintsOneLinePerHostKeepsItsStateAndSaysWhetherAllIsUpT
         settings::SaveSettings(c, settings::SaveScope::All);
     }
     const auto run = [&home](const QStringList& args) {
-        return testsupport::RunProgram(QStringList{QStringLiteral("--home"), home.path(), QStringLiteral("ddns-update")} +
-                                           args,
-                                       60000, [](QProcess& p) { p.setStandardInputFile(QProcess::nullDevice()); });
+        return testsupport::RunProgram(
+            QStringList{QStringLiteral("--home"), home.path(), QStringLiteral("ddns-update")} + args, 60000,
+            [](QProcess& p) { p.setStandardInputFile(QProcess::nullDevice()); });
     };
-    const testsupport::ProgramResult dry = run({QStringLiteral("--dry-run"), QStringLiteral("--address"),
-                                                QStringLiteral("203.0.113.5")});
+    const testsupport::ProgramResult dry =
+        run({QStringLiteral("--dry-run"), QStringLiteral("--address"), QStringLiteral("203.0.113.5")});
     EXPECT_EQ(dry.exitCode, 1) << dry.err;
     EXPECT_EQ(dry.out, "a.example.test,b.example.test (A): 送信します 203.0.113.5\n");
     EXPECT_EQ(server.httpGet(QStringLiteral("/_control/requests")), QByteArray("0"));
 
-    const testsupport::ProgramResult first = run({QStringLiteral("--address"), QStringLiteral("203.0.113.5")});
+    const testsupport::ProgramResult first =
+        run({QStringLiteral("--address"), QStringLiteral("203.0.113.5")});
     EXPECT_EQ(first.exitCode, 0) << first.err;
     EXPECT_EQ(first.out, "a.example.test (A): good 203.0.113.5\nb.example.test (A): good 203.0.113.5\n");
     const std::string ini = testsupport::ReadBytes(home.file(QStringLiteral("Quillmap.ini")));
     EXPECT_NE(ini.find("SentA=203.0.113.5\r\n"), std::string::npos);
     EXPECT_EQ(ini.find("secret"), std::string::npos) << "the password is scrambled in the file";
 
-    const testsupport::ProgramResult again = run({QStringLiteral("--address"), QStringLiteral("203.0.113.5")});
+    const testsupport::ProgramResult again =
+        run({QStringLiteral("--address"), QStringLiteral("203.0.113.5")});
     EXPECT_EQ(again.exitCode, 0);
     EXPECT_EQ(again.out, "a.example.test,b.example.test (A): 更新済み 203.0.113.5\n");
     EXPECT_EQ(server.httpGet(QStringLiteral("/_control/requests")), QByteArray("2"));
@@ -140,10 +143,12 @@ TEST(DdnsCommand, UpdatesPrintsOneLinePerHostKeepsItsStateAndSaysWhetherAllIsUpT
     EXPECT_EQ(forced.out, "a.example.test (A): nochg 203.0.113.5\nb.example.test (A): nochg 203.0.113.5\n");
 
     ASSERT_EQ(server.httpGet(QStringLiteral("/_control/override?status=200&body=badauth")), QByteArray("ok"));
-    const testsupport::ProgramResult refused = run({QStringLiteral("--address"), QStringLiteral("203.0.113.6")});
+    const testsupport::ProgramResult refused =
+        run({QStringLiteral("--address"), QStringLiteral("203.0.113.6")});
     EXPECT_EQ(refused.exitCode, 1);
     EXPECT_EQ(refused.out, "a.example.test (A): badauth\nb.example.test (A): 未送信\n");
-    const testsupport::ProgramResult stopped = run({QStringLiteral("--address"), QStringLiteral("203.0.113.6")});
+    const testsupport::ProgramResult stopped =
+        run({QStringLiteral("--address"), QStringLiteral("203.0.113.6")});
     EXPECT_EQ(stopped.exitCode, 1);
     EXPECT_NE(stopped.out.find("停止中"), std::string::npos) << stopped.out;
     EXPECT_EQ(server.httpGet(QStringLiteral("/_control/requests")), QByteArray("5"));
@@ -161,7 +166,8 @@ TEST(HttpAnswer, FramingByLengthChunksOrTheEndOfTheConnection)
     EXPECT_FALSE(parse("HTTP/1.1 200 OK\r\nContent-Length: 9\r\n\r\ngood", false).Complete);
     EXPECT_FALSE(parse("HTTP/1.1 200 OK\r\nContent-Length: 9\r\n\r\ngood", true).Complete);
 
-    const std::string chunked = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n4\r\ngood\r\n6;x=1\r\n 1.2.3\r\n";
+    const std::string chunked =
+        "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n4\r\ngood\r\n6;x=1\r\n 1.2.3\r\n";
     EXPECT_FALSE(parse(chunked, false).Complete);
     const net::HttpAnswerParse whole = parse(chunked + "0\r\n\r\n", false);
     EXPECT_TRUE(whole.Complete);

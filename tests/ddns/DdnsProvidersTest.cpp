@@ -9,10 +9,12 @@
 #include "text/Sjis.h"
 #include "text/jconvert.h"
 
+#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QThread>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 using ddns::DdnsOptions;
@@ -34,12 +36,9 @@ struct ProviderCase
 };
 
 const ProviderCase kProviders[] = {
-    {"dyndns2", "home.example.test", ""},
-    {"mydns", "home.example.test", "/login.html"},
-    {"ddo", "home.example.test", "/dnsupdate.php"},
-    {"ieserver", "home.dip.jp", "/cgi-bin/dip.cgi"},
-    {"duckdns", "home.duckdns.org", "/update"},
-    {"cloudflare", "home.example.test", "/client/v4"},
+    {"dyndns2", "home.example.test", ""},           {"mydns", "home.example.test", "/login.html"},
+    {"ddo", "home.example.test", "/dnsupdate.php"}, {"ieserver", "home.dip.jp", "/cgi-bin/dip.cgi"},
+    {"duckdns", "home.duckdns.org", "/update"},     {"cloudflare", "home.example.test", "/client/v4"},
 };
 
 class DdnsTest : public ::testing::Test
@@ -326,10 +325,31 @@ TEST_F(DdnsTest, ADroppedConnectionIsAFailureForNowNotARefusal)
     EXPECT_FALSE(r.Stopped);
     EXPECT_FALSE(r.UpToDate);
     EXPECT_EQ(r.LogKind, 0);
-    EXPECT_NE(r.LogText.find(text::StrConvMap(Sjis(u8"接続が切れました"), text::kMapHalfWidth)), std::string::npos)
+    EXPECT_NE(r.LogText.find(text::StrConvMap(Sjis(u8"接続が切れました"), text::kMapHalfWidth)),
+              std::string::npos)
         << r.LogText;
     EXPECT_FALSE(c.DdnsRetryAt.empty());
     EXPECT_TRUE(c.DdnsSentA.empty());
+}
+
+TEST_F(DdnsTest, AStopEndsTheWaitAndSendsNothingMore)
+{
+    settings::TConfig c = Config(kProviders[0]);
+    c.DdnsHosts = "home.example.test, second.example.test";
+    Override(QStringLiteral("?hang=1"));
+    QTimer::singleShot(300, [this] { updater.Stop(); });
+    QElapsedTimer elapsed;
+    elapsed.start();
+    const DdnsResult r = Run(c, "203.0.113.5");
+    EXPECT_LT(elapsed.elapsed(), 5000);
+    EXPECT_FALSE(r.Stopped) << "a stop of the program is no refusal";
+    EXPECT_FALSE(r.UpToDate);
+    EXPECT_EQ(r.LogKind, 0);
+    EXPECT_EQ(Requests(), 1) << "the second host was not asked";
+    // The next run sends again (after its back-off).
+    c.DdnsRetryAt.clear();
+    Override({});
+    EXPECT_TRUE(Run(c, "203.0.113.5").Sent);
 }
 
 TEST_F(DdnsTest, AnswersThatEchoTheSecretsAreMasked)
@@ -435,7 +455,8 @@ TEST(IeServerAnswer, EucJpPagesAreReadThroughTheCodeConversions)
         Sjis(u8"<p>home.dip.jp のIPアドレスを 203.0.113.5 に更新しました。</p>"), mail::jcEuc);
     EXPECT_EQ(ddns::JudgeIeServerAnswer("home.dip.jp", done, "203.0.113.5").Outcome, ddns::Verdict::Good);
     // Another address shown is no success for this one (203.0.113.50 is not 203.0.113.5).
-    const std::string other = mail::ConvertJapaneseCode(Sjis(u8"<p>203.0.113.50 に更新しました。</p>"), mail::jcEuc);
+    const std::string other =
+        mail::ConvertJapaneseCode(Sjis(u8"<p>203.0.113.50 に更新しました。</p>"), mail::jcEuc);
     EXPECT_EQ(ddns::JudgeIeServerAnswer("home.dip.jp", other, "203.0.113.5").Outcome, ddns::Verdict::Retry);
 }
 

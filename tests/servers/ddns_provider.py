@@ -24,6 +24,7 @@ Update interfaces:
 Control (never counted):
   /_control/override?status=S&body=B   every answer is this one from now on (body percent-encoded)
   /_control/override?drop=1            every connection is closed without an answer
+  /_control/override?hang=1            every request waits 30 seconds before its (normal) answer
   /_control/override                   answers normally again
   /_control/requests                   how many update requests came
   /_control/log                        every update request as JSON: method, path, headers, body, peer
@@ -36,6 +37,7 @@ import socket
 import ssl
 import sys
 import threading
+import time
 import urllib.parse
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
@@ -99,6 +101,9 @@ class Handler(BaseHTTPRequestHandler):
             STATE.log.append({'method': method, 'path': self.path, 'headers': dict(self.headers.items()),
                               'body': body.decode('utf-8', 'replace'), 'peer': self.client_address[0]})
             override = STATE.override
+        if override is not None and override.get('hang'):
+            time.sleep(30)
+            override = None
         if override is not None:
             if override.get('drop'):
                 # Half an answer, then the connection goes.
@@ -129,6 +134,8 @@ class Handler(BaseHTTPRequestHandler):
             if path == '/_control/override':
                 if one('drop'):
                     STATE.override = {'drop': True}
+                elif one('hang'):
+                    STATE.override = {'hang': True}
                 elif one('status'):
                     STATE.override = {'status': int(one('status')), 'body': one('body')}
                 else:

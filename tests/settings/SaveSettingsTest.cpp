@@ -353,7 +353,8 @@ TEST(SaveSettingsScopes, EachScopeWritesItsKeysInOrder)
         "Config/LogRowMax ForRobot/Use Config/IPtoURL " +
         kRobots + " " + kFileTypes + " " + kClosing +
         " GlobalIP/Source2 GlobalIP/EchoURL FTP/CheckURL FTP/Security SMTP/Security POP/Security"
-        " DDNS/Use DDNS/Provider DDNS/Hosts DDNS/User DDNS/Pass DDNS/Token DDNS/Records DDNS/Server DDNS/TestURL"
+        " DDNS/Use DDNS/Provider DDNS/Hosts DDNS/User DDNS/Pass DDNS/Token DDNS/Records DDNS/Server"
+        " DDNS/TestURL"
         " DDNS/SentA DDNS/SentAAAA DDNS/Updated DDNS/Stopped DDNS/StopReason DDNS/StateOf DDNS/RetryAt"
         " DDNS/Failures";
     // Grouped by section, as the file holds them. The keys newer than the Windows releases hold their
