@@ -309,7 +309,7 @@ DdnsResult DdnsUpdater::Run(settings::TConfig& config, const DdnsOptions& option
             config.DdnsFailures = 0;
             config.DdnsRetryAt.clear();
         } else if (!result.StoppedNow) {
-            config.DdnsFailures = std::max(0, config.DdnsFailures) + 1;
+            config.DdnsFailures = std::clamp(config.DdnsFailures, 0, 1000) + 1;
             const int minutes = std::max(BackOffMinutes(config.DdnsFailures), retryMinutes);
             const QDateTime next = now.addMSecs(static_cast<qint64>(minutes) * MinuteMs);
             config.DdnsRetryAt = TimeText(next);
