@@ -1,6 +1,6 @@
 #pragma once
-// The IPv6 address that AAAA records publish: this machine's own global address, chosen as the
-// settings' [IPv6] section says.
+// The IPv6 address that AAAA records publish: this machine's stable global address (or, with a suffix,
+// another machine's of the same /64 network), chosen as the settings' [IPv6] Interface and Suffix say.
 
 #include <string>
 

@@ -14,6 +14,7 @@ bool SaveSettingsShare(platform::UserInterface& ui, settings::TConfig& config, s
     settings::AssignSettings(edited, config);
     edited.Version = config.Version;
     edited.PrevIP = config.PrevIP;
+    edited.PrevIPv6 = config.PrevIPv6;
     write(edited);
     try {
         settings::SaveSettings(edited, scope);

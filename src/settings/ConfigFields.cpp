@@ -118,6 +118,12 @@ std::vector<ConfigField> BuildFields()
         security.writtenWhenSet = true;
         f.push_back(security);
     }
+    for (ConfigField field : {Integer("IPv6", "Use", &C::Ipv6Use, 0), Text("IPv6", "Interface", &C::Ipv6Interface),
+                              Text("IPv6", "Suffix", &C::Ipv6Suffix),
+                              Text("IPv6", "PrevIPv6", &C::PrevIPv6)}) {
+        field.writtenWhenSet = true;
+        f.push_back(field);
+    }
     // Dynamic DNS: what the settings dialog edits, then what the updates learn.
     const ConfigField ddns[] = {
         Integer("DDNS", "Use", &C::DdnsUse, 0),

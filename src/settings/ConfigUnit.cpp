@@ -160,8 +160,12 @@ void WriteField(platform::ProfileFile& file, const TConfig& config, const Config
 
 using KeyList = std::vector<std::pair<const char*, const char*>>;
 
-const KeyList kShutdownKeys = {
-    {"Config", "ShowWindow"}, {"Config", "AutoRun"}, {"Config", "RecLog"}, {"Config", "PrevIP"}};
+// The published IPv6 address is kept at the end like PrevIP; it is written only once it is known.
+const KeyList kShutdownKeys = {{"Config", "ShowWindow"},
+                               {"Config", "AutoRun"},
+                               {"Config", "RecLog"},
+                               {"Config", "PrevIP"},
+                               {"IPv6", "PrevIPv6"}};
 const KeyList kRobotsKeys = {{"ForRobot", "No"},
                              {"ForRobot", "KeyJP"},
                              {"ForRobot", "DescriptionJP"},
@@ -228,6 +232,8 @@ std::string AsciiLower(std::string text)
 
 // Encrypted connections came later; they follow everything older releases write.
 const KeyList kSecurityKeys = {{"FTP", "Security"}, {"SMTP", "Security"}, {"POP", "Security"}};
+// Publishing over IPv6 came after that.
+const KeyList kIpv6Keys = {{"IPv6", "Use"}, {"IPv6", "Interface"}, {"IPv6", "Suffix"}};
 
 // Dynamic DNS came later still: what the settings dialog edits, then what the updates learn.
 const KeyList kDdnsKeys = {{"DDNS", "Use"},  {"DDNS", "Provider"}, {"DDNS", "Hosts"},  {"DDNS", "User"},
@@ -273,8 +279,8 @@ KeyList ScopeKeys(SaveScope scope)
     case SaveScope::All: {
         KeyList keys = kShutdownKeys;
         for (const KeyList* part :
-             {&kDialogKeys, &kRobotsKeys, &kFileTypesKeys, &kClosingKeys, &kSecurityKeys, &kDdnsKeys,
-              &kDdnsStateKeys})
+             {&kDialogKeys, &kRobotsKeys, &kFileTypesKeys, &kClosingKeys, &kSecurityKeys, &kIpv6Keys,
+              &kDdnsKeys, &kDdnsStateKeys})
             keys.insert(keys.end(), part->begin(), part->end());
         return keys;
     }
@@ -351,7 +357,8 @@ void AssignSettings(TConfig& dest, const TConfig& src)
 {
     for (const ConfigField& f : ConfigFields()) {
         if (const auto* text = std::get_if<TextMember>(&f.member)) {
-            if (*text != &TConfig::Version && *text != &TConfig::PrevIP && !IsDdnsState(*text))
+            if (*text != &TConfig::Version && *text != &TConfig::PrevIP && *text != &TConfig::PrevIPv6 &&
+                !IsDdnsState(*text))
                 dest.** text = src.**text;
         } else if (const auto* number = std::get_if<IntegerMember>(&f.member)) {
             if (!IsDdnsState(*number))

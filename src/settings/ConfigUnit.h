@@ -91,6 +91,14 @@ public:
     std::int32_t FtpSecurity = 0;
     std::int32_t SmtpSecurity = 0;
     std::int32_t PopSecurity = 0;
+    // Publishing over IPv6 ([IPv6]): Use 1 puts this machine's stable global IPv6 address in the links
+    // instead of the router's IPv4 address. Interface empty chooses among every interface; Suffix (an
+    // interface identifier such as "::10") names another machine of the same /64 network. PrevIPv6 is
+    // the address last published, learned by the program like PrevIP.
+    std::int32_t Ipv6Use = 0;
+    std::string Ipv6Interface;
+    std::string Ipv6Suffix;
+    std::string PrevIPv6;
     // Certificates the user chose to trust although the system does not vouch for them:
     // CertificateKey(host, port) -> SHA-256 fingerprint ("AB:CD:..."). Learned by the program, like
     // PrevIP, so AssignSettings leaves it alone.
@@ -169,8 +177,8 @@ void LoadSettings(TConfig& config, platform::UserInterface* ui);
 // every key this scope does not write); the file on disk is then untouched.
 void SaveSettings(const TConfig& config, SaveScope scope);
 
-// Copies every field but Version, PrevIP and the learned dynamic DNS state; the keyword lists become
-// new copies of src's.
+// Copies every field but Version, PrevIP, PrevIPv6 and the learned dynamic DNS state; the keyword
+// lists become new copies of src's.
 void AssignSettings(TConfig& dest, const TConfig& src);
 // The key under which a certificate trusted for host and port is filed: "host:port", the host in
 // lower case (names are compared without regard to case).

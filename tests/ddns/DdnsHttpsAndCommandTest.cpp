@@ -157,6 +157,51 @@ TEST(DdnsCommand, UpdatesPrintsOneLinePerHostKeepsItsStateAndSaysWhetherAllIsUpT
     EXPECT_EQ(run({QStringLiteral("extra")}).exitCode, 2);
 }
 
+TEST(DdnsCommand, AaaaRecordsPublishTheMachinesStableIpv6AddressWithTheSuffixOfTheSettings)
+{
+    testsupport::ServerProcess server;
+    ASSERT_TRUE(server.startPython(QStringLiteral("ddns_provider.py"), {})) << server.error().toStdString();
+    const QString port6 = server.value(QStringLiteral("HTTP6"));
+    if (port6.isEmpty())
+        GTEST_SKIP() << "no IPv6 loopback";
+    testsupport::TempFolder home;
+    {
+        settings::TConfig c;
+        settings::LoadSettings(c, nullptr);
+        c.DdnsUse = 1;
+        c.DdnsProvider = "dyndns2";
+        c.DdnsHosts = "home.example.test";
+        c.DdnsUser = "user";
+        c.DdnsPass = "secret";
+        c.DdnsRecords = 6;
+        c.DdnsServer = "http://[::1]:" + port6.toStdString();
+        settings::SaveSettings(c, settings::SaveScope::All);
+    }
+    // A recorded address table stands in for the kernel's: a privacy address, a stable one, a
+    // link-local one.
+    const auto run = [&home](const char* suffix) {
+        settings::TConfig c;
+        settings::LoadSettings(c, nullptr);
+        c.Ipv6Suffix = suffix;
+        settings::SaveSettings(c, settings::SaveScope::All);
+        return testsupport::RunProgram({QStringLiteral("--home"), home.path(), QStringLiteral("ddns-update")}, 60000,
+                                       [](QProcess& p) {
+                                           QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+                                           env.insert(QStringLiteral("QUILLMAP_IPV6_ADDRESSES"),
+                                                      QStringLiteral(QUILLMAP_TESTS_DIR
+                                                                     "/fixtures/netinfo/ipv6/stable-privacy.txt"));
+                                           p.setProcessEnvironment(env);
+                                           p.setStandardInputFile(QProcess::nullDevice());
+                                       });
+    };
+    const testsupport::ProgramResult stable = run("");
+    EXPECT_EQ(stable.exitCode, 0) << stable.err;
+    EXPECT_EQ(stable.out, "home.example.test (AAAA): good 2001:db8:b0:7:5f1a:8c2e:90b3:d4e7\n");
+    const testsupport::ProgramResult suffixed = run("::10");
+    EXPECT_EQ(suffixed.exitCode, 0) << suffixed.err;
+    EXPECT_EQ(suffixed.out, "home.example.test (AAAA): good 2001:db8:b0:7::10\n");
+}
+
 TEST(HttpAnswer, FramingByLengthChunksOrTheEndOfTheConnection)
 {
     const auto parse = net::ParseHttpAnswer;

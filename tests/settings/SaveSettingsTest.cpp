@@ -78,6 +78,7 @@ void ExpectSameFields(const TConfig& a, const TConfig& b, bool withVersionAndPre
     if (withVersionAndPrevIP) {
         same(a.Version, b.Version, "Version");
         same(a.PrevIP, b.PrevIP, "PrevIP");
+        same(a.PrevIPv6, b.PrevIPv6, "PrevIPv6");
     }
     same(a.LeavePlural, b.LeavePlural, "LeavePlural");
     same(a.ShowWindow, b.ShowWindow, "ShowWindow");
@@ -139,6 +140,9 @@ void ExpectSameFields(const TConfig& a, const TConfig& b, bool withVersionAndPre
     same(a.Source2, b.Source2, "Source2");
     same(a.EchoURL, b.EchoURL, "EchoURL");
     same(a.FtpCheckURL, b.FtpCheckURL, "FtpCheckURL");
+    same(a.Ipv6Use, b.Ipv6Use, "Ipv6Use");
+    same(a.Ipv6Interface, b.Ipv6Interface, "Ipv6Interface");
+    same(a.Ipv6Suffix, b.Ipv6Suffix, "Ipv6Suffix");
     same(a.DdnsUse, b.DdnsUse, "DdnsUse");
     same(a.DdnsProvider, b.DdnsProvider, "DdnsProvider");
     same(a.DdnsHosts, b.DdnsHosts, "DdnsHosts");
@@ -353,6 +357,7 @@ TEST(SaveSettingsScopes, EachScopeWritesItsKeysInOrder)
         "Config/LogRowMax ForRobot/Use Config/IPtoURL " +
         kRobots + " " + kFileTypes + " " + kClosing +
         " GlobalIP/Source2 GlobalIP/EchoURL FTP/CheckURL FTP/Security SMTP/Security POP/Security"
+        " IPv6/PrevIPv6 IPv6/Use IPv6/Interface IPv6/Suffix"
         " DDNS/Use DDNS/Provider DDNS/Hosts DDNS/User DDNS/Pass DDNS/Token DDNS/Records DDNS/Server"
         " DDNS/TestURL"
         " DDNS/SentA DDNS/SentAAAA DDNS/Updated DDNS/Stopped DDNS/StopReason DDNS/StateOf DDNS/RetryAt"
@@ -407,7 +412,9 @@ TEST(SaveSettingsScopes, AScopeChangesOnlyItsOwnLines)
     const std::string before = ReadBytes(IniPath(folder));
     ASSERT_TRUE(before.starts_with("; kept\r\n[Window]\r\nLeft=10\r\n\r\n[Config]\r\n"));
 
-    const std::pair<SaveScope, std::string> scopes[] = {{SaveScope::Shutdown, kShutdown},
+    // The published IPv6 address is kept at shutdown too (written once it is known).
+    const std::string shutdown = std::string(kShutdown) + " IPv6/PrevIPv6";
+    const std::pair<SaveScope, std::string> scopes[] = {{SaveScope::Shutdown, shutdown},
                                                         {SaveScope::Robots, kRobots},
                                                         {SaveScope::FileTypes, kFileTypes},
                                                         {SaveScope::Closing, kClosing}};
@@ -441,6 +448,7 @@ TEST(SaveSettingsScopes, AScopeChangesOnlyItsOwnLines)
         }
         if (scope == SaveScope::Shutdown) {
             EXPECT_EQ(loaded.PrevIP, second.PrevIP);
+            EXPECT_EQ(loaded.PrevIPv6, second.PrevIPv6);
             EXPECT_EQ(loaded.Interval, first.Interval);
         }
     }
@@ -566,6 +574,7 @@ TEST(AssignSettings, CopiesEverythingButVersionAndPrevIP)
     random.Fill(dest);
     const std::string destVersion = dest.Version;
     const std::string destPrevIP = dest.PrevIP;
+    const std::string destPrevIPv6 = dest.PrevIPv6;
     const std::string destSent = dest.DdnsSentA;
     const std::int32_t destStopped = dest.DdnsStopped;
     AssignSettings(dest, src);
@@ -574,6 +583,7 @@ TEST(AssignSettings, CopiesEverythingButVersionAndPrevIP)
     ExpectSameFields(src, dest, false, "assigned");
     EXPECT_EQ(dest.Version, destVersion);
     EXPECT_EQ(dest.PrevIP, destPrevIP);
+    EXPECT_EQ(dest.PrevIPv6, destPrevIPv6);
     ASSERT_NE(dest.KeywordsJP.get(), src.KeywordsJP.get()) << "the lists are copies";
     src.KeywordsJP->push_back("later");
     EXPECT_NE(*dest.KeywordsJP, *src.KeywordsJP);
