@@ -281,8 +281,12 @@ DdnsResult DdnsUpdater::Run(settings::TConfig& config, const DdnsOptions& option
         if (worst == Verdict::Good) {
             SentOf(config, type) = address;
             anyGood = true;
-            reports.push_back({Verdict::Good, Sjis(u8"DDNSを更新しました(") + JoinHosts(hosts) + " " +
-                                                  record + " " + address + Sjis(u8")。")});
+            // The provider had the address already (state lost, or a refresh): said as such.
+            const bool held = std::all_of(hosts.begin(), hosts.end(),
+                                          [](const HostResult& h) { return h.Outcome == Verdict::NoChange; });
+            reports.push_back(
+                {Verdict::Good, Sjis(held ? u8"DDNSは更新済みでした(" : u8"DDNSを更新しました(") +
+                                    JoinHosts(hosts) + " " + record + " " + address + Sjis(u8")。")});
             continue;
         }
         allUpToDate = false;

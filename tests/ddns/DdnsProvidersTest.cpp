@@ -7,6 +7,7 @@
 #include "support/ServerProcess.h"
 #include "support/TestCertificates.h"
 #include "text/Sjis.h"
+#include "text/VB.h"
 #include "text/jconvert.h"
 
 #include <QElapsedTimer>
@@ -183,6 +184,11 @@ TEST_F(DdnsTest, AnAnswerThatTheRecordHeldTheAddressAlreadyCountsAsDone)
     EXPECT_EQ(fresh.DdnsSentA, "203.0.113.5");
     ASSERT_EQ(r.Lines.size(), 1u);
     EXPECT_EQ(r.Lines[0], "home.example.test (A): nochg 203.0.113.5");
+    EXPECT_EQ(r.LogKind, 2);
+    // The mail keeps the full-width form, the row gets the half-width one.
+    EXPECT_EQ(r.MailLine, Sjis(u8"DDNSは更新済みでした(home.example.test A 203.0.113.5)。"));
+    EXPECT_EQ(r.LogText, text::StrConvMap(r.MailLine, text::kMapHalfWidth));
+    EXPECT_EQ(r.LogText.back(), '\xA1');
 
     settings::TConfig duck = Config(kProviders[4]);
     Run(duck, "203.0.113.5");
