@@ -25,10 +25,19 @@ constexpr std::int32_t kNoticeAddressChanged = 0;
 constexpr std::int32_t kNoticeUnreachable = 1;
 constexpr std::int32_t kNoticeNotFound = 2;
 constexpr std::int32_t kNoticeUploadFailed = 3;
+constexpr std::int32_t kNoticeDdnsStopped = 4;
 
 // NoticeItem bits.
 constexpr std::int32_t kNoticeOnChange = 1;
 constexpr std::int32_t kNoticeOnCheckFailure = 2;
+
+// A notice text with the dynamic DNS update's line after it, when there is one.
+std::string WithDdnsLine(std::string text, const DynamicDnsStep& ddns)
+{
+    if (!ddns.MailLine.empty())
+        text += "\r\n" + ddns.MailLine;
+    return text;
+}
 
 // The tray item starts the first check about a second after it is chosen.
 constexpr int kQuietStartMs = 1000;
@@ -429,6 +438,8 @@ void CheckCycle::RunCheck()
     else if (!s.GlobalIPKey.empty())
         m_state.NewGlobalIP = SearchAddressAfterKey(m_state.StatusHtml, s.GlobalIPKey, &searchLog);
     SetStatus({});
+    // Over IPv6 the search's address is the router's IPv4 address, which only the A record uses.
+    const std::string routerIpv4 = overIpv6 ? m_state.NewGlobalIP : std::string();
     if (overIpv6) {
         // The second source only stands in for a missing IPv4 address, which is no loss here.
         if (!m_state.StatusHtml.empty())
@@ -472,6 +483,12 @@ void CheckCycle::RunCheck()
             m_log.AddLog(Sjis(u8"IPv6のﾌﾟﾚﾌｨｯｸｽが変わりました(以前は") + netinfo::Ipv6Prefix64(previous) +
                              Sjis(u8"/64)。ﾙｰﾀのIPv6ﾊﾟｹｯﾄﾌｨﾙﾀを確認してください。"),
                          lkEvent);
+        // The host names follow first: a name is quicker to change than pages to upload. Over IPv6
+        // the A record gets the router's IPv4 address, if it has a usable one.
+        const DynamicDnsStep ddns = UpdateDynamicDns(overIpv6 ? routerIpv4 : ip);
+        if (Closing())
+            return;
+        bool mailed = false;
         if (s.FtpUpload != 0) {
             m_state.NewHostName.clear();
             if (s.IPtoURL != 0 && MayStartNetworkStep()) {
@@ -494,8 +511,10 @@ void CheckCycle::RunCheck()
                 if (s.NoticeItem & kNoticeOnChange) {
                     SetStatus(Sjis(u8"ﾒｰﾙ送信中..."));
                     m_steps->SendNoticeMail(kNoticeAddressChanged,
-                                            Sjis(u8"グローバルIPが変わりました(") + ip +
-                                                Sjis(u8")、ホームページを更新しました。") + prefixLine);
+                                            WithDdnsLine(Sjis(u8"グローバルIPが変わりました(") + ip +
+                                                             Sjis(u8")、ホームページを更新しました。") + prefixLine,
+                                                         ddns));
+                    mailed = true;
                 }
                 previous = ip;
                 otherPrevious.clear();
@@ -510,19 +529,32 @@ void CheckCycle::RunCheck()
                 if (s.NoticeItem & kNoticeOnChange) {
                     SetStatus(Sjis(u8"ﾒｰﾙ送信中..."));
                     m_steps->SendNoticeMail(kNoticeUploadFailed,
-                                            Sjis(u8"グローバルIPが変わりましたが(") + ip +
-                                                Sjis(u8")、ホームページの更新に失敗しました。") + prefixLine);
+                                            WithDdnsLine(Sjis(u8"グローバルIPが変わりましたが(") + ip +
+                                                             Sjis(u8")、ホームページの更新に失敗しました。") +
+                                                             prefixLine,
+                                                         ddns));
+                    mailed = true;
                 }
                 // The previous address stays, so the next check sees the change again and uploads once more.
             }
         } else {
             SetStatus(Sjis(u8"ﾒｰﾙ送信中..."));
             m_steps->SendNoticeMail(kNoticeAddressChanged,
-                                    Sjis(u8"グローバルIPが変わりました") + "\r\n" + ip + prefixLine);
+                                    WithDdnsLine(Sjis(u8"グローバルIPが変わりました") + "\r\n" + ip + prefixLine, ddns));
+            mailed = true;
             previous = ip;
             otherPrevious.clear();
         }
+        if (ddns.StoppedNow && !mailed)
+            m_steps->SendNoticeMail(kNoticeDdnsStopped, ddns.MailLine);
         SetStatus({});
+    } else {
+        // The same address: the host names may still be due for a refresh or a retry.
+        const DynamicDnsStep ddns = UpdateDynamicDns(overIpv6 ? routerIpv4 : ip);
+        if (Closing())
+            return;
+        if (ddns.StoppedNow)
+            m_steps->SendNoticeMail(kNoticeDdnsStopped, ddns.MailLine);
     }
     m_checkMinutes = 0;
     SetStatus({});
@@ -600,6 +632,16 @@ void CheckCycle::RunCheckNow()
             m_timerCheck.start();
     }
     SetButtons(true);
+}
+
+DynamicDnsStep CheckCycle::UpdateDynamicDns(const std::string& address)
+{
+    if (!MayStartNetworkStep())
+        return {};
+    SetStatus(Sjis(u8"DDNS更新中..."));
+    const DynamicDnsStep step = m_steps->UpdateDynamicDns(address);
+    SetStatus({});
+    return step;
 }
 
 void CheckCycle::ConsultSecondSource()

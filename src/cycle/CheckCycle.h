@@ -105,6 +105,8 @@ private:
     bool CheckSettingsReady();
     // One check. The caller has disabled the buttons and armed the abort timer.
     void RunCheck();
+    // The dynamic DNS update of a check (nothing once the check's time is up).
+    DynamicDnsStep UpdateDynamicDns(const std::string& address);
     // The second source of the address: its address when the page gave none, a row when they differ.
     void ConsultSecondSource();
     // After an upload that succeeded: reads the published page and looks for the new address. The

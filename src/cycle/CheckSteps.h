@@ -10,6 +10,15 @@
 
 namespace core {
 
+// What the dynamic DNS update of a check leaves for the rest of the check.
+struct DynamicDnsStep
+{
+    // The line for the notice mail; empty when nothing was sent.
+    std::string MailLine;
+    // The provider refused: the updates stopped just now (the user hears of it once).
+    bool StoppedNow = false;
+};
+
 class CheckSteps
 {
 public:
@@ -43,6 +52,15 @@ public:
 
     // The host name of a dotted address, empty when there is none or the look-up was cancelled.
     virtual std::string LookupHostName(const std::string& address) = 0;
+
+    // Keeps the host names of the settings' [DDNS] at the address (and at the machine's IPv6
+    // address for AAAA records), with the providers' rules; logs its own row and keeps its state.
+    // Nothing when dynamic DNS is off.
+    virtual DynamicDnsStep UpdateDynamicDns(const std::string& address)
+    {
+        (void)address;
+        return {};
+    }
 
     // The upload run over the page folder; true when the pages were uploaded.
     virtual bool UploadPages(bool closing) = 0;

@@ -3,6 +3,7 @@
 #include "core/MainState.h"
 #include "core/OperationLog.h"
 #include "cycle/CheckCycle.h"
+#include "ddns/PublishedIpv6.h"
 #include "settings/ConfigUnit.h"
 #include "text/Sjis.h"
 #include "upload/ClosingUpload.h"
@@ -31,6 +32,29 @@ void StopClient(net::TPowersock& client, bool cancel)
     }
 }
 
+// The dynamic DNS state of the settings, to tell whether an update changed it.
+settings::TConfig StateOf(const settings::TConfig& c)
+{
+    settings::TConfig state;
+    state.DdnsSentA = c.DdnsSentA;
+    state.DdnsSentAAAA = c.DdnsSentAAAA;
+    state.DdnsUpdated = c.DdnsUpdated;
+    state.DdnsStopped = c.DdnsStopped;
+    state.DdnsStopReason = c.DdnsStopReason;
+    state.DdnsStateOf = c.DdnsStateOf;
+    state.DdnsRetryAt = c.DdnsRetryAt;
+    state.DdnsFailures = c.DdnsFailures;
+    return state;
+}
+
+bool SameState(const settings::TConfig& a, const settings::TConfig& b)
+{
+    return a.DdnsSentA == b.DdnsSentA && a.DdnsSentAAAA == b.DdnsSentAAAA && a.DdnsUpdated == b.DdnsUpdated &&
+           a.DdnsStopped == b.DdnsStopped && a.DdnsStopReason == b.DdnsStopReason &&
+           a.DdnsStateOf == b.DdnsStateOf && a.DdnsRetryAt == b.DdnsRetryAt &&
+           a.DdnsFailures == b.DdnsFailures;
+}
+
 } // namespace
 
 int CheckStepLimitMs(const settings::TConfig& config)
@@ -47,6 +71,9 @@ MainComponents::MainComponents(const CycleMediator& cycle, netinfo::HostResolver
 {
     m_ftp.TimeOut = kClientTimeOutMs;
     m_upload.Trust = &m_trust;
+    m_ddns.SetTrust(&m_trust, false);
+    m_ddns.TimeOutMs = kClientTimeOutMs;
+    m_ddns.MinuteMs = MinuteMs();
     m_mailer->NMSMTP1().TimeOut = kClientTimeOutMs;
     m_mailer->NMPOP31().TimeOut = kClientTimeOutMs;
 
@@ -145,6 +172,34 @@ std::string MainComponents::LookupHostName(const std::string& address)
     return name;
 }
 
+DynamicDnsStep MainComponents::UpdateDynamicDns(const std::string& address)
+{
+    const std::unique_ptr<settings::TConfig>& settings = m_cycle.State.Settings;
+    if (!settings || settings->DdnsUse == 0)
+        return {};
+    ddns::DdnsOptions options;
+    options.AddressA = address;
+    const std::vector<ddns::RecordType> records = ddns::RecordsOf(*settings);
+    if (std::find(records.begin(), records.end(), ddns::RecordType::AAAA) != records.end())
+        options.AddressAAAA = ddns::PublishedIpv6Address(*settings);
+    const settings::TConfig before = StateOf(*settings);
+    const ddns::DdnsResult result = m_ddns.Run(*settings, options);
+    // The closing run may have released the settings while the update waited.
+    if (!m_cycle.State.Settings)
+        return {};
+    if (!result.LogText.empty())
+        m_cycle.Log.AddLog(result.LogText, result.LogKind == 0 ? lkRunFailure : lkEvent);
+    // What was learned is kept at once: a stop or a back-off must hold across a restart.
+    if (!SameState(before, *settings)) {
+        try {
+            settings::SaveSettings(*settings, settings::SaveScope::DdnsState);
+        } catch (const settings::SettingsWriteError& e) {
+            m_cycle.Log.AddLog(e.what(), lkRunFailure);
+        }
+    }
+    return {result.MailLine, result.StoppedNow};
+}
+
 bool MainComponents::UploadPages(bool closing)
 {
     return upload::UploadPages(m_upload, closing);
@@ -176,6 +231,7 @@ void MainComponents::AbortNetwork()
     StopBrowser();
     m_secondSource.Stop();
     m_publishedPage.Stop();
+    m_ddns.Stop();
     StopClient(m_ftp, true);
     StopMail(true);
 }

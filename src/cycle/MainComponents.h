@@ -11,6 +11,7 @@
 #include "core/StatusPage.h"
 #include "core/StatusPageHttp.h"
 #include "cycle/CheckSteps.h"
+#include "ddns/DdnsUpdater.h"
 #include "mail/NoticeMail.h"
 #include "net/NMFtp.h"
 #include "netinfo/wssmpl.h"
@@ -46,6 +47,7 @@ public:
     std::string FetchSecondAddress() override;
     std::string FetchPublishedPage() override;
     std::string LookupHostName(const std::string& address) override;
+    DynamicDnsStep UpdateDynamicDns(const std::string& address) override;
     bool UploadPages(bool closing) override;
     void SendNoticeMail(std::int32_t kind, const std::string& text) override;
     void AbortNetwork() override;
@@ -75,6 +77,7 @@ private:
     CertificateTrust m_trust;
     std::unique_ptr<mail::TNoticeMailer> m_mailer;
     upload::UploadContext m_upload;
+    ddns::DdnsUpdater m_ddns;
 };
 
 } // namespace core

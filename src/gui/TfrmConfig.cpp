@@ -2,6 +2,7 @@
 
 #include "core/SecondSource.h"
 #include "core/Version.h"
+#include "ddns/DdnsUpdater.h"
 #include "gui/AuxDialogs.h"
 #include "gui/ConfigDialogHost.h"
 #include "gui/ConfigNumbers.h"
@@ -155,6 +156,8 @@ void TfrmConfig::done(int result)
         m_secondSource->Stop();
     if (m_pageReader)
         m_pageReader->Stop();
+    if (m_ddnsUpdater)
+        m_ddnsUpdater->Stop();
     QDialog::done(result);
 }
 
@@ -231,6 +234,7 @@ void TfrmConfig::FormShow()
     chkNotice4->setChecked((c.NoticeItem & 4) != 0);
     FillAddressControls(c);
     FillIpv6Controls(c);
+    FillDdnsControls(c);
 
     // The rules follow what was filled, whether or not a mark changed.
     ApplyAllRules();
@@ -291,6 +295,7 @@ void TfrmConfig::TransferBack(settings::TConfig& c) const
     c.MailHanKana = Flag(chkMailHanKana);
     c.NoticeItem = (chkNotice1->isChecked() ? 1 : 0) + (chkNotice2->isChecked() ? 2 : 0) +
                    (chkNotice4->isChecked() ? 4 : 0);
+    TransferDdnsControls(c);
 }
 
 // ---- OK
@@ -374,7 +379,7 @@ bool TfrmConfig::ValidateEntries()
             return false;
         }
     }
-    return true;
+    return ValidateDdns();
 }
 
 bool TfrmConfig::CheckNumberBoxes()
@@ -557,6 +562,7 @@ void TfrmConfig::ApplyAllRules()
     chkMailNoticeClick();
     AddressRules();
     Ipv6Rules();
+    DdnsRules();
 }
 
 } // namespace gui

@@ -35,6 +35,9 @@ class HostNameLookup;
 namespace mail {
 class TNoticeMailer;
 }
+namespace ddns {
+class DdnsUpdater;
+}
 namespace core {
 struct AddressSearchLog;
 class SecondSource;
@@ -109,6 +112,14 @@ private:
     bool ValidateIpv6();
     void Ipv6Rules();
     void cmdIpv6TestClick();
+    // The dynamic DNS page (TfrmConfigDdns.cpp).
+    QWidget* BuildDdnsPage();
+    void FillDdnsControls(const settings::TConfig& c);
+    void TransferDdnsControls(settings::TConfig& c) const;
+    void DdnsRules();
+    // False (with the message, page and focus) when DDNS is on and its settings cannot be used.
+    bool ValidateDdns();
+    void cmdDdnsTestClick();
 
     // Editing (TfrmConfig.cpp).
     void BeginEditing(settings::TConfig& config);
@@ -184,6 +195,7 @@ private:
     netinfo::HostNameLookup* m_lookup = nullptr;
     core::SecondSource* m_secondSource = nullptr;
     core::WebPageReader* m_pageReader = nullptr;
+    ddns::DdnsUpdater* m_ddnsUpdater = nullptr;
     // The resolver of the search test's host-name look-up; null: the system's.
     netinfo::HostResolver* m_resolver = nullptr;
     // Tests that have put the screen values into the settings object and not yet restored them;
@@ -200,6 +212,7 @@ private:
     QWidget* tabBasic = nullptr;
     QWidget* tabUpload = nullptr;
     QWidget* tabMail = nullptr;
+    QWidget* tabDdns = nullptr;
 
     // 基本設定
     QLabel* lblCheckInterval = nullptr;
@@ -309,6 +322,26 @@ private:
     QCheckBox* chkNotice1 = nullptr;
     QCheckBox* chkNotice2 = nullptr;
     QCheckBox* chkNotice4 = nullptr;
+
+    // DDNS設定
+    QCheckBox* chkDdnsUse = nullptr;
+    QGroupBox* fraDdns = nullptr;
+    QLabel* lblDdnsProvider = nullptr;
+    QComboBox* cboDdnsProvider = nullptr;
+    QLabel* lblDdnsHosts = nullptr;
+    QLineEdit* txtDdnsHosts = nullptr;
+    QLabel* lblDdnsUser = nullptr;
+    QLineEdit* txtDdnsUser = nullptr;
+    QLabel* lblDdnsPass = nullptr;
+    QLineEdit* txtDdnsPass = nullptr;
+    QLabel* lblDdnsToken = nullptr;
+    QLineEdit* txtDdnsToken = nullptr;
+    QLabel* lblDdnsServer = nullptr;
+    QLineEdit* txtDdnsServer = nullptr;
+    QLabel* lblDdnsRecords = nullptr;
+    QComboBox* cboDdnsRecords = nullptr;
+    QPushButton* cmdDdnsTest = nullptr;
+    QLabel* lblDdnsState = nullptr;
 
     QPushButton* cmdOK = nullptr;
     QPushButton* cmdCancel = nullptr;

@@ -89,9 +89,11 @@ void TfrmConfig::BuildPages()
     tabBasic = BuildBasicPage();
     tabUpload = BuildUploadPage();
     tabMail = BuildMailPage();
+    tabDdns = BuildDdnsPage();
     tabConfig->addTab(tabBasic, J(u8"基本設定"));
     tabConfig->addTab(tabUpload, J(u8"ｱｯﾌﾟﾛｰﾄﾞ設定"));
     tabConfig->addTab(tabMail, J(u8"ﾒｰﾙ通知設定"));
+    tabConfig->addTab(tabDdns, J(u8"DDNS設定"));
 
     cmdOK = Button("cmdOK", u8"OK");
     cmdOK->setDefault(true);

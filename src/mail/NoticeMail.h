@@ -26,6 +26,9 @@ enum NoticeKind : std::int32_t {
     nkStatusUnreachable = 1,
     nkAddressNotFound = 2,
     nkUploadFailed = 3,
+    // The dynamic DNS provider refused the update; mailed on its own only when the check mails
+    // nothing else (otherwise it is a line of that mail).
+    nkDdnsStopped = 4,
 };
 
 enum SendResult : std::int32_t {

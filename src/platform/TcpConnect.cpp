@@ -47,7 +47,7 @@ bool ToSockaddr(const QHostAddress& address, quint16 port, sockaddr_storage& out
 
 } // namespace
 
-TcpConnectAttempt::TcpConnectAttempt(const QHostAddress& address, quint16 port)
+TcpConnectAttempt::TcpConnectAttempt(const QHostAddress& address, quint16 port, const QHostAddress& source)
 {
     sockaddr_storage target{};
     socklen_t length = 0;
@@ -61,6 +61,20 @@ TcpConnectAttempt::TcpConnectAttempt(const QHostAddress& address, quint16 port)
         m_finished = true;
         m_error = errno;
         return;
+    }
+    if (!source.isNull()) {
+        sockaddr_storage from{};
+        socklen_t fromLength = 0;
+        if (!ToSockaddr(source, 0, from, fromLength) || from.ss_family != target.ss_family) {
+            m_finished = true;
+            m_error = EAFNOSUPPORT;
+            return;
+        }
+        if (::bind(m_fd, reinterpret_cast<const sockaddr*>(&from), fromLength) != 0) {
+            m_finished = true;
+            m_error = errno;
+            return;
+        }
     }
     if (::connect(m_fd, reinterpret_cast<const sockaddr*>(&target), length) == 0) {
         m_finished = true;

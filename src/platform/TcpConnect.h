@@ -21,8 +21,10 @@ QHostAddress PreferredAddress(const QList<QHostAddress>& addresses);
 class TcpConnectAttempt
 {
 public:
-    // Starts connecting; a start that fails at once is Finished with its error.
-    TcpConnectAttempt(const QHostAddress& address, quint16 port);
+    // Starts connecting; a start that fails at once is Finished with its error. A source address,
+    // when given, is bound first: the connection leaves from it (a provider that records the
+    // caller's address must see the one being published).
+    TcpConnectAttempt(const QHostAddress& address, quint16 port, const QHostAddress& source = QHostAddress());
     ~TcpConnectAttempt();
     TcpConnectAttempt(const TcpConnectAttempt&) = delete;
     TcpConnectAttempt& operator=(const TcpConnectAttempt&) = delete;

@@ -127,6 +127,30 @@ std::vector<ConfigField> BuildFields()
     ConfigField engine = Integer("Status", "Engine", &C::StatusEngine, 0);
     engine.writtenWhenSet = true;
     f.push_back(engine);
+    // Dynamic DNS: what the settings dialog edits, then what the updates learn.
+    const ConfigField ddns[] = {
+        Integer("DDNS", "Use", &C::DdnsUse, 0),
+        Text("DDNS", "Provider", &C::DdnsProvider, "dyndns2"),
+        Text("DDNS", "Hosts", &C::DdnsHosts),
+        Text("DDNS", "User", &C::DdnsUser),
+        Password("DDNS", "Pass", &C::DdnsPass, psDdns),
+        Password("DDNS", "Token", &C::DdnsToken, psDdnsToken),
+        Integer("DDNS", "Records", &C::DdnsRecords, 4),
+        Text("DDNS", "Server", &C::DdnsServer),
+        Text("DDNS", "TestURL", &C::DdnsTestURL),
+        Text("DDNS", "SentA", &C::DdnsSentA),
+        Text("DDNS", "SentAAAA", &C::DdnsSentAAAA),
+        Text("DDNS", "Updated", &C::DdnsUpdated),
+        Integer("DDNS", "Stopped", &C::DdnsStopped, 0),
+        Text("DDNS", "StopReason", &C::DdnsStopReason),
+        Text("DDNS", "StateOf", &C::DdnsStateOf),
+        Text("DDNS", "RetryAt", &C::DdnsRetryAt),
+        Integer("DDNS", "Failures", &C::DdnsFailures, 0),
+    };
+    for (ConfigField field : ddns) {
+        field.writtenWhenSet = true;
+        f.push_back(field);
+    }
     return f;
 }
 

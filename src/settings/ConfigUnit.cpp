@@ -93,6 +93,8 @@ void UnscramblePasswords(TConfig& config)
         {&TConfig::FtpPass, psFtp},
         {&TConfig::SmtpPass, psSmtp},
         {&TConfig::PopPass, psPop},
+        {&TConfig::DdnsPass, psDdns},
+        {&TConfig::DdnsToken, psDdnsToken},
     };
     for (const auto& [member, service] : passwords) {
         std::string& pass = config.*member;
@@ -234,6 +236,26 @@ const KeyList kSecurityKeys = {{"FTP", "Security"}, {"SMTP", "Security"}, {"POP"
 // Publishing over IPv6 came after that.
 const KeyList kIpv6Keys = {{"IPv6", "Use"}, {"IPv6", "Interface"}, {"IPv6", "Suffix"}};
 
+// Dynamic DNS came later still: what the settings dialog edits, then what the updates learn.
+const KeyList kDdnsKeys = {{"DDNS", "Use"},  {"DDNS", "Provider"}, {"DDNS", "Hosts"},  {"DDNS", "User"},
+                           {"DDNS", "Pass"}, {"DDNS", "Token"},    {"DDNS", "Records"}, {"DDNS", "Server"},
+                           {"DDNS", "TestURL"}};
+const KeyList kDdnsStateKeys = {{"DDNS", "SentA"},      {"DDNS", "SentAAAA"}, {"DDNS", "Updated"},
+                                {"DDNS", "Stopped"},    {"DDNS", "StopReason"}, {"DDNS", "StateOf"},
+                                {"DDNS", "RetryAt"},    {"DDNS", "Failures"}};
+
+bool IsDdnsState(TextMember member)
+{
+    return member == &TConfig::DdnsSentA || member == &TConfig::DdnsSentAAAA ||
+           member == &TConfig::DdnsUpdated || member == &TConfig::DdnsStopReason ||
+           member == &TConfig::DdnsStateOf || member == &TConfig::DdnsRetryAt;
+}
+
+bool IsDdnsState(IntegerMember member)
+{
+    return member == &TConfig::DdnsStopped || member == &TConfig::DdnsFailures;
+}
+
 constexpr const char* kTrustSection = "Security";
 
 void ReadTrustedCertificates(const platform::ProfileFile& file, TConfig& config)
@@ -258,7 +280,8 @@ KeyList ScopeKeys(SaveScope scope)
     case SaveScope::All: {
         KeyList keys = kShutdownKeys;
         for (const KeyList* part :
-             {&kDialogKeys, &kRobotsKeys, &kFileTypesKeys, &kClosingKeys, &kSecurityKeys, &kIpv6Keys})
+             {&kDialogKeys, &kRobotsKeys, &kFileTypesKeys, &kClosingKeys, &kSecurityKeys, &kIpv6Keys,
+              &kDdnsKeys, &kDdnsStateKeys})
             keys.insert(keys.end(), part->begin(), part->end());
         return keys;
     }
@@ -270,6 +293,8 @@ KeyList ScopeKeys(SaveScope scope)
         return kFileTypesKeys;
     case SaveScope::Closing:
         return kClosingKeys;
+    case SaveScope::DdnsState:
+        return kDdnsStateKeys;
     case SaveScope::Security:
         break;
     }
@@ -333,10 +358,12 @@ void AssignSettings(TConfig& dest, const TConfig& src)
 {
     for (const ConfigField& f : ConfigFields()) {
         if (const auto* text = std::get_if<TextMember>(&f.member)) {
-            if (*text != &TConfig::Version && *text != &TConfig::PrevIP && *text != &TConfig::PrevIPv6)
+            if (*text != &TConfig::Version && *text != &TConfig::PrevIP && *text != &TConfig::PrevIPv6 &&
+                !IsDdnsState(*text))
                 dest.** text = src.**text;
         } else if (const auto* number = std::get_if<IntegerMember>(&f.member)) {
-            dest.** number = src.**number;
+            if (!IsDdnsState(*number))
+                dest.** number = src.**number;
         } else {
             const ListMember list = std::get<ListMember>(f.member);
             // The copy is made before the old list goes, so assigning an object to itself is safe.

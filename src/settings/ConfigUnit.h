@@ -105,6 +105,32 @@ public:
     // CertificateKey(host, port) -> SHA-256 fingerprint ("AB:CD:..."). Learned by the program, like
     // PrevIP, so AssignSettings leaves it alone.
     std::map<std::string, std::string> TrustedCertificates;
+    // Dynamic DNS ([DDNS]): the host names that follow the address, and the provider that keeps them.
+    Flag DdnsUse = 0;
+    // dyndns2, mydns, ddo, ieserver, duckdns or cloudflare.
+    std::string DdnsProvider;
+    // Comma-separated host names.
+    std::string DdnsHosts;
+    std::string DdnsUser;
+    std::string DdnsPass;  // scrambled in the file, like the other passwords
+    std::string DdnsToken; // likewise
+    // Which records follow the address: 4 A, 6 AAAA, 46 both.
+    std::int32_t DdnsRecords = 0;
+    // The dyndns2 server: host[:port] (HTTPS), or http://host[:port] for a server on the LAN.
+    std::string DdnsServer;
+    // Replaces the provider's own address; only the tests set it.
+    std::string DdnsTestURL;
+    // What the program learned about the provider, like PrevIP (AssignSettings leaves it alone): the
+    // address last sent per record, when the last update went through, a stop after a refusal with
+    // its reason, the settings the state belongs to, and the back-off after a failure.
+    std::string DdnsSentA;
+    std::string DdnsSentAAAA;
+    std::string DdnsUpdated;
+    Flag DdnsStopped = 0;
+    std::string DdnsStopReason;
+    std::string DdnsStateOf;
+    std::string DdnsRetryAt;
+    std::int32_t DdnsFailures = 0;
 };
 
 enum class SaveScope : int {
@@ -115,6 +141,8 @@ enum class SaveScope : int {
     Closing = 4,
     // The trusted certificates ([Security]); written as soon as the user trusts one.
     Security = 5,
+    // What the dynamic DNS update learned ([DDNS] state keys); written after every update.
+    DdnsState = 6,
 };
 
 enum PasswordService : int {
@@ -122,6 +150,8 @@ enum PasswordService : int {
     psFtp = 1,
     psPop = 2,
     psSmtp = 3,
+    psDdns = 4,
+    psDdnsToken = 5,
 };
 
 enum class ScrambleAlphabet {
@@ -149,7 +179,8 @@ void LoadSettings(TConfig& config, platform::UserInterface* ui);
 // every key this scope does not write); the file on disk is then untouched.
 void SaveSettings(const TConfig& config, SaveScope scope);
 
-// Copies every field but Version, PrevIP and PrevIPv6; the keyword lists become new copies of src's.
+// Copies every field but Version, PrevIP, PrevIPv6 and the learned dynamic DNS state; the keyword
+// lists become new copies of src's.
 void AssignSettings(TConfig& dest, const TConfig& src);
 // The key under which a certificate trusted for host and port is filed: "host:port", the host in
 // lower case (names are compared without regard to case).

@@ -70,6 +70,12 @@ int PasswordKey(const TConfig& config, int service)
     case psSmtp:
         source = config.SmtpServer + config.SmtpUser;
         break;
+    case psDdns:
+        source = config.DdnsProvider + config.DdnsUser;
+        break;
+    case psDdnsToken:
+        source = config.DdnsProvider + config.DdnsHosts;
+        break;
     default:
         break;
     }

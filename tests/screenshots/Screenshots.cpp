@@ -108,6 +108,12 @@ void SampleSettings(settings::TConfig& c)
     c.NoticeItem = 3;
     c.RobotUse = 1;
     c.ClosedUse = 1;
+    c.DdnsUse = 1;
+    c.DdnsProvider = "mydns";
+    c.DdnsHosts = "home.example.jp";
+    c.DdnsUser = "mydns123456";
+    c.DdnsPass = "secret";
+    c.DdnsRecords = 46;
     c.KeywordsJP->clear();
     for (const char8_t* k : {u8"自宅サーバー", u8"日記", u8"写真"})
         c.KeywordsJP->push_back(Sjis(k));
@@ -203,7 +209,8 @@ int main(int argc, char** argv)
     gui::TfrmConfig settingsDialog(host, ui);
     ShootModal([&] { settingsDialog.Edit(config); }, {{QStringLiteral("settings-basic"), Page(0)},
                                                       {QStringLiteral("settings-upload"), Page(1)},
-                                                      {QStringLiteral("settings-mail"), Page(2)}});
+                                                      {QStringLiteral("settings-mail"), Page(2)},
+                                                      {QStringLiteral("settings-ddns"), Page(3)}});
 
     gui::TfrmHead head(ui);
     ShootModal([&] { head.Edit(config); }, {{QStringLiteral("robots"), Page(0)}});

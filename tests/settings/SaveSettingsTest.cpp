@@ -143,6 +143,26 @@ void ExpectSameFields(const TConfig& a, const TConfig& b, bool withVersionAndPre
     same(a.Ipv6Use, b.Ipv6Use, "Ipv6Use");
     same(a.Ipv6Interface, b.Ipv6Interface, "Ipv6Interface");
     same(a.Ipv6Suffix, b.Ipv6Suffix, "Ipv6Suffix");
+    same(a.DdnsUse, b.DdnsUse, "DdnsUse");
+    same(a.DdnsProvider, b.DdnsProvider, "DdnsProvider");
+    same(a.DdnsHosts, b.DdnsHosts, "DdnsHosts");
+    same(a.DdnsUser, b.DdnsUser, "DdnsUser");
+    same(a.DdnsPass, b.DdnsPass, "DdnsPass");
+    same(a.DdnsToken, b.DdnsToken, "DdnsToken");
+    same(a.DdnsRecords, b.DdnsRecords, "DdnsRecords");
+    same(a.DdnsServer, b.DdnsServer, "DdnsServer");
+    same(a.DdnsTestURL, b.DdnsTestURL, "DdnsTestURL");
+    // What the updates learned goes with PrevIP: kept by a save, left alone by AssignSettings.
+    if (withVersionAndPrevIP) {
+        same(a.DdnsSentA, b.DdnsSentA, "DdnsSentA");
+        same(a.DdnsSentAAAA, b.DdnsSentAAAA, "DdnsSentAAAA");
+        same(a.DdnsUpdated, b.DdnsUpdated, "DdnsUpdated");
+        same(a.DdnsStopped, b.DdnsStopped, "DdnsStopped");
+        same(a.DdnsStopReason, b.DdnsStopReason, "DdnsStopReason");
+        same(a.DdnsStateOf, b.DdnsStateOf, "DdnsStateOf");
+        same(a.DdnsRetryAt, b.DdnsRetryAt, "DdnsRetryAt");
+        same(a.DdnsFailures, b.DdnsFailures, "DdnsFailures");
+    }
 }
 
 // Random values within what the file can hold: texts of code page 932 characters without line breaks
@@ -337,7 +357,11 @@ TEST(SaveSettingsScopes, EachScopeWritesItsKeysInOrder)
         "Config/LogRowMax ForRobot/Use Config/IPtoURL " +
         kRobots + " " + kFileTypes + " " + kClosing +
         " GlobalIP/Source2 GlobalIP/EchoURL FTP/CheckURL FTP/Security SMTP/Security POP/Security"
-        " IPv6/PrevIPv6 IPv6/Use IPv6/Interface IPv6/Suffix";
+        " IPv6/PrevIPv6 IPv6/Use IPv6/Interface IPv6/Suffix"
+        " DDNS/Use DDNS/Provider DDNS/Hosts DDNS/User DDNS/Pass DDNS/Token DDNS/Records DDNS/Server"
+        " DDNS/TestURL"
+        " DDNS/SentA DDNS/SentAAAA DDNS/Updated DDNS/Stopped DDNS/StopReason DDNS/StateOf DDNS/RetryAt"
+        " DDNS/Failures";
     // Grouped by section, as the file holds them. The keys newer than the Windows releases hold their
     // defaults here, and a default that the file does not hold yet is not written (older releases
     // never wrote them).
@@ -551,7 +575,11 @@ TEST(AssignSettings, CopiesEverythingButVersionAndPrevIP)
     const std::string destVersion = dest.Version;
     const std::string destPrevIP = dest.PrevIP;
     const std::string destPrevIPv6 = dest.PrevIPv6;
+    const std::string destSent = dest.DdnsSentA;
+    const std::int32_t destStopped = dest.DdnsStopped;
     AssignSettings(dest, src);
+    EXPECT_EQ(dest.DdnsSentA, destSent);
+    EXPECT_EQ(dest.DdnsStopped, destStopped);
     ExpectSameFields(src, dest, false, "assigned");
     EXPECT_EQ(dest.Version, destVersion);
     EXPECT_EQ(dest.PrevIP, destPrevIP);
