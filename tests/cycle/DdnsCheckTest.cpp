@@ -19,6 +19,7 @@ namespace {
 struct DdnsSteps : core::CheckSteps
 {
     std::string page;
+    std::string ipv6; // this machine's address, for a check that publishes over IPv6
     core::DynamicDnsStep answer;
     std::vector<std::string> order; // the steps as they ran
     std::vector<std::pair<int, std::string>> mails;
@@ -30,6 +31,12 @@ struct DdnsSteps : core::CheckSteps
     std::string FetchSecondAddress() override { return {}; }
     std::string FetchPublishedPage() override { return {}; }
     std::string LookupHostName(const std::string&) override { return {}; }
+    netinfo::Ipv6Choice ChooseIpv6Address(const std::string&, const std::string&) override
+    {
+        netinfo::Ipv6Choice choice;
+        choice.address = ipv6;
+        return choice;
+    }
     core::DynamicDnsStep UpdateDynamicDns(const std::string& address) override
     {
         order.push_back("ddns " + address);
@@ -56,7 +63,7 @@ struct DdnsSteps : core::CheckSteps
 class DdnsCheckTest : public ::testing::Test
 {
 protected:
-    void Start(bool upload)
+    void Start(bool upload, bool overIpv6 = false)
     {
         qputenv("QUILLMAP_MINUTE_MS", "40");
         QDir().mkpath(folder.file(QStringLiteral("www")));
@@ -69,6 +76,10 @@ protected:
         config.MailNotice = 1;
         config.NoticeItem = 1;
         config.PrevIP = "203.0.113.5";
+        if (overIpv6) {
+            config.Ipv6Use = 1;
+            config.PrevIPv6 = "2001:db8:1::10";
+        }
         settings::SaveSettings(config, settings::SaveScope::All);
         cycle = std::make_unique<core::CheckCycle>(log, ui, [this](const core::CycleMediator& m) {
             auto s = std::make_unique<DdnsSteps>();
@@ -130,4 +141,21 @@ TEST_F(DdnsCheckTest, TheSameAddressStillGivesTheHostNamesTheirTurnAndARefusalIs
     EXPECT_EQ(steps->mails[1].first, 0);
     EXPECT_EQ(steps->mails[1].second,
               Sjis(u8"グローバルIPが変わりました") + "\r\n198.51.100.9\r\n" + steps->answer.MailLine);
+}
+
+// Over IPv6 the pages get this machine's IPv6 address, but the A record still names the router's
+// IPv4 address: handing it the IPv6 address would make every A update fail.
+TEST_F(DdnsCheckTest, OverIpv6TheARecordGetsTheRoutersIpv4Address)
+{
+    Start(true, true);
+    steps->ipv6 = "2001:db8:1::20";
+    Check("198.51.100.7");
+    EXPECT_EQ(steps->order, (std::vector<std::string>{"ddns 198.51.100.7", "upload", "mail"}));
+    ASSERT_EQ(steps->mails.size(), 1u);
+    EXPECT_NE(steps->mails[0].second.find("2001:db8:1::20"), std::string::npos);
+
+    // A router page without a usable IPv4 address (DS-Lite) leaves the A record nothing to send.
+    steps->order.clear();
+    Check("192.0.0.2");
+    EXPECT_EQ(steps->order, (std::vector<std::string>{"ddns "}));
 }
