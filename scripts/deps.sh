@@ -6,8 +6,9 @@ set -euo pipefail
 QUILLMAP_PACKAGES=(
     g++ cmake ninja-build pkg-config
     qt6-base-dev qt6-webengine-dev libgtest-dev libgmock-dev libbenchmark-dev libicu-dev
-    libminiupnpc-dev
+    libminiupnpc-dev libldns-dev
     python3 python3-pyftpdlib python3-aiosmtpd dovecot-pop3d vsftpd python3-openssl openssl
+    bind9 bind9-dnsutils
     curl sed iproute2 procps
     fonts-ipafont-gothic xvfb xauth x11-utils dbus-daemon python3-dbus python3-gi
     dpkg-dev file fakeroot lintian desktop-file-utils appstream
@@ -40,6 +41,8 @@ quillmap_install_deps() {
     if command -v service >/dev/null 2>&1; then "${sudo[@]}" service dovecot stop >/dev/null 2>&1 || true; fi
     # Likewise the FTPS test server.
     if command -v service >/dev/null 2>&1; then "${sudo[@]}" service vsftpd stop >/dev/null 2>&1 || true; fi
+    # Likewise the DNS server (BIND 9's named) of the dynamic DNS tests.
+    if command -v service >/dev/null 2>&1; then "${sudo[@]}" service named stop >/dev/null 2>&1 || true; fi
 }
 
 # Configures and builds into the given folder. Extra CMake arguments follow the folder.

@@ -6,6 +6,7 @@
 #include "ddns/Dyndns2Provider.h"
 #include "ddns/IeServerProvider.h"
 #include "ddns/MyDnsProvider.h"
+#include "ddns/Rfc2136Provider.h"
 #include "platform/LeadByte.h"
 #include "settings/ConfigUnit.h"
 #include "text/Sjis.h"
@@ -23,8 +24,8 @@ const char* RecordName(RecordType type)
 
 const std::vector<std::string>& ProviderNames()
 {
-    static const std::vector<std::string> names = {"dyndns2",  "mydns",   "ddo",
-                                                   "ieserver", "duckdns", "cloudflare"};
+    static const std::vector<std::string> names = {"dyndns2", "mydns",      "ddo",    "ieserver",
+                                                   "duckdns", "cloudflare", "rfc2136"};
     return names;
 }
 
@@ -46,6 +47,8 @@ std::unique_ptr<DdnsProvider> MakeProvider(const std::string& name)
         return std::make_unique<DuckDnsProvider>();
     if (lower == "cloudflare")
         return std::make_unique<CloudflareProvider>();
+    if (lower == "rfc2136")
+        return std::make_unique<Rfc2136Provider>();
     return nullptr;
 }
 

@@ -1,6 +1,7 @@
 #include "ddns/DdnsUpdater.h"
 
 #include "core/Version.h"
+#include "ddns/Rfc2136Settings.h"
 #include "settings/ConfigUnit.h"
 #include "text/Sjis.h"
 #include "text/VB.h"
@@ -124,6 +125,13 @@ std::string DdnsSettingsKey(const settings::TConfig& c)
         hash.addData(QByteArray::fromStdString(*part));
         hash.addData(QByteArrayView("\n", 1));
     }
+    // The own server's keys count only for it, so that the state other providers learned before
+    // these keys existed still belongs to their settings.
+    if (IsRfc2136(c.DdnsProvider))
+        for (const std::string* part : {&c.DdnsZone, &c.DdnsKeyName, &c.DdnsKeyAlgorithm}) {
+            hash.addData(QByteArray::fromStdString(*part));
+            hash.addData(QByteArrayView("\n", 1));
+        }
     hash.addData(QByteArray::number(c.DdnsRecords));
     return hash.result().toHex().left(16).toStdString();
 }
@@ -151,6 +159,8 @@ std::string DdnsSettingsProblem(const settings::TConfig& c)
         return Sjis(u8"DDNSのパスワードが未設定です");
     if (lower == "dyndns2" && c.DdnsTestURL.empty() && Trimmed(c.DdnsServer).empty())
         return Sjis(u8"DDNSサーバーが未設定です");
+    if (lower == "rfc2136")
+        return Rfc2136Problem(c);
     return {};
 }
 

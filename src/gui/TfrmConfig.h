@@ -120,6 +120,13 @@ private:
     // False (with the message, page and focus) when DDNS is on and its settings cannot be used.
     bool ValidateDdns();
     void cmdDdnsTestClick();
+    // Its group for the user's own DNS server (TfrmConfigDdnsRfc2136.cpp).
+    QGroupBox* BuildDdnsRfc2136Group(QWidget* page);
+    void FillDdnsRfc2136(const settings::TConfig& c);
+    void TransferDdnsRfc2136(settings::TConfig& c) const;
+    void DdnsRfc2136Rules(bool chosen);
+    // The box that holds what the settings check refused.
+    QWidget* DdnsRfc2136Focus(const settings::TConfig& c) const;
 
     // Editing (TfrmConfig.cpp).
     void BeginEditing(settings::TConfig& config);
@@ -342,6 +349,13 @@ private:
     QComboBox* cboDdnsRecords = nullptr;
     QPushButton* cmdDdnsTest = nullptr;
     QLabel* lblDdnsState = nullptr;
+    QGroupBox* fraDdnsRfc2136 = nullptr;
+    QLabel* lblDdnsZone = nullptr;
+    QLineEdit* txtDdnsZone = nullptr;
+    QLabel* lblDdnsKeyName = nullptr;
+    QLineEdit* txtDdnsKeyName = nullptr;
+    QLabel* lblDdnsKeyAlgorithm = nullptr;
+    QComboBox* cboDdnsKeyAlgorithm = nullptr;
 
     QPushButton* cmdOK = nullptr;
     QPushButton* cmdCancel = nullptr;

@@ -5,6 +5,7 @@
 #include "core/CertificateTrust.h"
 #include "ddns/DdnsUpdater.h"
 #include "ddns/PublishedIpv6.h"
+#include "ddns/Rfc2136Settings.h"
 #include "gui/BusyCursor.h"
 #include "gui/ConfigDialogHost.h"
 #include "gui/QtText.h"
@@ -55,6 +56,8 @@ ProviderNeeds NeedsOf(const std::string& provider)
         return {true, true, false, false};
     if (provider == "ddo" || provider == "ieserver")
         return {false, true, false, false};
+    if (provider == "rfc2136")
+        return {false, false, true, true};
     return {false, false, true, false}; // duckdns, cloudflare
 }
 
@@ -74,7 +77,7 @@ QWidget* TfrmConfig::BuildDdnsPage()
     // In the order of ddns::ProviderNames().
     cboDdnsProvider->addItems({J(u8"dyndns2互換"), QStringLiteral("MyDNS.JP"), QStringLiteral("DDO.jp"),
                                QStringLiteral("ieServer.net"), QStringLiteral("DuckDNS"),
-                               QStringLiteral("Cloudflare")});
+                               QStringLiteral("Cloudflare"), J(u8"自前のDNSｻｰﾊﾞｰ (RFC 2136)")});
     lblDdnsHosts = Label("lblDdnsHosts", u8"ﾎｽﾄ名：");
     txtDdnsHosts = TextBox("txtDdnsHosts");
     txtDdnsHosts->setPlaceholderText(J(u8"home.example.jp, www.example.jp"));
@@ -114,6 +117,7 @@ QWidget* TfrmConfig::BuildDdnsPage()
     auto* layout = new QVBoxLayout(page);
     layout->addWidget(chkDdnsUse);
     layout->addWidget(fraDdns);
+    layout->addWidget(BuildDdnsRfc2136Group(page));
     layout->addWidget(lblDdnsState);
     layout->addStretch(1);
 
@@ -138,6 +142,7 @@ void TfrmConfig::FillDdnsControls(const settings::TConfig& c)
     SetText(txtDdnsToken, c.DdnsToken);
     SetText(txtDdnsServer, c.DdnsServer);
     cboDdnsRecords->setCurrentIndex(RecordIndex(c.DdnsRecords));
+    FillDdnsRfc2136(c);
     // What the updates learned: a stop is what the user most needs to see here.
     if (c.DdnsStopped != 0 && c.DdnsStateOf == ddns::DdnsSettingsKey(c))
         lblDdnsState->setText(J(u8"更新は停止中です：") + Qs(c.DdnsStopReason) + u'\n' +
@@ -168,14 +173,18 @@ void TfrmConfig::TransferDdnsControls(settings::TConfig& c) const
     c.DdnsToken = TextOf(txtDdnsToken);
     c.DdnsServer = TextOf(txtDdnsServer);
     c.DdnsRecords = kRecordValues[std::clamp(cboDdnsRecords->currentIndex(), 0, 2)];
+    TransferDdnsRfc2136(c);
 }
 
 void TfrmConfig::DdnsRules()
 {
     const bool on = chkDdnsUse->isChecked();
     fraDdns->setEnabled(on);
-    const ProviderNeeds needs =
-        NeedsOf(ddns::ProviderNames().at(static_cast<size_t>(std::max(0, cboDdnsProvider->currentIndex()))));
+    const std::string provider =
+        ddns::ProviderNames().at(static_cast<size_t>(std::max(0, cboDdnsProvider->currentIndex())));
+    const ProviderNeeds needs = NeedsOf(provider);
+    DdnsRfc2136Rules(provider == "rfc2136");
+    fraDdnsRfc2136->setEnabled(on);
     lblDdnsUser->setEnabled(needs.user);
     txtDdnsUser->setEnabled(needs.user);
     lblDdnsPass->setEnabled(needs.pass);
@@ -209,6 +218,8 @@ bool TfrmConfig::ValidateDdns()
             focus = txtDdnsToken;
         else if (needs.server && txtDdnsServer->text().trimmed().isEmpty())
             focus = txtDdnsServer;
+        else if (ddns::IsRfc2136(screen.DdnsProvider))
+            focus = DdnsRfc2136Focus(screen);
         else
             focus = cboDdnsRecords;
     }

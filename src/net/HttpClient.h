@@ -80,6 +80,8 @@ public:
     // requests that is stopped sends none of the rest. Resume lets the next ones go again.
     void Stop() { m_stopped = true; }
     void Resume() { m_stopped = false; }
+    // Whether Stop was called: other transports of the same run (a DNS update) end on it too.
+    bool Stopped() const { return m_stopped; }
 
 private:
     bool m_stopped = false;

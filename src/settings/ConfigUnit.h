@@ -107,7 +107,7 @@ public:
     std::map<std::string, std::string> TrustedCertificates;
     // Dynamic DNS ([DDNS]): the host names that follow the address, and the provider that keeps them.
     Flag DdnsUse = 0;
-    // dyndns2, mydns, ddo, ieserver, duckdns or cloudflare.
+    // dyndns2, mydns, ddo, ieserver, duckdns, cloudflare or rfc2136.
     std::string DdnsProvider;
     // Comma-separated host names.
     std::string DdnsHosts;
@@ -116,8 +116,14 @@ public:
     std::string DdnsToken; // likewise
     // Which records follow the address: 4 A, 6 AAAA, 46 both.
     std::int32_t DdnsRecords = 0;
-    // The dyndns2 server: host[:port] (HTTPS), or http://host[:port] for a server on the LAN.
+    // The dyndns2 server: host[:port] (HTTPS), or http://host[:port] for a server on the LAN; for
+    // rfc2136 the primary DNS server: host[:port] (53 when left out), an IPv6 address in brackets.
     std::string DdnsServer;
+    // rfc2136 (the user's own DNS server, Server being its primary): the zone the host names are in,
+    // the TSIG key's name and algorithm; the key's base64 secret is the Token.
+    std::string DdnsZone;
+    std::string DdnsKeyName;
+    std::string DdnsKeyAlgorithm;
     // Replaces the provider's own address; only the tests set it.
     std::string DdnsTestURL;
     // What the program learned about the provider, like PrevIP (AssignSettings leaves it alone): the

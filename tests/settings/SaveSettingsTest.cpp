@@ -151,6 +151,9 @@ void ExpectSameFields(const TConfig& a, const TConfig& b, bool withVersionAndPre
     same(a.DdnsToken, b.DdnsToken, "DdnsToken");
     same(a.DdnsRecords, b.DdnsRecords, "DdnsRecords");
     same(a.DdnsServer, b.DdnsServer, "DdnsServer");
+    same(a.DdnsZone, b.DdnsZone, "DdnsZone");
+    same(a.DdnsKeyName, b.DdnsKeyName, "DdnsKeyName");
+    same(a.DdnsKeyAlgorithm, b.DdnsKeyAlgorithm, "DdnsKeyAlgorithm");
     same(a.DdnsTestURL, b.DdnsTestURL, "DdnsTestURL");
     // What the updates learned goes with PrevIP: kept by a save, left alone by AssignSettings.
     if (withVersionAndPrevIP) {
@@ -359,7 +362,7 @@ TEST(SaveSettingsScopes, EachScopeWritesItsKeysInOrder)
         " GlobalIP/Source2 GlobalIP/EchoURL FTP/CheckURL FTP/Security SMTP/Security POP/Security"
         " IPv6/PrevIPv6 IPv6/Use IPv6/Interface IPv6/Suffix"
         " DDNS/Use DDNS/Provider DDNS/Hosts DDNS/User DDNS/Pass DDNS/Token DDNS/Records DDNS/Server"
-        " DDNS/TestURL"
+        " DDNS/Zone DDNS/KeyName DDNS/KeyAlgorithm DDNS/TestURL"
         " DDNS/SentA DDNS/SentAAAA DDNS/Updated DDNS/Stopped DDNS/StopReason DDNS/StateOf DDNS/RetryAt"
         " DDNS/Failures";
     // Grouped by section, as the file holds them. The keys newer than the Windows releases hold their
