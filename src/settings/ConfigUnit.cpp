@@ -237,9 +237,10 @@ const KeyList kSecurityKeys = {{"FTP", "Security"}, {"SMTP", "Security"}, {"POP"
 const KeyList kIpv6Keys = {{"IPv6", "Use"}, {"IPv6", "Interface"}, {"IPv6", "Suffix"}};
 
 // Dynamic DNS came later still: what the settings dialog edits, then what the updates learn.
-const KeyList kDdnsKeys = {{"DDNS", "Use"},  {"DDNS", "Provider"}, {"DDNS", "Hosts"},  {"DDNS", "User"},
-                           {"DDNS", "Pass"}, {"DDNS", "Token"},    {"DDNS", "Records"}, {"DDNS", "Server"},
-                           {"DDNS", "TestURL"}};
+const KeyList kDdnsKeys = {{"DDNS", "Use"},     {"DDNS", "Provider"}, {"DDNS", "Hosts"},
+                           {"DDNS", "User"},    {"DDNS", "Pass"},     {"DDNS", "Token"},
+                           {"DDNS", "Records"}, {"DDNS", "Server"},   {"DDNS", "Zone"},
+                           {"DDNS", "KeyName"}, {"DDNS", "KeyAlgorithm"}, {"DDNS", "TestURL"}};
 const KeyList kDdnsStateKeys = {{"DDNS", "SentA"},      {"DDNS", "SentAAAA"}, {"DDNS", "Updated"},
                                 {"DDNS", "Stopped"},    {"DDNS", "StopReason"}, {"DDNS", "StateOf"},
                                 {"DDNS", "RetryAt"},    {"DDNS", "Failures"}};

@@ -1,7 +1,9 @@
 // The settings dialog's page "DDNS設定": filled from and saved to [DDNS], its enable rules, its
-// refusal of settings that cannot be used, and the test button against the fake provider.
+// refusal of settings that cannot be used, and the test button against the fake provider and against
+// a real BIND 9 for the user's own DNS server.
 #include "TfrmConfigFixture.h"
 #include "ddns/DdnsUpdater.h"
+#include "support/NamedServer.h"
 #include "support/ServerProcess.h"
 
 #include <QComboBox>
@@ -113,4 +115,61 @@ TEST_F(ConfigDialogDdns, AStopIsShownAndTheTestSendsTheScreenValuesWithoutTouchi
     EXPECT_EQ(config->DdnsPass, "wrong");
     EXPECT_TRUE(button("cmdDdnsTest")->isEnabled());
     EXPECT_TRUE(fileUnchanged());
+}
+
+TEST_F(ConfigDialogDdns, TheOwnDnsServersGroupIsCheckedSavedAndTestedAgainstBind)
+{
+    const QString secret = QStringLiteral("c2VjcmV0LWtleS1ieXRlcy1mb3ItdGhlLXRlc3Q=");
+    testsupport::NamedServer named;
+    ASSERT_TRUE(named.start(QStringLiteral("home.test"),
+                            {{QStringLiteral("hmac-sha512"), QStringLiteral("dialog-key"), secret}}))
+        << named.error().toStdString();
+    openWith([&](settings::TConfig& c) {
+        c.DdnsProvider = "rfc2136";
+        c.DdnsHosts = "pc.home.test";
+        c.DdnsServer = "127.0.0.1:" + std::to_string(named.port());
+        c.DdnsZone = "other.test";
+        c.DdnsKeyName = "dialog-key";
+        c.DdnsKeyAlgorithm = "hmac-sha384"; // a name the file may hold, which the program cannot sign with
+        c.DdnsToken = secret.toStdString();
+        c.PrevIP = "203.0.113.77";
+    });
+    EXPECT_FALSE(w<QGroupBox>("fraDdnsRfc2136")->isHidden());
+    EXPECT_TRUE(box("txtDdnsServer")->isEnabled());
+    EXPECT_TRUE(box("txtDdnsToken")->isEnabled());
+    EXPECT_FALSE(box("txtDdnsUser")->isEnabled());
+    EXPECT_EQ(w<QComboBox>("cboDdnsKeyAlgorithm")->currentText(), QStringLiteral("hmac-sha384"));
+
+    click("cmdOK");
+    EXPECT_EQ(warnings(),
+              std::vector<std::string>{"ホスト名「pc.home.test」はゾーン「other.test」にありません。"});
+    EXPECT_EQ(focused(), box("txtDdnsHosts"));
+    type("txtDdnsZone", QStringLiteral("home.test"));
+    ui.Clear();
+    click("cmdOK");
+    ASSERT_EQ(warnings().size(), 1u);
+    EXPECT_NE(warnings()[0].find("hmac-sha384"), std::string::npos) << warnings()[0];
+    EXPECT_EQ(focused(), w<QWidget>("cboDdnsKeyAlgorithm"));
+    w<QComboBox>("cboDdnsKeyAlgorithm")->setCurrentText(QStringLiteral("hmac-sha512"));
+
+    ui.Clear();
+    click("cmdDdnsTest");
+    EXPECT_EQ(informations(), std::vector<std::string>{"DDNSを更新しました。\r\npc.home.test (A): NOERROR"});
+    EXPECT_EQ(named.records(QStringLiteral("pc.home.test"), QStringLiteral("A")),
+              QStringList{QStringLiteral("203.0.113.77")});
+
+    click("cmdOK");
+    ASSERT_TRUE(gui::TfrmConfigTestAccess::Saved(*dialog));
+    settings::TConfig onDisk;
+    settings::LoadSettings(onDisk, nullptr);
+    EXPECT_EQ(onDisk.DdnsProvider, "rfc2136");
+    EXPECT_EQ(onDisk.DdnsZone, "home.test");
+    EXPECT_EQ(onDisk.DdnsKeyName, "dialog-key");
+    EXPECT_EQ(onDisk.DdnsKeyAlgorithm, "hmac-sha512");
+    EXPECT_EQ(onDisk.DdnsToken, secret.toStdString());
+    EXPECT_EQ(testsupport::ReadBytes(settingsFile()).find(secret.toStdString()), std::string::npos);
+
+    // Another provider hides the group.
+    w<QComboBox>("cboDdnsProvider")->setCurrentIndex(4);
+    EXPECT_TRUE(w<QGroupBox>("fraDdnsRfc2136")->isHidden());
 }
