@@ -109,7 +109,6 @@ private:
     QGroupBox* BuildIpv6Group(QWidget* page);
     void FillIpv6Controls(const settings::TConfig& c);
     void TransferIpv6Controls(settings::TConfig& c) const;
-    bool ValidateIpv6();
     void Ipv6Rules();
     void cmdIpv6TestClick();
     // The dynamic DNS page (TfrmConfigDdns.cpp).
@@ -117,8 +116,6 @@ private:
     void FillDdnsControls(const settings::TConfig& c);
     void TransferDdnsControls(settings::TConfig& c) const;
     void DdnsRules();
-    // False (with the message, page and focus) when DDNS is on and its settings cannot be used.
-    bool ValidateDdns();
     void cmdDdnsTestClick();
 
     // Editing (TfrmConfig.cpp).
@@ -129,11 +126,14 @@ private:
     void SetText(QLineEdit* box, const std::string& cp932);
     std::string TextOf(const QLineEdit* box) const;
     void cmdOKClick();
-    // The first failing check of the settings on screen, with its message, page and control.
+    // The settings' one check (validation::CheckSettings) on the values on screen: false after showing
+    // the first problem, with its page in front and the focus on its control (TfrmConfigCheck.cpp).
     bool ValidateEntries();
     // False (with the message, page and focus) when a number box does not hold a whole number.
     bool CheckNumberBoxes();
-    void Refuse(std::u8string_view message, QWidget* page, QWidget* control);
+    // The control that edits a key of the file; null for what only the file holds.
+    QWidget* ControlOf(const std::string& name) const;
+    void ShowProblem(const std::string& message, QWidget* control);
     void ApplyFieldCorrections();
     void CorrectMinutes(UpDownEdit* box);
     void CorrectStatusUrl();

@@ -179,6 +179,11 @@ void LoadSettings(TConfig& config, platform::UserInterface* ui);
 // every key this scope does not write); the file on disk is then untouched.
 void SaveSettings(const TConfig& config, SaveScope scope);
 
+// SaveSettings with scope All, except that the key section/key is taken out of the file, so that it
+// reads as its default again (`quillmap settings unset`). One write: the file is either the old one or
+// the new one.
+void SaveSettingsWithout(const TConfig& config, std::string_view section, std::string_view key);
+
 // Copies every field but Version, PrevIP, PrevIPv6 and the learned dynamic DNS state; the keyword
 // lists become new copies of src's.
 void AssignSettings(TConfig& dest, const TConfig& src);
