@@ -341,6 +341,7 @@ private:
     QLabel* lblDdnsRecords = nullptr;
     QComboBox* cboDdnsRecords = nullptr;
     QPushButton* cmdDdnsTest = nullptr;
+    QLabel* lblDdnsHint = nullptr;
     QLabel* lblDdnsState = nullptr;
 
     QPushButton* cmdOK = nullptr;

@@ -146,6 +146,7 @@ std::vector<ConfigField> BuildFields()
         Text("DDNS", "StateOf", &C::DdnsStateOf),
         Text("DDNS", "RetryAt", &C::DdnsRetryAt),
         Integer("DDNS", "Failures", &C::DdnsFailures, 0),
+        Text("DDNS", "HostState", &C::DdnsHostState),
     };
     for (ConfigField field : ddns) {
         field.writtenWhenSet = true;

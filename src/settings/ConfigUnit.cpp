@@ -233,13 +233,14 @@ const KeyList kDdnsKeys = {{"DDNS", "Use"},  {"DDNS", "Provider"}, {"DDNS", "Hos
                            {"DDNS", "TestURL"}};
 const KeyList kDdnsStateKeys = {{"DDNS", "SentA"},      {"DDNS", "SentAAAA"}, {"DDNS", "Updated"},
                                 {"DDNS", "Stopped"},    {"DDNS", "StopReason"}, {"DDNS", "StateOf"},
-                                {"DDNS", "RetryAt"},    {"DDNS", "Failures"}};
+                                {"DDNS", "RetryAt"},    {"DDNS", "Failures"},   {"DDNS", "HostState"}};
 
 bool IsDdnsState(TextMember member)
 {
     return member == &TConfig::DdnsSentA || member == &TConfig::DdnsSentAAAA ||
            member == &TConfig::DdnsUpdated || member == &TConfig::DdnsStopReason ||
-           member == &TConfig::DdnsStateOf || member == &TConfig::DdnsRetryAt;
+           member == &TConfig::DdnsStateOf || member == &TConfig::DdnsRetryAt ||
+           member == &TConfig::DdnsHostState;
 }
 
 bool IsDdnsState(IntegerMember member)

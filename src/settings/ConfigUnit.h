@@ -131,6 +131,9 @@ public:
     std::string DdnsStateOf;
     std::string DdnsRetryAt;
     std::int32_t DdnsFailures = 0;
+    // Per host and record: the address the provider confirmed, when, and when it was last asked
+    // (ddns::HostStates reads and writes it).
+    std::string DdnsHostState;
 };
 
 enum class SaveScope : int {

@@ -2,6 +2,7 @@
 
 #include "ddns/DdnsProvider.h"
 #include "ddns/DdnsUpdater.h"
+#include "ddns/PlainHttpRule.h"
 #include "netinfo/Ipv6Choice.h"
 #include "text/Sjis.h"
 #include "text/VB.h"
@@ -85,6 +86,8 @@ const char* DdnsProblemKey(const TConfig& c)
         return "User";
     if (passNeeded && c.DdnsPass.empty())
         return "Pass";
+    if (!c.DdnsServer.empty() && !ddns::PlainHttpProblem(c.DdnsServer).empty())
+        return "Server";
     return provider == "dyndns2" && !c.DdnsServer.empty() ? "Server" : "Records";
 }
 
