@@ -17,6 +17,7 @@
 #include "settings/ConfigUnit.h"
 #include "text/Sjis.h"
 #include "text/VB.h"
+#include "upload/ParallelUpload.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -26,6 +27,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QTabWidget>
 
 namespace gui {
@@ -197,6 +199,7 @@ void TfrmConfig::FormShow()
     SetText(txtFtpPort, std::to_string(c.FtpPort));
     chkFtpPasv->setChecked(c.FtpPasv != 0);
     m_ftpSecurity->SetMode(c.FtpSecurity);
+    spnFtpParallel->setValue(upload::ParallelConnections(c.FtpParallel));
     SetText(txtReplaceFolder, c.ReplaceFolder);
     chkReplaceFolder->setChecked(c.ReplaceAllFolder != 0);
     SetText(txtReplaceLink, c.ReplaceLink);
@@ -261,6 +264,7 @@ void TfrmConfig::TransferBack(settings::TConfig& c) const
     c.FtpPort = number(txtFtpPort);
     c.FtpPasv = Flag(chkFtpPasv);
     c.FtpSecurity = m_ftpSecurity->Mode();
+    c.FtpParallel = spnFtpParallel->value();
     c.ReplaceFolder = TextOf(txtReplaceFolder);
     c.ReplaceAllFolder = Flag(chkReplaceFolder);
     c.ReplaceLink = TextOf(txtReplaceLink);
@@ -414,7 +418,8 @@ void TfrmConfig::chkFtpUploadClick()
                 lblFtpPass,     txtFtpPass,     lblFtpDir,        txtFtpDir,        cmdFtpTest,
                 chkFtpPasv,     lblFtpPort,     txtFtpPort,       lblReplaceFolder, txtReplaceFolder,
                 lblFtpSecurity, cboFtpSecurity, chkReplaceFolder, cmdReplaceFolder, lblReplaceLink,
-                txtReplaceLink, cmdReplaceLink, chkIPtoURL,       chkCloseUpload,   chkRobotSearch},
+                txtReplaceLink, cmdReplaceLink, chkIPtoURL,       chkCloseUpload,   chkRobotSearch,
+                lblFtpParallel, spnFtpParallel},
                on);
     chkRobotSearchClick();
     chkCloseUploadClick();

@@ -14,6 +14,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QSpinBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -269,6 +270,8 @@ private:
     QCheckBox* chkFtpPasv = nullptr;
     QLabel* lblFtpSecurity = nullptr;
     QComboBox* cboFtpSecurity = nullptr;
+    QLabel* lblFtpParallel = nullptr;
+    QSpinBox* spnFtpParallel = nullptr;
     QPushButton* cmdFtpTest = nullptr;
     QGroupBox* fraCheckURL = nullptr;
     QLabel* lblCheckURL = nullptr;

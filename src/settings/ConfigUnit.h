@@ -46,6 +46,9 @@ public:
     std::string FtpDir;
     Flag FtpPasv = 0;
     std::int32_t FtpPort = 0;
+    // How many connections an upload run uses at once (1 to 8; 1, one file after the other, when
+    // the key is missing).
+    std::int32_t FtpParallel = 1;
     Flag MailNotice = 0;
     std::string MailAddress;
     std::string MailAddressFrom;
