@@ -129,6 +129,9 @@ private:
     void SetText(QLineEdit* box, const std::string& cp932);
     std::string TextOf(const QLineEdit* box) const;
     void cmdOKClick();
+    // Saves everything; a keyring that cannot take the passwords puts them into the file only with the
+    // user's consent. False when nothing was saved (the dialog stays open).
+    bool SaveAll(settings::TConfig& c);
     // The first failing check of the settings on screen, with its message, page and control.
     bool ValidateEntries();
     // False (with the message, page and focus) when a number box does not hold a whole number.
@@ -242,6 +245,8 @@ private:
     QPushButton* cmdGlobalIPkey = nullptr;
     QPushButton* cmdGlolalIP = nullptr;
     QCheckBox* chkLeavePlural = nullptr;
+    // The passwords of every page in the desktop's keyring ([Config] Keyring), beside OK.
+    QCheckBox* chkKeyring = nullptr;
     QComboBox* cboSource2 = nullptr;
     QPushButton* cmdSource2Test = nullptr;
     QLabel* lblEchoURL = nullptr;
