@@ -190,6 +190,7 @@ void TfrmConfig::FormShow()
     (c.GlobalIPAuto ? optGlobalIPa : optGlobalIPm)->setChecked(true);
     SetText(txtGlobalIPkey, c.GlobalIPKey);
     chkLeavePlural->setChecked(c.LeavePlural != 0);
+    chkKeyring->setChecked(c.Keyring != 0);
 
     chkFtpUpload->setChecked(c.FtpUpload != 0);
     SetText(txtFtpServer, c.FtpServer);
@@ -253,6 +254,7 @@ void TfrmConfig::TransferBack(settings::TConfig& c) const
     c.GlobalIPAuto = Flag(optGlobalIPa);
     c.GlobalIPKey = TextOf(txtGlobalIPkey);
     c.LeavePlural = Flag(chkLeavePlural);
+    c.Keyring = Flag(chkKeyring);
     TransferAddressControls(c);
     TransferIpv6Controls(c);
 
@@ -307,14 +309,32 @@ void TfrmConfig::cmdOKClick()
                                         u8"しないと設定が有効にならない場合があります。"),
                              Caption());
     TransferBack(c);
-    try {
-        settings::SaveSettings(c, settings::SaveScope::All);
-    } catch (const settings::SettingsWriteError& e) {
-        m_ui.ShowWarning(e.what(), Caption());
+    if (!SaveAll(c))
         return;
-    }
     m_saved = true;
     accept();
+}
+
+bool TfrmConfig::SaveAll(settings::TConfig& c)
+{
+    try {
+        try {
+            settings::SaveSettings(c, settings::SaveScope::All);
+        } catch (const settings::KeyringWriteError& e) {
+            if (!m_ui.AskYesNo(e.what() +
+                                   text::Sjis(u8"\r\n\r\nﾊﾟｽﾜｰﾄﾞを設定ﾌｧｲﾙ(Quillmap.ini)に保存しますか？\r\n"
+                                              u8"(「いいえ」: 何も保存せずに設定に戻ります)"),
+                               Caption()))
+                return false;
+            c.Keyring = 0;
+            chkKeyring->setChecked(false);
+            settings::SaveSettings(c, settings::SaveScope::All);
+        }
+    } catch (const settings::SettingsWriteError& e) {
+        m_ui.ShowWarning(e.what(), Caption());
+        return false;
+    }
+    return true;
 }
 
 // ---- corrections when a box is left

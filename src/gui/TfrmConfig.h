@@ -127,6 +127,9 @@ private:
     void SetText(QLineEdit* box, const std::string& cp932);
     std::string TextOf(const QLineEdit* box) const;
     void cmdOKClick();
+    // Saves everything; a keyring that cannot take the passwords puts them into the file only with the
+    // user's consent. False when nothing was saved (the dialog stays open).
+    bool SaveAll(settings::TConfig& c);
     // The settings' one check (validation::CheckSettings) on the values on screen: false after showing
     // the first problem, with its page in front and the focus on its control (TfrmConfigCheck.cpp).
     bool ValidateEntries();
@@ -243,6 +246,8 @@ private:
     QPushButton* cmdGlobalIPkey = nullptr;
     QPushButton* cmdGlolalIP = nullptr;
     QCheckBox* chkLeavePlural = nullptr;
+    // The passwords of every page in the desktop's keyring ([Config] Keyring), beside OK.
+    QCheckBox* chkKeyring = nullptr;
     QComboBox* cboSource2 = nullptr;
     QPushButton* cmdSource2Test = nullptr;
     QLabel* lblEchoURL = nullptr;

@@ -101,7 +101,12 @@ void TfrmConfig::BuildPages()
     cmdOK->setDefault(true);
     cmdOK->setAutoDefault(true);
     cmdCancel = Button("cmdCancel", u8"ｷｬﾝｾﾙ");
+    chkKeyring = CheckBox("chkKeyring", u8"ﾊﾟｽﾜｰﾄﾞをｷｰﾘﾝｸﾞに保存");
+    chkKeyring->setToolTip(
+        J(u8"ﾙｰﾀ、FTP、ﾒｰﾙ、DDNSのﾊﾟｽﾜｰﾄﾞをﾃﾞｽｸﾄｯﾌﾟのｷｰﾘﾝｸﾞに保存し、Quillmap.iniには保存しません。"
+          u8"ｷｰﾘﾝｸﾞのないｻｰﾋﾞｽ(--headless)では使えません。"));
     auto* buttons = new QHBoxLayout;
+    buttons->addWidget(chkKeyring);
     buttons->addStretch(1);
     buttons->addWidget(cmdOK);
     buttons->addWidget(cmdCancel);

@@ -128,6 +128,9 @@ std::vector<ConfigField> BuildFields()
     ConfigField engine = Integer("Status", "Engine", &C::StatusEngine, 0);
     engine.writtenWhenSet = true;
     f.push_back(engine);
+    ConfigField keyring = Integer("Config", "Keyring", &C::Keyring, 0);
+    keyring.writtenWhenSet = true;
+    f.push_back(keyring);
     // Dynamic DNS: what the settings dialog edits, then what the updates learn.
     const ConfigField ddns[] = {
         Integer("DDNS", "Use", &C::DdnsUse, 0),
