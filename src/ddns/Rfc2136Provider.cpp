@@ -124,48 +124,41 @@ Exchanged Exchange(const DnsUpdateMessage& message, const QHostAddress& server, 
 
 } // namespace
 
-HostResult JudgeDnsAnswer(const std::string& host, const DnsUpdateAnswer& answer)
+HostResult JudgeDnsAnswer(const std::string& host, RecordType type, const DnsUpdateAnswer& answer)
 {
     if (answer.Rcode == 0 && answer.Signed && !answer.Truncated)
-        return {host, Verdict::Good, "NOERROR", 0};
+        return {host, type, Verdict::Good, "NOERROR", 0};
     if (answer.Rcode == 0)
-        return {host, Verdict::Retry, Sjis(u8"NOERROR ですが、応答に鍵の署名がありません"), 0};
+        return {host, type, Verdict::Retry, Sjis(u8"NOERROR ですが、応答に鍵の署名がありません"), 0};
     for (const AnswerRule& rule : kAnswerRules)
         if (rule.Rcode == answer.Rcode &&
             (rule.TsigError == kAnyTsigError || rule.TsigError == answer.TsigError))
-            return {host, rule.Outcome, std::string(rule.Name) + " " + Sjis(rule.Text), 0};
-    return {host, Verdict::Retry, "RCODE " + std::to_string(answer.Rcode) + Sjis(u8" (想定外の応答です)"), 0};
+            return {host, type, rule.Outcome, std::string(rule.Name) + " " + Sjis(rule.Text), 0};
+    return {host, type, Verdict::Retry,
+            "RCODE " + std::to_string(answer.Rcode) + Sjis(u8" (想定外の応答です)"), 0};
 }
 
-std::vector<HostResult> Rfc2136Provider::Update(ProviderContext& context, RecordType type,
-                                                const std::string& address)
+HostResult Rfc2136Provider::UpdateRecord(ProviderContext& context, const std::string& host, RecordType type,
+                                         const std::string& address)
 {
     const Rfc2136Target target = Rfc2136TargetOf(context.Config);
+    const std::string aceHost = AceHost(host);
+    const std::string aceZone = AceHost(target.Zone);
+    if (aceHost.empty() || aceZone.empty())
+        return {host, type, Verdict::Fatal, Sjis(u8"ホスト名が正しくありません: ") + host, 0};
     const std::function<bool()> stopped = [&context] { return context.Http.Stopped(); };
     const int waitMs = std::max(1, std::min(context.TimeOutMs, kDnsAnswerWaitMs));
-    std::vector<HostResult> results;
     std::string failure;
     const QHostAddress server = LookUp(target.Host, waitMs, stopped, failure);
-    for (const std::string& host : context.Hosts) {
-        HostResult result{host};
-        if (server.isNull()) {
-            result = {host, Verdict::Retry, failure, 0};
-        } else {
-            const DnsUpdateMessage message({target.Zone, host, type, address, kDnsRecordTtl, target.KeyName,
-                                            target.Algorithm, target.Secret});
-            if (message.Wire().isEmpty()) {
-                result = {host, Verdict::Fatal, Sjis(u8"更新要求を作れません: ") + message.Error(), 0};
-            } else {
-                const Exchanged exchanged = Exchange(message, server, target.Port, waitMs, stopped);
-                result = exchanged.Answer ? JudgeDnsAnswer(host, *exchanged.Answer)
-                                          : HostResult{host, Verdict::Retry, exchanged.Failure, 0};
-            }
-        }
-        results.push_back(result);
-        if (result.Outcome != Verdict::Good)
-            break;
-    }
-    return results;
+    if (server.isNull())
+        return {host, type, Verdict::Retry, failure, 0};
+    const DnsUpdateMessage message(
+        {aceZone, aceHost, type, address, kDnsRecordTtl, target.KeyName, target.Algorithm, target.Secret});
+    if (message.Wire().isEmpty())
+        return {host, type, Verdict::Fatal, Sjis(u8"更新要求を作れません: ") + message.Error(), 0};
+    const Exchanged exchanged = Exchange(message, server, target.Port, waitMs, stopped);
+    return exchanged.Answer ? JudgeDnsAnswer(host, type, *exchanged.Answer)
+                            : HostResult{host, type, Verdict::Retry, exchanged.Failure, 0};
 }
 
 } // namespace ddns

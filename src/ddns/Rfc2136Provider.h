@@ -20,12 +20,12 @@ inline constexpr int kDnsRecordTtl = 300;
 
 class Rfc2136Provider final : public DdnsProvider
 {
-public:
-    std::vector<HostResult> Update(ProviderContext& context, RecordType type,
-                                   const std::string& address) override;
+protected:
+    HostResult UpdateRecord(ProviderContext& context, const std::string& host, RecordType type,
+                            const std::string& address) override;
 };
 
-// The verdict and the row text for the server's answer to the update of host.
-HostResult JudgeDnsAnswer(const std::string& host, const DnsUpdateAnswer& answer);
+// The verdict and the row text for the server's answer to the update of host's record.
+HostResult JudgeDnsAnswer(const std::string& host, RecordType type, const DnsUpdateAnswer& answer);
 
 } // namespace ddns

@@ -117,36 +117,44 @@ Rfc2136Target Rfc2136TargetOf(const settings::TConfig& config)
     return target;
 }
 
-std::string Rfc2136Problem(const settings::TConfig& config)
+Rfc2136Refusal Rfc2136Check(const settings::TConfig& config)
 {
     QString host;
     quint16 port = 0;
     if (TrimmedText(config.DdnsServer).empty())
-        return Sjis(u8"DNSサーバーが未設定です");
+        return {"Server", Sjis(u8"DNSサーバーが未設定です")};
     if (!ParseDnsServer(config.DdnsServer, host, port))
-        return Sjis(u8"DNSサーバー「") + config.DdnsServer +
-               Sjis(u8"」が正しくありません(ホスト名:ポート番号、IPv6アドレスは[ ]で囲みます)");
+        return {"Server",
+                Sjis(u8"DNSサーバー「") + config.DdnsServer +
+                    Sjis(u8"」が正しくありません(ホスト名:ポート番号、IPv6アドレスは[ ]で囲みます)")};
     const Rfc2136Target target = Rfc2136TargetOf(config);
     if (target.Zone.empty())
-        return Sjis(u8"DNSのゾーンが未設定です");
+        return {"Zone", Sjis(u8"DNSのゾーンが未設定です")};
     for (const std::string& name : HostsOf(config))
         if (!InZone(name, target.Zone))
-            return Sjis(u8"ホスト名「") + name + Sjis(u8"」はゾーン「") + target.Zone +
-                   Sjis(u8"」にありません");
+            return {"Hosts", Sjis(u8"ホスト名「") + name + Sjis(u8"」はゾーン「") + target.Zone +
+                                 Sjis(u8"」にありません")};
     if (target.KeyName.empty())
-        return Sjis(u8"TSIG鍵の名前が未設定です");
+        return {"KeyName", Sjis(u8"TSIG鍵の名前が未設定です")};
     const std::string given = TrimmedText(config.DdnsKeyAlgorithm);
     if (target.Algorithm.empty())
-        return Sjis(u8"TSIG鍵の方式「") + given +
-               Sjis(u8"」は使えません(hmac-sha1、hmac-sha256、hmac-sha512のいずれかです)");
+        return {"KeyAlgorithm",
+                Sjis(u8"TSIG鍵の方式「") + given +
+                    Sjis(u8"」は使えません(hmac-sha1、hmac-sha256、hmac-sha512のいずれかです)")};
     if (!TsigAlgorithmSigns(target.Algorithm))
-        return Sjis(u8"TSIG鍵の方式「") + target.Algorithm +
-               Sjis(u8"」にはまだ対応していません。hmac-sha256かhmac-sha512の鍵を使ってください");
+        return {"KeyAlgorithm",
+                Sjis(u8"TSIG鍵の方式「") + target.Algorithm +
+                    Sjis(u8"」にはまだ対応していません。hmac-sha256かhmac-sha512の鍵を使ってください")};
     if (target.Secret.empty())
-        return Sjis(u8"TSIG鍵の秘密(base64)が未設定です");
+        return {"Token", Sjis(u8"TSIG鍵の秘密(base64)が未設定です")};
     if (!DecodesAsBase64(target.Secret))
-        return Sjis(u8"TSIG鍵の秘密がbase64として読めません");
+        return {"Token", Sjis(u8"TSIG鍵の秘密がbase64として読めません")};
     return {};
+}
+
+std::string Rfc2136Problem(const settings::TConfig& config)
+{
+    return Rfc2136Check(config).Text;
 }
 
 } // namespace ddns

@@ -31,7 +31,15 @@ bool ParseDnsServer(const std::string& text, QString& host, quint16& port);
 bool InZone(const std::string& host, const std::string& zone);
 // The settings read for an update (call after Rfc2136Problem said nothing).
 Rfc2136Target Rfc2136TargetOf(const settings::TConfig& config);
-// Why the settings cannot be used (code page 932, full-width), empty when they can.
+// Why the settings cannot be used (code page 932, full-width) and the [DDNS] key that is at fault;
+// both empty when they can be used.
+struct Rfc2136Refusal
+{
+    const char* Key = "";
+    std::string Text;
+};
+Rfc2136Refusal Rfc2136Check(const settings::TConfig& config);
+// Its text alone.
 std::string Rfc2136Problem(const settings::TConfig& config);
 
 } // namespace ddns

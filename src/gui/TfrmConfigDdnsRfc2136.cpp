@@ -1,7 +1,6 @@
 // The DDNS page's group for the user's own DNS server (provider rfc2136): the zone the host names
 // are in, the TSIG key's name and its algorithm. The server and the key's base64 secret are the
 // page's Server and Token boxes; the group shows only while that provider is chosen.
-#include "ddns/DdnsUpdater.h"
 #include "ddns/DnsUpdateMessage.h"
 #include "ddns/Rfc2136Settings.h"
 #include "gui/QtText.h"
@@ -94,25 +93,6 @@ void TfrmConfig::DdnsRfc2136Rules(bool chosen)
     lblDdnsToken->setText(J(chosen ? u8"鍵(base64)：" : u8"ﾄｰｸﾝ："));
     txtDdnsServer->setPlaceholderText(chosen ? QStringLiteral("ns.example.jp:53")
                                              : QStringLiteral("members.example.jp"));
-}
-
-QWidget* TfrmConfig::DdnsRfc2136Focus(const settings::TConfig& c) const
-{
-    QString host;
-    quint16 port = 0;
-    if (!ddns::ParseDnsServer(c.DdnsServer, host, port))
-        return txtDdnsServer;
-    if (txtDdnsZone->text().trimmed().isEmpty())
-        return txtDdnsZone;
-    for (const std::string& name : ddns::HostsOf(c))
-        if (!ddns::InZone(name, c.DdnsZone))
-            return txtDdnsHosts;
-    if (txtDdnsKeyName->text().trimmed().isEmpty())
-        return txtDdnsKeyName;
-    if (ddns::TsigAlgorithmName(c.DdnsKeyAlgorithm).empty() ||
-        !ddns::TsigAlgorithmSigns(ddns::TsigAlgorithmName(c.DdnsKeyAlgorithm)))
-        return cboDdnsKeyAlgorithm;
-    return txtDdnsToken;
 }
 
 } // namespace gui
