@@ -312,6 +312,7 @@ void TPowersock::Cancel()
     Status("Canceling", 8);
     Canceled = true;
     m_stopRequested = true;
+    emit OnCancel();
 }
 
 void TPowersock::CheckConnected()
