@@ -10,8 +10,4 @@ namespace app {
 // copy is running and only one may, 4 when the settings could not be saved at the end.
 int RunTrayProgram(int& argc, char** argv, const QString& homeFolder);
 
-// Whether a window system can be reached at all (on Linux: QT_QPA_PLATFORM, DISPLAY or
-// WAYLAND_DISPLAY set).
-bool HasDisplay();
-
 } // namespace app
