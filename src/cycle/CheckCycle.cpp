@@ -11,6 +11,7 @@
 #include "platform/SingleInstance.h"
 #include "platform/UserInterface.h"
 #include "settings/ConfigUnit.h"
+#include "settings/KeyringPasswords.h"
 #include "text/Sjis.h"
 #include "text/VB.h"
 
@@ -381,7 +382,16 @@ void CheckCycle::mnuStartChkClick()
 
 bool CheckCycle::CheckSettingsReady()
 {
-    const settings::TConfig& s = *m_state.Settings;
+    settings::TConfig& s = *m_state.Settings;
+    // Passwords kept in the keyring that it could not give at start are asked for again (it may have
+    // been unlocked since); monitoring without them would only fail at every log-on.
+    if (s.Keyring && s.KeyringUnread) {
+        settings::ReadKeyringPasswords(s);
+        if (const std::string missing = settings::MissingKeyringPasswords(s); !missing.empty()) {
+            m_ui.ShowWarning(missing, Title());
+            return false;
+        }
+    }
     std::u8string_view message;
     if (s.GlobalIPAuto == 0 && s.GlobalIPKey.empty())
         message = u8"ｸﾞﾛｰﾊﾞﾙIPｱﾄﾞﾚｽの検索キーが未設定です。";
