@@ -202,8 +202,8 @@ void TfrmConfig::DdnsRules()
     txtDdnsToken->setEnabled(needs.token);
     lblDdnsServer->setEnabled(needs.server);
     txtDdnsServer->setEnabled(needs.server);
-    lblDdnsHint->setText(J(HintOf(ddns::ProviderNames().at(
-        static_cast<size_t>(std::max(0, cboDdnsProvider->currentIndex()))))));
+    lblDdnsHint->setText(J(
+        HintOf(ddns::ProviderNames().at(static_cast<size_t>(std::max(0, cboDdnsProvider->currentIndex()))))));
 }
 
 bool TfrmConfig::ValidateDdns()
