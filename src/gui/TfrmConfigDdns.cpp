@@ -246,6 +246,8 @@ void TfrmConfig::cmdDdnsTestClick()
     settings::AssignSettings(screen, *m_config);
     TransferDdnsControls(screen);
     screen.Ipv6Suffix = TextOf(txtIpv6Suffix);
+    // The limit of forced sends counts the live settings' requests (and earlier tests).
+    ddns::KeepTriedTimes(*m_config, screen);
     const std::string problem = ddns::DdnsSettingsProblem(screen);
     if (problem.empty() == false) {
         m_ui.ShowWarning(problem + text::Sjis(u8"。"), Caption());
