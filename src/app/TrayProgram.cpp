@@ -11,10 +11,6 @@
 #include "platform/ProgramFolder.h"
 #include "platform/SignalWatcher.h"
 
-#if QUILLMAP_HAS_ENGINE
-#include "engine/KeptEngine.h"
-#endif
-
 #include <QApplication>
 #include <QSessionManager>
 #include <iostream>
@@ -40,7 +36,16 @@ bool HasDisplay()
 #endif
 }
 
-int RunTrayProgram(int& argc, char** argv, const QString& homeFolder)
+TrayEngine EngineInChildProcess(const QString& program)
+{
+    TrayEngine engine;
+    engine.makeSource = [program]() -> std::unique_ptr<core::StatusEngineSource> {
+        return std::make_unique<engine::EngineProcess>(program);
+    };
+    return engine;
+}
+
+int RunTrayProgram(int& argc, char** argv, const QString& homeFolder, const TrayEngine& trayEngine)
 {
     // Qt would abort with a message about platform plugins; say what to do instead.
     if (!HasDisplay()) {
@@ -50,9 +55,8 @@ int RunTrayProgram(int& argc, char** argv, const QString& homeFolder)
         return kExitNoDisplay;
     }
 
-    // The browser engine's view shares its drawing contexts with the windows; Qt must know it before
-    // the application object exists.
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    if (trayEngine.inProcess)
+        QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(core::kProgramTitle));
     QApplication::setApplicationVersion(QString::fromLatin1(core::kVersionText));
@@ -62,20 +66,16 @@ int RunTrayProgram(int& argc, char** argv, const QString& homeFolder)
 
     gui::GuiUserInterface ui;
     core::OperationLog log;
-    // The browser engine, when the settings choose it: kept for the run, its page shown on the status
-    // tab. A build without it says so in the log when the settings ask for it.
-#if QUILLMAP_HAS_ENGINE
-    engine::KeptEngine engineSource;
-#else
-    engine::EngineProcess engineSource;
-#endif
+    // The browser engine, when the settings choose it. A build without it says so in the log when the
+    // settings ask for it.
+    const std::unique_ptr<core::StatusEngineSource> engineOwner = trayEngine.makeSource();
+    core::StatusEngineSource& engineSource = *engineOwner;
     core::CheckCycle cycle(log, ui, [&engineSource](const core::CycleMediator& mediator) {
         return std::make_unique<core::MainComponents>(mediator, nullptr, &engineSource);
     });
     gui::TfrmMain mainWindow(cycle, log, ui);
-#if QUILLMAP_HAS_ENGINE
-    mainWindow.ShowEnginePages(engineSource);
-#endif
+    if (trayEngine.showPages)
+        trayEngine.showPages(mainWindow, engineSource);
     ui.SetParentWidget(&mainWindow);
     ui.SetStatusSink([&mainWindow](const std::string& text) { mainWindow.ShowStatusText(text); });
 

@@ -224,6 +224,7 @@ void MainComponents::StopMail(bool cancel)
         return;
     StopClient(m_mailer->NMSMTP1(), cancel);
     StopClient(m_mailer->NMPOP31(), cancel);
+    m_mailer->IdSMTP1().Abort();
 }
 
 void MainComponents::AbortNetwork()

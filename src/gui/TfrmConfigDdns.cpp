@@ -206,39 +206,6 @@ void TfrmConfig::DdnsRules()
         HintOf(ddns::ProviderNames().at(static_cast<size_t>(std::max(0, cboDdnsProvider->currentIndex()))))));
 }
 
-bool TfrmConfig::ValidateDdns()
-{
-    if (!chkDdnsUse->isChecked())
-        return true;
-    settings::TConfig screen;
-    TransferDdnsControls(screen);
-    // The AAAA record's address comes from the IPv6 page: its suffix is part of the combination.
-    screen.Ipv6Suffix = TextOf(txtIpv6Suffix);
-    const std::string problem = ddns::DdnsSettingsProblem(screen);
-    if (problem.empty())
-        return true;
-    m_ui.ShowWarning(problem + text::Sjis(u8"。"), Caption());
-    tabConfig->setCurrentWidget(tabDdns);
-    const ProviderNeeds needs =
-        NeedsOf(ddns::ProviderNames().at(static_cast<size_t>(cboDdnsProvider->currentIndex())));
-    QWidget* focus = txtDdnsHosts;
-    if (!txtDdnsHosts->text().trimmed().isEmpty() && ddns::HostsOf(screen).size() > 0) {
-        if (needs.user && txtDdnsUser->text().isEmpty())
-            focus = txtDdnsUser;
-        else if (needs.pass && txtDdnsPass->text().isEmpty())
-            focus = txtDdnsPass;
-        else if (needs.token && txtDdnsToken->text().isEmpty())
-            focus = txtDdnsToken;
-        else if (needs.server && (txtDdnsServer->text().trimmed().isEmpty() ||
-                                  problem == ddns::PlainHttpProblem(screen.DdnsServer)))
-            focus = txtDdnsServer;
-        else
-            focus = cboDdnsRecords;
-    }
-    focus->setFocus(Qt::OtherFocusReason);
-    return false;
-}
-
 void TfrmConfig::cmdDdnsTestClick()
 {
     // The values on screen, in a copy: the live settings (and what the updates learned) stay as they are.

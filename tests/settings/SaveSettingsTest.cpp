@@ -188,6 +188,8 @@ public:
             else
                 c.*std::get<TextMember>(f.member) = Bytes(Length(1533));
         }
+        // The passwords stay in the file here; the keyring is tested against a real one (tests/keyring).
+        c.Keyring = 0;
     }
 
 private:
