@@ -1,3 +1,4 @@
+#include "app/CommandHelp.h"
 #include "app/Commands.h"
 #include "app/Headless.h"
 #include "app/TrayProgram.h"
@@ -144,7 +145,7 @@ int main(int argc, char** argv)
         QStringLiteral(
             "Quillmap watches the global address of a broadband router and keeps web pages and a notice mail "
             "up to date.\n\nCommands:\n") +
-        app::CommandSummaries().join(u'\n'));
+        app::CommandSummaries().join(u'\n') + QStringLiteral("\n\nquillmap COMMAND --help shows a command's own options and examples."));
     parser.addHelpOption();
     const QCommandLineOption versionOption(QStringList{QStringLiteral("version"), QStringLiteral("v")},
                                            QStringLiteral("Print the version and exit."));
@@ -191,5 +192,11 @@ int main(int argc, char** argv)
         std::cerr << "quillmap: unknown command: " << positional.first().toStdString() << std::endl;
         return 2;
     }
-    return command->run(positional.mid(1));
+    const QStringList arguments = positional.mid(1);
+    if (app::AsksForHelp(arguments)) {
+        const char* help = app::CommandHelp(command->name);
+        std::cout << (help ? help : command->summary) << std::flush;
+        return 0;
+    }
+    return command->run(arguments);
 }

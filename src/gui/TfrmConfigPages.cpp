@@ -6,6 +6,7 @@
 #include "gui/TfrmConfig.h"
 #include "gui/TypedLengthLimit.h"
 #include "gui/UpDownEdit.h"
+#include "upload/ParallelUpload.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -16,6 +17,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -253,6 +255,12 @@ QWidget* TfrmConfig::BuildUploadPage()
     cboFtpSecurity = SecurityChoice::MakeBox(this, "cboFtpSecurity");
     lblFtpSecurity->setBuddy(cboFtpSecurity);
     cmdFtpTest = Button("cmdFtpTest", u8"接続ﾃｽﾄ");
+    // More connections at once take fewer round trips in all; some servers allow only a few.
+    lblFtpParallel = Label("lblFtpParallel", u8"同時接続数：");
+    spnFtpParallel = new QSpinBox(page);
+    spnFtpParallel->setObjectName(QStringLiteral("spnFtpParallel"));
+    spnFtpParallel->setRange(1, upload::kMaxParallel);
+    lblFtpParallel->setBuddy(spnFtpParallel);
     lblFtpServer->setBuddy(txtFtpServer);
     lblFtpPort->setBuddy(txtFtpPort);
     lblFtpUser->setBuddy(txtFtpUser);
@@ -273,6 +281,8 @@ QWidget* TfrmConfig::BuildUploadPage()
     ftpLayout->addWidget(lblFtpSecurity, 3, 0);
     ftpLayout->addWidget(cboFtpSecurity, 3, 1, Qt::AlignLeft);
     ftpLayout->addWidget(cmdFtpTest, 3, 3, Qt::AlignRight);
+    ftpLayout->addWidget(lblFtpParallel, 4, 0);
+    ftpLayout->addWidget(spnFtpParallel, 4, 1, Qt::AlignLeft);
     ftpLayout->setColumnStretch(1, 2);
     ftpLayout->setColumnStretch(3, 1);
 

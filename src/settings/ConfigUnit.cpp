@@ -11,6 +11,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <functional>
 #include <utility>
 #include <vector>
 
@@ -30,16 +31,6 @@ QString SettingsPath()
 {
     throw SettingsWriteError(platform::PathToCp932(QDir::toNativeSeparators(path)) +
                              text::Sjis(u8" に書き込めません"));
-}
-
-std::string DefaultText(const ConfigField& field, const TConfig& config)
-{
-    if (!field.defaultText)
-        return config.MailAddress; // MailAddressFrom: the address just read
-    const std::string_view def = field.defaultText;
-    if (def.starts_with("~/"))
-        return platform::PathToCp932(QDir::homePath()) + std::string(def.substr(1));
-    return std::string(def);
 }
 
 // Version texts compare byte by byte, as the files were written: "1.3" > "1.2" > "1.1" > "1.0".
@@ -68,14 +59,14 @@ void ReadField(const platform::ProfileFile& file, TConfig& config, const ConfigF
     case FieldCoding::Base64Since1_2: {
         std::string value;
         if (f.coding == FieldCoding::Text || f.coding == FieldCoding::Password) {
-            value = file.ReadString(f.section, f.key, DefaultText(f, config));
+            value = file.ReadString(f.section, f.key, FieldDefaultText(f, config));
         } else {
             value = file.ReadString(f.section, f.key, {});
             if (f.coding == FieldCoding::Base64 || VersionAbove(config, "1.1"))
                 value = mail::Base64Decode(value);
         }
         if (f.emptyMeansDefault && value.empty())
-            value = DefaultText(f, config);
+            value = FieldDefaultText(f, config);
         config.*std::get<TextMember>(f.member) = std::move(value);
         return;
     }
@@ -245,13 +236,14 @@ const KeyList kDdnsKeys = {{"DDNS", "Use"},  {"DDNS", "Provider"}, {"DDNS", "Hos
                            {"DDNS", "TestURL"}};
 const KeyList kDdnsStateKeys = {{"DDNS", "SentA"},      {"DDNS", "SentAAAA"}, {"DDNS", "Updated"},
                                 {"DDNS", "Stopped"},    {"DDNS", "StopReason"}, {"DDNS", "StateOf"},
-                                {"DDNS", "RetryAt"},    {"DDNS", "Failures"}};
+                                {"DDNS", "RetryAt"},    {"DDNS", "Failures"},   {"DDNS", "HostState"}};
 
 bool IsDdnsState(TextMember member)
 {
     return member == &TConfig::DdnsSentA || member == &TConfig::DdnsSentAAAA ||
            member == &TConfig::DdnsUpdated || member == &TConfig::DdnsStopReason ||
-           member == &TConfig::DdnsStateOf || member == &TConfig::DdnsRetryAt;
+           member == &TConfig::DdnsStateOf || member == &TConfig::DdnsRetryAt ||
+           member == &TConfig::DdnsHostState;
 }
 
 bool IsDdnsState(IntegerMember member)
@@ -306,6 +298,16 @@ KeyList ScopeKeys(SaveScope scope)
 
 } // namespace
 
+std::string FieldDefaultText(const ConfigField& field, const TConfig& config)
+{
+    if (!field.defaultText)
+        return config.MailAddress; // MailAddressFrom: the address just read
+    const std::string_view def = field.defaultText;
+    if (def.starts_with("~/"))
+        return platform::PathToCp932(QDir::homePath()) + std::string(def.substr(1));
+    return std::string(def);
+}
+
 std::string SettingsFilePath()
 {
     return SettingsPath().toStdString();
@@ -339,7 +341,9 @@ bool SettingsChooseEngine()
     return file.ReadInteger(field.section, field.key, field.defaultInteger) != 0;
 }
 
-void SaveSettings(const TConfig& config, SaveScope scope)
+namespace {
+
+void Save(const TConfig& config, SaveScope scope, const std::function<void(platform::ProfileFile&)>& finish)
 {
     const QString path = SettingsPath();
     platform::ProfileFile file(path);
@@ -355,11 +359,25 @@ void SaveSettings(const TConfig& config, SaveScope scope)
         WriteField(file, config, FindConfigField(section, key));
     if (scope == SaveScope::All || scope == SaveScope::Security)
         WriteTrustedCertificates(file, config);
+    if (finish)
+        finish(file);
     if (!file.Save())
         ThrowWriteError(path);
     // Entries that could not be read are kept: the file holds nothing of them either.
     if (scope == SaveScope::All && keyringWasOn && !config.Keyring && config.KeyringUnread == 0)
         ForgetKeyringPasswords();
+}
+
+} // namespace
+
+void SaveSettings(const TConfig& config, SaveScope scope)
+{
+    Save(config, scope, {});
+}
+
+void SaveSettingsWithout(const TConfig& config, std::string_view section, std::string_view key)
+{
+    Save(config, SaveScope::All, [section, key](platform::ProfileFile& file) { file.DeleteKey(section, key); });
 }
 
 std::string CertificateKey(std::string_view host, int port)

@@ -46,6 +46,9 @@ public:
     std::string FtpDir;
     Flag FtpPasv = 0;
     std::int32_t FtpPort = 0;
+    // How many connections an upload run uses at once (1 to 8; 1, one file after the other, when
+    // the key is missing).
+    std::int32_t FtpParallel = 1;
     Flag MailNotice = 0;
     std::string MailAddress;
     std::string MailAddressFrom;
@@ -131,6 +134,9 @@ public:
     std::string DdnsStateOf;
     std::string DdnsRetryAt;
     std::int32_t DdnsFailures = 0;
+    // Per host and record: the address the provider confirmed, when, and when it was last asked
+    // (ddns::HostStates reads and writes it).
+    std::string DdnsHostState;
     // [Config] Keyring: the passwords live in the desktop's keyring, and the file holds them empty.
     Flag Keyring = 0;
     // Not stored: which passwords (bits 1 << PasswordService) the keyring could not give at loading,
@@ -201,6 +207,11 @@ bool SettingsChooseEngine();
 // cannot take them throws KeyringWriteError before the file is touched. Turning Keyring off writes
 // the passwords into the file and removes them from the keyring.
 void SaveSettings(const TConfig& config, SaveScope scope);
+
+// SaveSettings with scope All, except that the key section/key is taken out of the file, so that it
+// reads as its default again (`quillmap settings unset`). One write: the file is either the old one or
+// the new one.
+void SaveSettingsWithout(const TConfig& config, std::string_view section, std::string_view key);
 
 // Copies every field but Version, PrevIP, PrevIPv6 and the learned dynamic DNS state; the keyword
 // lists become new copies of src's.

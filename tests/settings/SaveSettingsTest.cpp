@@ -162,6 +162,7 @@ void ExpectSameFields(const TConfig& a, const TConfig& b, bool withVersionAndPre
         same(a.DdnsStateOf, b.DdnsStateOf, "DdnsStateOf");
         same(a.DdnsRetryAt, b.DdnsRetryAt, "DdnsRetryAt");
         same(a.DdnsFailures, b.DdnsFailures, "DdnsFailures");
+        same(a.DdnsHostState, b.DdnsHostState, "DdnsHostState");
     }
 }
 
