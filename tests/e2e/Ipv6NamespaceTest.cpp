@@ -207,11 +207,15 @@ TEST_F(Ipv6Namespace, ARenumberingOrADeprecationStartsACheckWithinSeconds)
     settings::TConfig c;
     settings::LoadSettings(c, nullptr);
     c.Ipv6Use = 1;
-    // No router in the namespace, no upload, no mail: the log rows tell what the check did.
+    // No router in the namespace, no upload, no mail: the log rows tell what the check did. Notices
+    // are on (the service's check at start wants uploads or notices) but for no event.
     c.GatewayAuto = 0;
     c.GatewayIP = "127.0.0.1:9";
     c.FtpUpload = 0;
-    c.MailNotice = 0;
+    c.MailNotice = 1;
+    c.SmtpServer = "127.0.0.1";
+    c.MailAddress = "owner@example.test";
+    c.NoticeItem = 0;
     c.Interval = 60; // an hour of real minutes: only the kernel's announcement can start the checks
     c.TimeOut = 1;
     settings::SaveSettings(c, settings::SaveScope::All);
