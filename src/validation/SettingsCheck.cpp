@@ -85,7 +85,9 @@ const char* DdnsProblemKey(const TConfig& c)
         return "User";
     if (passNeeded && c.DdnsPass.empty())
         return "Pass";
-    return provider == "dyndns2" && !c.DdnsServer.empty() ? "Server" : "Records";
+    // What is left: the generic protocol's server (missing, or not usable), else the records the
+    // provider cannot keep.
+    return provider == "dyndns2" ? "Server" : "Records";
 }
 
 // The rules on values, in the order the dialog checks them. Add a rule here, beside its section's.
