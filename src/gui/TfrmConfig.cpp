@@ -17,6 +17,7 @@
 #include "settings/ConfigUnit.h"
 #include "text/Sjis.h"
 #include "text/VB.h"
+#include "upload/ParallelUpload.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -26,6 +27,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QTabWidget>
 
 namespace gui {
@@ -188,6 +190,7 @@ void TfrmConfig::FormShow()
     (c.GlobalIPAuto ? optGlobalIPa : optGlobalIPm)->setChecked(true);
     SetText(txtGlobalIPkey, c.GlobalIPKey);
     chkLeavePlural->setChecked(c.LeavePlural != 0);
+    chkKeyring->setChecked(c.Keyring != 0);
 
     chkFtpUpload->setChecked(c.FtpUpload != 0);
     SetText(txtFtpServer, c.FtpServer);
@@ -197,6 +200,7 @@ void TfrmConfig::FormShow()
     SetText(txtFtpPort, std::to_string(c.FtpPort));
     chkFtpPasv->setChecked(c.FtpPasv != 0);
     m_ftpSecurity->SetMode(c.FtpSecurity);
+    spnFtpParallel->setValue(upload::ParallelConnections(c.FtpParallel));
     SetText(txtReplaceFolder, c.ReplaceFolder);
     chkReplaceFolder->setChecked(c.ReplaceAllFolder != 0);
     SetText(txtReplaceLink, c.ReplaceLink);
@@ -250,6 +254,7 @@ void TfrmConfig::TransferBack(settings::TConfig& c) const
     c.GlobalIPAuto = Flag(optGlobalIPa);
     c.GlobalIPKey = TextOf(txtGlobalIPkey);
     c.LeavePlural = Flag(chkLeavePlural);
+    c.Keyring = Flag(chkKeyring);
     TransferAddressControls(c);
     TransferIpv6Controls(c);
 
@@ -261,6 +266,7 @@ void TfrmConfig::TransferBack(settings::TConfig& c) const
     c.FtpPort = number(txtFtpPort);
     c.FtpPasv = Flag(chkFtpPasv);
     c.FtpSecurity = m_ftpSecurity->Mode();
+    c.FtpParallel = spnFtpParallel->value();
     c.ReplaceFolder = TextOf(txtReplaceFolder);
     c.ReplaceAllFolder = Flag(chkReplaceFolder);
     c.ReplaceLink = TextOf(txtReplaceLink);
@@ -303,14 +309,32 @@ void TfrmConfig::cmdOKClick()
                                         u8"しないと設定が有効にならない場合があります。"),
                              Caption());
     TransferBack(c);
-    try {
-        settings::SaveSettings(c, settings::SaveScope::All);
-    } catch (const settings::SettingsWriteError& e) {
-        m_ui.ShowWarning(e.what(), Caption());
+    if (!SaveAll(c))
         return;
-    }
     m_saved = true;
     accept();
+}
+
+bool TfrmConfig::SaveAll(settings::TConfig& c)
+{
+    try {
+        try {
+            settings::SaveSettings(c, settings::SaveScope::All);
+        } catch (const settings::KeyringWriteError& e) {
+            if (!m_ui.AskYesNo(e.what() +
+                                   text::Sjis(u8"\r\n\r\nﾊﾟｽﾜｰﾄﾞを設定ﾌｧｲﾙ(Quillmap.ini)に保存しますか？\r\n"
+                                              u8"(「いいえ」: 何も保存せずに設定に戻ります)"),
+                               Caption()))
+                return false;
+            c.Keyring = 0;
+            chkKeyring->setChecked(false);
+            settings::SaveSettings(c, settings::SaveScope::All);
+        }
+    } catch (const settings::SettingsWriteError& e) {
+        m_ui.ShowWarning(e.what(), Caption());
+        return false;
+    }
+    return true;
 }
 
 // ---- corrections when a box is left
@@ -414,7 +438,8 @@ void TfrmConfig::chkFtpUploadClick()
                 lblFtpPass,     txtFtpPass,     lblFtpDir,        txtFtpDir,        cmdFtpTest,
                 chkFtpPasv,     lblFtpPort,     txtFtpPort,       lblReplaceFolder, txtReplaceFolder,
                 lblFtpSecurity, cboFtpSecurity, chkReplaceFolder, cmdReplaceFolder, lblReplaceLink,
-                txtReplaceLink, cmdReplaceLink, chkIPtoURL,       chkCloseUpload,   chkRobotSearch},
+                txtReplaceLink, cmdReplaceLink, chkIPtoURL,       chkCloseUpload,   chkRobotSearch,
+                lblFtpParallel, spnFtpParallel},
                on);
     chkRobotSearchClick();
     chkCloseUploadClick();

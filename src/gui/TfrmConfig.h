@@ -14,6 +14,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QSpinBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -126,6 +127,9 @@ private:
     void SetText(QLineEdit* box, const std::string& cp932);
     std::string TextOf(const QLineEdit* box) const;
     void cmdOKClick();
+    // Saves everything; a keyring that cannot take the passwords puts them into the file only with the
+    // user's consent. False when nothing was saved (the dialog stays open).
+    bool SaveAll(settings::TConfig& c);
     // The settings' one check (validation::CheckSettings) on the values on screen: false after showing
     // the first problem, with its page in front and the focus on its control (TfrmConfigCheck.cpp).
     bool ValidateEntries();
@@ -242,6 +246,8 @@ private:
     QPushButton* cmdGlobalIPkey = nullptr;
     QPushButton* cmdGlolalIP = nullptr;
     QCheckBox* chkLeavePlural = nullptr;
+    // The passwords of every page in the desktop's keyring ([Config] Keyring), beside OK.
+    QCheckBox* chkKeyring = nullptr;
     QComboBox* cboSource2 = nullptr;
     QPushButton* cmdSource2Test = nullptr;
     QLabel* lblEchoURL = nullptr;
@@ -269,6 +275,8 @@ private:
     QCheckBox* chkFtpPasv = nullptr;
     QLabel* lblFtpSecurity = nullptr;
     QComboBox* cboFtpSecurity = nullptr;
+    QLabel* lblFtpParallel = nullptr;
+    QSpinBox* spnFtpParallel = nullptr;
     QPushButton* cmdFtpTest = nullptr;
     QGroupBox* fraCheckURL = nullptr;
     QLabel* lblCheckURL = nullptr;
@@ -341,6 +349,7 @@ private:
     QLabel* lblDdnsRecords = nullptr;
     QComboBox* cboDdnsRecords = nullptr;
     QPushButton* cmdDdnsTest = nullptr;
+    QLabel* lblDdnsHint = nullptr;
     QLabel* lblDdnsState = nullptr;
 
     QPushButton* cmdOK = nullptr;

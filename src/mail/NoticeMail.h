@@ -67,8 +67,7 @@ public:
     bool LastSendEncrypted() const { return m_encrypted; }
     const std::string& LastTlsFailure() const { return m_tlsFailure; }
 
-    // Ends a waiting plain SMTP or POP3 step (the abort timer); the step then fails. The
-    // authenticating client cannot be interrupted: its waits are bounded by its time-out.
+    // Ends a waiting SMTP (either path) or POP3 step (the abort timer, a stop); the step then fails.
     void Abort();
 
     net::TNMSMTP& NMSMTP1() { return m_smtp; }

@@ -4,6 +4,7 @@
 #include "platform/ProgramFolder.h"
 #include "settings/ConfigFields.h"
 #include "settings/FirstRun.h"
+#include "settings/KeyringPasswords.h"
 #include "text/Sjis.h"
 #include "text/jconvert.h"
 
@@ -136,10 +137,11 @@ void WriteField(platform::ProfileFile& file, const TConfig& config, const Config
         return;
     case FieldCoding::Password: {
         const std::string& pass = config.*std::get<TextMember>(f.member);
+        // With the keyring the file holds no password at all.
         file.WriteString(f.section, f.key,
-                         pass.empty() ? std::string()
-                                      : ScrambleText(pass, PasswordKey(config, f.service),
-                                                     ScrambleAlphabet::CurrentAlphabet));
+                         pass.empty() || config.Keyring ? std::string()
+                                                        : ScrambleText(pass, PasswordKey(config, f.service),
+                                                                       ScrambleAlphabet::CurrentAlphabet));
         return;
     }
     case FieldCoding::Base64:
@@ -179,6 +181,7 @@ const KeyList kDialogKeys = {{"About", "Version"},
                              {"Status", "Pass"},
                              {"Status", "NoScript"},
                              {"Status", "Engine"},
+                             {"Config", "Keyring"},
                              {"GlobalIP", "Auto"},
                              {"GlobalIP", "Key"},
                              {"FTP", "Upload"},
@@ -233,13 +236,14 @@ const KeyList kDdnsKeys = {{"DDNS", "Use"},  {"DDNS", "Provider"}, {"DDNS", "Hos
                            {"DDNS", "TestURL"}};
 const KeyList kDdnsStateKeys = {{"DDNS", "SentA"},      {"DDNS", "SentAAAA"}, {"DDNS", "Updated"},
                                 {"DDNS", "Stopped"},    {"DDNS", "StopReason"}, {"DDNS", "StateOf"},
-                                {"DDNS", "RetryAt"},    {"DDNS", "Failures"}};
+                                {"DDNS", "RetryAt"},    {"DDNS", "Failures"},   {"DDNS", "HostState"}};
 
 bool IsDdnsState(TextMember member)
 {
     return member == &TConfig::DdnsSentA || member == &TConfig::DdnsSentAAAA ||
            member == &TConfig::DdnsUpdated || member == &TConfig::DdnsStopReason ||
-           member == &TConfig::DdnsStateOf || member == &TConfig::DdnsRetryAt;
+           member == &TConfig::DdnsStateOf || member == &TConfig::DdnsRetryAt ||
+           member == &TConfig::DdnsHostState;
 }
 
 bool IsDdnsState(IntegerMember member)
@@ -318,13 +322,23 @@ void LoadSettings(TConfig& config, platform::UserInterface* ui)
         ReadField(file, config, field);
     UnscramblePasswords(config);
     ReadTrustedCertificates(file, config);
+    if (config.Keyring)
+        ReadKeyringPasswords(config);
 
     if (!QFileInfo::exists(path)) {
-        const QString installFolder = QCoreApplication::instance()
-                                          ? ReadmeSourceFolder(QCoreApplication::applicationDirPath())
-                                          : QString();
+        const QString programFileFolder = platform::ProgramFileFolder();
+        const QString installFolder =
+            programFileFolder.isEmpty() ? QString() : ReadmeSourceFolder(programFileFolder);
         ShowFirstRunHelp(ui, platform::ProgramFolder(), installFolder);
     }
+}
+
+bool SettingsChooseEngine()
+{
+    platform::ProfileFile file(SettingsPath());
+    file.Load();
+    const ConfigField& field = FindConfigField("Status", "Engine");
+    return file.ReadInteger(field.section, field.key, field.defaultInteger) != 0;
 }
 
 namespace {
@@ -337,6 +351,10 @@ void Save(const TConfig& config, SaveScope scope, const std::function<void(platf
     // lose every key this scope does not write.
     if (file.Load() == platform::ProfileFile::LoadResult::Unreadable)
         ThrowWriteError(path);
+    // Only scope All writes passwords; the keyring takes them before the file changes.
+    const bool keyringWasOn = file.ReadInteger("Config", "Keyring", 0) != 0;
+    if (scope == SaveScope::All && config.Keyring)
+        WriteKeyringPasswords(config);
     for (const auto& [section, key] : ScopeKeys(scope))
         WriteField(file, config, FindConfigField(section, key));
     if (scope == SaveScope::All || scope == SaveScope::Security)
@@ -345,6 +363,9 @@ void Save(const TConfig& config, SaveScope scope, const std::function<void(platf
         finish(file);
     if (!file.Save())
         ThrowWriteError(path);
+    // Entries that could not be read are kept: the file holds nothing of them either.
+    if (scope == SaveScope::All && keyringWasOn && !config.Keyring && config.KeyringUnread == 0)
+        ForgetKeyringPasswords();
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "ddns/DdnsProvider.h"
 #include "ddns/DdnsUpdater.h"
+#include "ddns/PlainHttpRule.h"
 #include "netinfo/Ipv6Choice.h"
 #include "text/Sjis.h"
 #include "text/VB.h"
@@ -100,6 +101,8 @@ const char* DdnsProblemKey(const TConfig& c)
         return "User";
     if (passNeeded && c.DdnsPass.empty())
         return "Pass";
+    if (!c.DdnsServer.empty() && !ddns::PlainHttpProblem(c.DdnsServer).empty())
+        return "Server";
     // What is left: the generic protocol's server (missing, or not usable), else the records the
     // provider cannot keep.
     return provider == "dyndns2" ? "Server" : "Records";
