@@ -88,7 +88,9 @@ const char* DdnsProblemKey(const TConfig& c)
         return "Pass";
     if (!c.DdnsServer.empty() && !ddns::PlainHttpProblem(c.DdnsServer).empty())
         return "Server";
-    return provider == "dyndns2" && !c.DdnsServer.empty() ? "Server" : "Records";
+    // What is left: the generic protocol's server (missing, or not usable), else the records the
+    // provider cannot keep.
+    return provider == "dyndns2" ? "Server" : "Records";
 }
 
 // The rules on values, in the order the dialog checks them. Add a rule here, beside its section's.
