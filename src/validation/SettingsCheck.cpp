@@ -198,6 +198,8 @@ const std::vector<NumberRule>& NumberRules()
         {"Config", "Interval", &TConfig::Interval, u8"ｽﾃｰﾀｽﾁｪｯｸ間隔", 1, 999},
         {"Config", "TimeOut", &TConfig::TimeOut, u8"ｱｯﾌﾟﾛｰﾄﾞ処理ﾀｲﾑｱｳﾄ", 1, 999},
         {"FTP", "Port", &TConfig::FtpPort, u8"FTPﾎﾟｰﾄ", 1, 65535, &Uploads},
+        // The upload run's connections at once (upload::kMaxParallel, a layer above this one).
+        {"FTP", "Parallel", &TConfig::FtpParallel, u8"FTPの同時接続数", 1, 8, &Uploads},
         {"SMTP", "Port", &TConfig::SmtpPort, u8"SMTPﾎﾟｰﾄ", 1, 65535, &Mails},
         {"POP", "Port", &TConfig::PopPort, u8"POPﾎﾟｰﾄ", 1, 65535, &LogsOnToPop},
         {"GlobalIP", "Source2", &TConfig::Source2, u8"ｸﾞﾛｰﾊﾞﾙIPｱﾄﾞﾚｽの2番目の取得元", 0, 2},
