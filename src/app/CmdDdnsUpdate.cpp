@@ -2,8 +2,8 @@
 // settings ([DDNS]) with the address a check finds (status page, then the second source), or the
 // addresses given (an IPv4 one for A records, an IPv6 one for AAAA). Settings that cannot be used
 // are refused with their reason. One line per host and record with the provider's answer (--force
-// sends to a host at most once in 10 minutes); exit 0 when every record is up to date after it, 1 otherwise, 2 for
-// wrong arguments. What the update learns (the addresses sent, a stop, a back-off) is kept in the
+// sends to a host at most once in 10 minutes); exit 0 when every record is up to date after it, 1 otherwise,
+// 2 for wrong arguments. What the update learns (the addresses sent, a stop, a back-off) is kept in the
 // settings file, as after a check.
 #include "app/Commands.h"
 #include "core/AddressSearch.h"

@@ -1,11 +1,13 @@
 #include "app/TrayProgram.h"
 
+#include "app/DisplayProbe.h"
 #include "core/OperationLog.h"
 #include "core/Version.h"
 #include "cycle/CheckCycle.h"
 #include "cycle/MainComponents.h"
 #include "engine/EngineProcess.h"
 #include "gui/GuiUserInterface.h"
+#include "gui/OpenDialogs.h"
 #include "gui/TfrmConfig.h"
 #include "gui/TfrmMain.h"
 #include "platform/ProgramFolder.h"
@@ -26,16 +28,6 @@ constexpr int kExitSettingsNotSaved = 4;
 
 } // namespace
 
-bool HasDisplay()
-{
-#if defined(Q_OS_LINUX) || defined(Q_OS_FREEBSD)
-    return !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") || !qEnvironmentVariableIsEmpty("DISPLAY") ||
-           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
-#else
-    return true;
-#endif
-}
-
 TrayEngine EngineInChildProcess(const QString& program)
 {
     TrayEngine engine;
@@ -47,11 +39,14 @@ TrayEngine EngineInChildProcess(const QString& program)
 
 int RunTrayProgram(int& argc, char** argv, const QString& homeFolder, const TrayEngine& trayEngine)
 {
-    // Qt would abort with a message about platform plugins; say what to do instead.
-    if (!HasDisplay()) {
-        std::cerr << "quillmap: no display; the tray program needs a desktop. Use `quillmap --headless` "
-                     "to run without windows."
-                  << std::endl;
+    // Qt would abort with a message about platform plugins (and a core dump when a display is named
+    // but does not answer); say what to do instead.
+    const DisplayProbe display = ProbeDisplay();
+    if (display.reach != DisplayReach::kReachable) {
+        std::cerr << (display.reach == DisplayReach::kNoneNamed
+                          ? std::string("quillmap: no display; the tray program needs a desktop.")
+                          : "quillmap: the desktop cannot be reached (" + display.named + ").")
+                  << " Use `quillmap --headless` to run without windows." << std::endl;
         return kExitNoDisplay;
     }
 
@@ -83,13 +78,20 @@ int RunTrayProgram(int& argc, char** argv, const QString& homeFolder, const Tray
     gui::TfrmConfig config(mainWindow, ui, &mainWindow);
     mainWindow.SetSettingsEditor([&config](settings::TConfig& c) { return config.Edit(c); });
 
-    // The end of the desktop session runs the closing run while the session waits for us.
+    // The end of the desktop session runs the closing run while the session waits for us. Open
+    // dialogs are cancelled first: the settings dialog holds the settings that the closing run saves.
     QObject::connect(
-        &app, &QGuiApplication::commitDataRequest, &cycle, [&cycle](QSessionManager&) { cycle.EndSession(); },
+        &app, &QGuiApplication::commitDataRequest, &cycle,
+        [&cycle](QSessionManager&) {
+            gui::CancelOpenDialogs();
+            cycle.EndSession();
+        },
         Qt::DirectConnection);
     platform::SignalWatcher watcher;
-    QObject::connect(&watcher, &platform::SignalWatcher::terminationRequested, &cycle,
-                     [&cycle](int) { cycle.FormCloseQuery(); });
+    QObject::connect(&watcher, &platform::SignalWatcher::terminationRequested, &cycle, [&cycle](int) {
+        gui::CancelOpenDialogs();
+        cycle.FormCloseQuery();
+    });
     // A close can come before the event loop runs (a termination signal while a first-run message
     // box waits inside the start-up); the exit status is kept so that the program then ends instead
     // of entering a loop that nothing would end.

@@ -35,8 +35,4 @@ int RunTrayProgram(int& argc, char** argv, const QString& homeFolder, const Tray
 // The engine in a child process of `program` (the full program) for each load.
 TrayEngine EngineInChildProcess(const QString& program);
 
-// Whether a window system can be reached at all (on Linux: QT_QPA_PLATFORM, DISPLAY or
-// WAYLAND_DISPLAY set).
-bool HasDisplay();
-
 } // namespace app

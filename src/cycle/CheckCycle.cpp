@@ -340,9 +340,7 @@ void CheckCycle::cmdStartChkClick()
             if (Closing())
                 return;
             const std::string found =
-                s.Ipv6Use != 0
-                    ? m_steps->ChooseIpv6Address(platform::Cp932ToUtf8(s.Ipv6Interface), s.Ipv6Suffix).address
-                    : FindGlobalAddress(m_state.StatusHtml, s);
+                s.Ipv6Use != 0 ? ChooseIpv6().address : FindGlobalAddress(m_state.StatusHtml, s);
             if (s.Ipv6Use != 0)
                 m_lastIpv6 = found;
             if (found != previous) {
@@ -618,12 +616,19 @@ bool CheckCycle::RefreshHostNames(const std::string& addressForA)
     return true;
 }
 
+netinfo::Ipv6Choice CheckCycle::ChooseIpv6()
+{
+    const settings::TConfig& s = *m_state.Settings;
+    // The published address stays while it is usable: two good addresses whose lifetimes are
+    // refreshed at different moments would otherwise take turns, each turn a new publication.
+    return m_steps->ChooseIpv6Address(platform::Cp932ToUtf8(s.Ipv6Interface), s.Ipv6Suffix, s.PrevIPv6);
+}
+
 bool CheckCycle::FindIpv6Address()
 {
     const settings::TConfig& s = *m_state.Settings;
     SetStatus(Sjis(u8"IPv6ｱﾄﾞﾚｽ確認中..."));
-    const netinfo::Ipv6Choice choice =
-        m_steps->ChooseIpv6Address(platform::Cp932ToUtf8(s.Ipv6Interface), s.Ipv6Suffix);
+    const netinfo::Ipv6Choice choice = ChooseIpv6();
     SetStatus({});
     m_lastIpv6 = choice.address;
     m_state.NewGlobalIP = choice.address;
@@ -666,9 +671,7 @@ void CheckCycle::Ipv6AddressesSettled()
         m_ipv6Settle.start();
         return;
     }
-    const settings::TConfig& s = *m_state.Settings;
-    const std::string chosen =
-        m_steps->ChooseIpv6Address(platform::Cp932ToUtf8(s.Ipv6Interface), s.Ipv6Suffix).address;
+    const std::string chosen = ChooseIpv6().address;
     if (chosen == m_lastIpv6)
         return;
     m_lastIpv6 = chosen;

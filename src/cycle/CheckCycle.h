@@ -163,6 +163,8 @@ private:
     // changed).
     // Chooses the address to publish into NewGlobalIP; false (and the failure told) when there is none.
     bool FindIpv6Address();
+    // The choice among this machine's addresses with the settings' interface and suffix.
+    netinfo::Ipv6Choice ChooseIpv6();
     void NoteRouterIpv4(const std::string& address);
     void Ipv6AddressesChanged();
     void Ipv6AddressesSettled();

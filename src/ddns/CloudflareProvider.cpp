@@ -56,7 +56,8 @@ public:
         const QJsonArray errors = answer.json.value(QLatin1String("errors")).toArray();
         std::string text = "HTTP " + std::to_string(response.Status);
         if (!errors.isEmpty())
-            text += " " + platform::QStringToCp932(errors.first().toObject().value(QLatin1String("message")).toString());
+            text += " " + platform::QStringToCp932(
+                              errors.first().toObject().value(QLatin1String("message")).toString());
         result.Answer = text;
         // A request the API refuses as wrong will be refused again; anything else may pass later.
         result.Outcome = response.Status >= 400 && response.Status < 500 && response.Status != 429
@@ -92,13 +93,14 @@ std::string FindZone(Api& api, const std::string& host, HostResult& result)
 }
 
 // Brings one record to the address; the empty text when it holds it now, else what went wrong.
-std::string ChangeRecord(Api& api, const QString& records, const QJsonObject& record, const std::string& address,
-                         HostResult& result)
+std::string ChangeRecord(Api& api, const QString& records, const QJsonObject& record,
+                         const std::string& address, HostResult& result)
 {
     const std::string id = record.value(QLatin1String("id")).toString().toStdString();
     const QJsonObject change{{QLatin1String("content"), QString::fromStdString(address)}};
-    const ApiAnswer patched = api.Call("PATCH", records + u'/' + QueryValue(id), {},
-                                       QJsonDocument(change).toJson(QJsonDocument::Compact).toStdString(), result);
+    const ApiAnswer patched =
+        api.Call("PATCH", records + u'/' + QueryValue(id), {},
+                 QJsonDocument(change).toJson(QJsonDocument::Compact).toStdString(), result);
     if (!patched.ok)
         return id + " (" + result.Answer + ")";
     const QJsonObject now = patched.json.value(QLatin1String("result")).toObject();
@@ -122,8 +124,8 @@ std::vector<std::string> ZoneCandidates(const std::string& host)
     return names;
 }
 
-HostResult CloudflareProvider::UpdateRecord(ProviderContext& context, const std::string& host, RecordType type,
-                                            const std::string& address)
+HostResult CloudflareProvider::UpdateRecord(ProviderContext& context, const std::string& host,
+                                            RecordType type, const std::string& address)
 {
     Api api(context, type);
     HostResult result{host, type};
@@ -137,9 +139,10 @@ HostResult CloudflareProvider::UpdateRecord(ProviderContext& context, const std:
     if (zoneId.empty())
         return result;
     const QString records = QStringLiteral("/zones/") + QueryValue(zoneId) + QStringLiteral("/dns_records");
-    const ApiAnswer found = api.Call(
-        "GET", records, Query("type", RecordName(type)) + u'&' + Query("name", ace) + QStringLiteral("&per_page=100"),
-        {}, result);
+    const ApiAnswer found = api.Call("GET", records,
+                                     Query("type", RecordName(type)) + u'&' + Query("name", ace) +
+                                         QStringLiteral("&per_page=100"),
+                                     {}, result);
     if (!found.ok)
         return result;
     const QJsonArray list = found.json.value(QLatin1String("result")).toArray();

@@ -70,6 +70,9 @@ public:
     // Whether one request updates the whole account (MyDNS): the updater then sends once, under the
     // name of the hosts (or the account).
     virtual bool UpdatesAccount() const { return false; }
+    // Whether one request carries all records of a host, and must (a server that replaces the whole
+    // record set would drop the family left out).
+    virtual bool SendsRecordsTogether() const { return false; }
     // Days after which an unchanged record is confirmed again (the provider forgets names that are
     // never refreshed, and takes more frequent repeats as abuse).
     virtual int RefreshDays() const { return kRefreshDays; }

@@ -161,8 +161,9 @@ void UpdateRun::TakeAddresses()
         if (address.empty() || !ValidAddress(address, type)) {
             m_allUpToDate = false;
             m_result.Lines.push_back(Line(named, type,
-                                          address.empty() ? Sjis(u8"公開するアドレスがありません")
-                                                          : Sjis(u8"アドレスが正しくありません: ") + address));
+                                          address.empty()
+                                              ? Sjis(u8"公開するアドレスがありません")
+                                              : Sjis(u8"アドレスが正しくありません: ") + address));
             continue;
         }
         m_records.push_back({type, address});
@@ -174,15 +175,19 @@ void UpdateRun::TakeAddresses()
 std::vector<Wanted> UpdateRun::Due(const std::string& host)
 {
     std::vector<Wanted> due;
+    std::vector<Wanted> held;
     for (const Wanted& record : m_records) {
         const HostRecordState* state = m_states.Find(host, record.Type);
-        const bool held = state && state->Address == record.Address && state->Confirmed.isValid() &&
-                          m_now < state->Confirmed.addDays(m_provider.RefreshDays());
-        if (held && !m_options.Force)
-            m_result.Lines.push_back(Line(host, record.Type, Sjis(u8"更新済み ") + record.Address));
-        else
-            due.push_back(record);
+        const bool confirmed = state && state->Address == record.Address && state->Confirmed.isValid() &&
+                               m_now < state->Confirmed.addDays(m_provider.RefreshDays());
+        (confirmed && !m_options.Force ? held : due).push_back(record);
     }
+    // A provider that replaces a host's whole record set gets every record whenever one is due.
+    if (m_provider.SendsRecordsTogether() && !due.empty())
+        due = m_records;
+    else
+        for (const Wanted& record : held)
+            m_result.Lines.push_back(Line(host, record.Type, Sjis(u8"更新済み ") + record.Address));
     const QDateTime last = m_states.LastTried(host);
     if (due.empty() || !m_options.Force || m_options.DryRun || !last.isValid() ||
         last.addSecs(kForcedSendMinutes * 60) <= m_now)
@@ -200,7 +205,8 @@ std::vector<Wanted> UpdateRun::Due(const std::string& host)
 void UpdateRun::Go()
 {
     m_hosts = m_provider.UpdatesAccount()
-                  ? std::vector<std::string>{HostsOf(m_config).empty() ? m_config.DdnsUser : Joined(HostsOf(m_config))}
+                  ? std::vector<std::string>{HostsOf(m_config).empty() ? m_config.DdnsUser
+                                                                       : Joined(HostsOf(m_config))}
                   : HostsOf(m_config);
     TakeAddresses();
     for (const std::string& host : m_hosts) {
@@ -210,9 +216,9 @@ void UpdateRun::Go()
         if (m_options.DryRun || m_halted) {
             m_allUpToDate = false;
             for (const Wanted& record : due)
-                m_result.Lines.push_back(Line(host, record.Type,
-                                              m_options.DryRun ? Sjis(u8"送信します ") + record.Address
-                                                               : Sjis(u8"未送信")));
+                m_result.Lines.push_back(
+                    Line(host, record.Type,
+                         m_options.DryRun ? Sjis(u8"送信します ") + record.Address : Sjis(u8"未送信")));
             continue;
         }
         Send(host, due);
@@ -244,9 +250,10 @@ void UpdateRun::Take(const std::string& host, const Wanted& record, const HostRe
     m_result.Lines.push_back(Line(host, record.Type, answer->Answer));
     HostRecordState& state = m_states.Entry(host, record.Type);
     state.Tried = m_now;
-    const size_t index = static_cast<size_t>(
-        std::find_if(m_records.begin(), m_records.end(), [&](const Wanted& w) { return w.Type == record.Type; }) -
-        m_records.begin());
+    const size_t index =
+        static_cast<size_t>(std::find_if(m_records.begin(), m_records.end(),
+                                         [&](const Wanted& w) { return w.Type == record.Type; }) -
+                            m_records.begin());
     if (answer->Outcome == Verdict::Good || answer->Outcome == Verdict::NoChange) {
         state.Address = record.Address;
         state.Confirmed = m_now;
@@ -264,11 +271,12 @@ void UpdateRun::Take(const std::string& host, const Wanted& record, const HostRe
         m_config.DdnsStopped = 1;
         m_config.DdnsStopReason = where;
         m_result.Stopped = m_result.StoppedNow = true;
-        m_failure = RecordReport{Verdict::Fatal, Sjis(u8"DDNSの更新を停止しました(") + RecordName(record.Type) + " " +
-                                                     where + Sjis(u8")。DDNS設定を変更するまで更新しません。")};
+        m_failure =
+            RecordReport{Verdict::Fatal, Sjis(u8"DDNSの更新を停止しました(") + RecordName(record.Type) + " " +
+                                             where + Sjis(u8")。DDNS設定を変更するまで更新しません。")};
     } else if (!m_failure) {
-        m_failure = RecordReport{Verdict::Retry, Sjis(u8"DDNSの更新に失敗しました(") + RecordName(record.Type) +
-                                                     " " + where + Sjis(u8")。")};
+        m_failure = RecordReport{Verdict::Retry, Sjis(u8"DDNSの更新に失敗しました(") +
+                                                     RecordName(record.Type) + " " + where + Sjis(u8")。")};
     }
 }
 
@@ -278,9 +286,10 @@ void UpdateRun::Finish()
     for (size_t i = 0; i < m_records.size(); ++i) {
         const Wanted& record = m_records[i];
         if (!m_confirmed[i].empty())
-            reports.push_back({Verdict::Good, Sjis(m_allHeld[i] ? u8"DDNSは更新済みでした(" : u8"DDNSを更新しました(") +
-                                                  Joined(m_confirmed[i]) + " " + RecordName(record.Type) + " " +
-                                                  record.Address + Sjis(u8")。")});
+            reports.push_back(
+                {Verdict::Good, Sjis(m_allHeld[i] ? u8"DDNSは更新済みでした(" : u8"DDNSを更新しました(") +
+                                    Joined(m_confirmed[i]) + " " + RecordName(record.Type) + " " +
+                                    record.Address + Sjis(u8")。")});
         // The record as a whole (what the settings dialog shows): held by every host.
         const bool everyHost = std::all_of(m_hosts.begin(), m_hosts.end(), [&](const std::string& host) {
             const HostRecordState* state = m_states.Find(host, record.Type);
@@ -301,8 +310,8 @@ void UpdateRun::Finish()
             m_config.DdnsRetryAt.clear();
         } else if (m_failure->Outcome == Verdict::Retry) {
             m_config.DdnsFailures = std::clamp(m_config.DdnsFailures, 0, 1000) + 1;
-            const int minutes = std::max(BackOffMinutes(m_config.DdnsFailures, m_provider.FirstRetryMinutes()),
-                                         m_retryMinutes);
+            const int minutes = std::max(
+                BackOffMinutes(m_config.DdnsFailures, m_provider.FirstRetryMinutes()), m_retryMinutes);
             const QDateTime next = m_now.addMSecs(static_cast<qint64>(minutes) * m_minuteMs);
             m_config.DdnsRetryAt = TimeText(next);
             m_failure->Text += Sjis(u8"再試行は ") + ClockText(next) + Sjis(u8" 以降です。");

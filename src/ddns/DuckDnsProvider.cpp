@@ -63,7 +63,8 @@ HostResult DuckDnsProvider::UpdateRecord(ProviderContext& context, const std::st
     if (JudgeTransport(response, result))
         return result;
     if (response.Status != 200)
-        return {host, type, Verdict::Retry, "HTTP " + std::to_string(response.Status) + " " + response.Body, 0};
+        return {host, type, Verdict::Retry, "HTTP " + std::to_string(response.Status) + " " + response.Body,
+                0};
     return JudgeDuckDnsAnswer(response.Body, type, address);
 }
 

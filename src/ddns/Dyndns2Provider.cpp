@@ -84,12 +84,14 @@ std::vector<HostResult> JudgeDyndns2Answer(const std::string& host, const std::s
     while (!line.empty() && line.back() == ' ')
         line.pop_back();
     const std::string word = line.substr(0, line.find(' '));
-    const QStringList shown = QString::fromLatin1(line.size() > word.size() ? line.substr(word.size() + 1) : "")
-                                  .split(QRegularExpression(QStringLiteral("[ ,]+")), Qt::SkipEmptyParts);
+    const QStringList shown =
+        QString::fromLatin1(line.size() > word.size() ? line.substr(word.size() + 1) : "")
+            .split(QRegularExpression(QStringLiteral("[ ,]+")), Qt::SkipEmptyParts);
     if (word == "good" || word == "nochg") {
         // The documented sign of an ignored request, unless 127.0.0.1 was what was sent.
         if (shown == QStringList{QStringLiteral("127.0.0.1")} &&
-            std::none_of(records.begin(), records.end(), [](const Wanted& r) { return r.Address == "127.0.0.1"; }))
+            std::none_of(records.begin(), records.end(),
+                         [](const Wanted& r) { return r.Address == "127.0.0.1"; }))
             return ForAll(host, records, Verdict::Fatal,
                           line + Sjis(u8" (プロバイダはこの更新を無視しました。サーバー設定がdyndns2互換の"
                                       u8"更新先か確かめ、プロバイダに問い合わせてください)"));
@@ -99,10 +101,9 @@ std::vector<HostResult> JudgeDyndns2Answer(const std::string& host, const std::s
                 results.push_back(
                     {host, record.Type, word == "good" ? Verdict::Good : Verdict::NoChange, line, 0});
             else
-                results.push_back({host, record.Type, Verdict::Retry,
-                                   line + Sjis(u8" (送ったアドレス ") + record.Address +
-                                       Sjis(u8" と違います)"),
-                                   0});
+                results.push_back(
+                    {host, record.Type, Verdict::Retry,
+                     line + Sjis(u8" (送ったアドレス ") + record.Address + Sjis(u8" と違います)"), 0});
         }
         return results;
     }
@@ -121,9 +122,8 @@ std::vector<HostResult> Dyndns2Provider::UpdateHost(ProviderContext& context, co
     const settings::TConfig& config = context.Config;
     if (records.empty())
         return {};
-    const QUrl base = config.DdnsTestURL.empty()
-                          ? Dyndns2ServerUrl(config.DdnsServer)
-                          : WithDefaultPath(BaseUrl(config, "", records.front().Type));
+    const QUrl base = config.DdnsTestURL.empty() ? Dyndns2ServerUrl(config.DdnsServer)
+                                                 : WithDefaultPath(BaseUrl(config, "", records.front().Type));
     const std::string ace = AceHost(host);
     if (ace.empty())
         return ForAll(host, records, Verdict::Fatal, Sjis(u8"ホスト名が正しくありません: ") + host);
@@ -143,7 +143,8 @@ std::vector<HostResult> Dyndns2Provider::UpdateHost(ProviderContext& context, co
         return ForAll(host, records, transport.Outcome, transport.Answer);
     std::vector<HostResult> results = JudgeDyndns2Answer(host, response.Body, records);
     if (response.Status != 200 && !results.empty() && results.front().Outcome != Verdict::Fatal)
-        return ForAll(host, records, Verdict::Retry, "HTTP " + std::to_string(response.Status) + " " + response.Body);
+        return ForAll(host, records, Verdict::Retry,
+                      "HTTP " + std::to_string(response.Status) + " " + response.Body);
     return results;
 }
 

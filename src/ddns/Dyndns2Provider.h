@@ -15,6 +15,7 @@ namespace ddns {
 class Dyndns2Provider final : public DdnsProvider
 {
 public:
+    bool SendsRecordsTogether() const override { return true; }
     std::vector<HostResult> UpdateHost(ProviderContext& context, const std::string& host,
                                        const std::vector<Wanted>& records) override;
 

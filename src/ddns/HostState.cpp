@@ -34,13 +34,14 @@ HostStates HostStates::Of(const settings::TConfig& config)
                                     fields[2] == QLatin1String("-") ? std::string() : fields[2].toStdString(),
                                     TimeOf(fields[3]), TimeOf(fields[4])});
     }
-    const QDateTime updated = QDateTime::fromString(QString::fromLatin1(config.DdnsUpdated), Qt::ISODateWithMs);
+    const QDateTime updated =
+        QDateTime::fromString(QString::fromLatin1(config.DdnsUpdated), Qt::ISODateWithMs);
     if (!config.DdnsHostState.empty() || !updated.isValid())
         return states;
     for (const std::string& part : text::SplitText(config.DdnsHosts, ",", false)) {
         const QString host = QString::fromLatin1(part).trimmed();
-        for (const auto& [type, sent] : {std::pair{RecordType::A, &config.DdnsSentA},
-                                         std::pair{RecordType::AAAA, &config.DdnsSentAAAA}})
+        for (const auto& [type, sent] :
+             {std::pair{RecordType::A, &config.DdnsSentA}, std::pair{RecordType::AAAA, &config.DdnsSentAAAA}})
             if (!host.isEmpty() && !sent->empty())
                 states.m_entries.push_back({host.toLatin1().toStdString(), type, *sent, updated, {}});
     }
@@ -52,8 +53,8 @@ std::string HostStates::Text() const
     QStringList entries;
     for (const HostRecordState& s : m_entries)
         entries.push_back(QString::fromLatin1(s.Host) + u' ' + QLatin1String(RecordName(s.Type)) + u' ' +
-                          (s.Address.empty() ? QStringLiteral("-") : QString::fromStdString(s.Address)) + u' ' +
-                          TimeText(s.Confirmed) + u' ' + TimeText(s.Tried));
+                          (s.Address.empty() ? QStringLiteral("-") : QString::fromStdString(s.Address)) +
+                          u' ' + TimeText(s.Confirmed) + u' ' + TimeText(s.Tried));
     return entries.join(u';').toLatin1().toStdString();
 }
 

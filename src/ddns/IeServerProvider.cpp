@@ -9,17 +9,18 @@
 
 namespace ddns {
 
-HostResult JudgeIeServerAnswer(const std::string& host, const std::string& eucPage, const std::string& address)
+HostResult JudgeIeServerAnswer(const std::string& host, const std::string& eucPage,
+                               const std::string& address)
 {
     using text::Sjis;
     const std::string page = mail::EucToSjis(eucPage);
     const std::string text = WithoutTags(page);
     HostResult result{host, RecordType::A, Verdict::Retry, text, 0};
     // Refusal before success: the error page may show the caller's address as well.
-    const bool errorTitle = QString::fromLatin1(page).contains(QLatin1String("<title>error"), Qt::CaseInsensitive);
+    const bool errorTitle =
+        QString::fromLatin1(page).contains(QLatin1String("<title>error"), Qt::CaseInsensitive);
     bool refusalWords = false;
-    for (const std::u8string_view refusal :
-         {u8"違います", u8"間違", u8"登録されていません"})
+    for (const std::u8string_view refusal : {u8"違います", u8"間違", u8"登録されていません"})
         refusalWords = refusalWords || text.find(Sjis(refusal)) != std::string::npos;
     if (errorTitle || refusalWords) {
         result.Outcome = Verdict::Fatal;
@@ -44,9 +45,10 @@ HostResult IeServerProvider::UpdateRecord(ProviderContext& context, const std::s
     }
     net::HttpRequest request;
     request.Url = BaseUrl(config, "https://ieserver.net/cgi-bin/dip.cgi", type);
-    request.Url.setQuery(QStringLiteral("username=") + QueryValue(ace.substr(0, dot)) + QStringLiteral("&domain=") +
-                             QueryValue(ace.substr(dot + 1)) + QStringLiteral("&password=") +
-                             QueryValue(config.DdnsPass) + QStringLiteral("&updatehost=1"),
+    request.Url.setQuery(QStringLiteral("username=") + QueryValue(ace.substr(0, dot)) +
+                             QStringLiteral("&domain=") + QueryValue(ace.substr(dot + 1)) +
+                             QStringLiteral("&password=") + QueryValue(config.DdnsPass) +
+                             QStringLiteral("&updatehost=1"),
                          QUrl::StrictMode);
     request.TimeOutMs = context.TimeOutMs;
     if (!LeaveFromPublished(request, type, address, result))

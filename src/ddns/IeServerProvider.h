@@ -23,6 +23,7 @@ protected:
 
 // The verdict of an answer page (EUC-JP bytes as received); its answer is the page's text in code
 // page 932.
-HostResult JudgeIeServerAnswer(const std::string& host, const std::string& eucPage, const std::string& address);
+HostResult JudgeIeServerAnswer(const std::string& host, const std::string& eucPage,
+                               const std::string& address);
 
 } // namespace ddns

@@ -14,9 +14,9 @@ bool IsLocalAddress(const QHostAddress& address)
     const quint32 v4 = address.toIPv4Address(&mapped);
     if (mapped) {
         const QHostAddress four(v4);
-        for (const auto& [net, bits] : {std::pair{"127.0.0.0", 8}, std::pair{"10.0.0.0", 8},
-                                        std::pair{"172.16.0.0", 12}, std::pair{"192.168.0.0", 16},
-                                        std::pair{"169.254.0.0", 16}})
+        for (const auto& [net, bits] :
+             {std::pair{"127.0.0.0", 8}, std::pair{"10.0.0.0", 8}, std::pair{"172.16.0.0", 12},
+              std::pair{"192.168.0.0", 16}, std::pair{"169.254.0.0", 16}})
             if (four.isInSubnet(QHostAddress(QLatin1String(net)), bits))
                 return true;
         return false;
@@ -32,9 +32,10 @@ std::string PlainHttpProblem(const std::string& server)
     if (!text.startsWith(QLatin1String("http://"), Qt::CaseInsensitive))
         return {};
     const QString host = QUrl(text).host();
-    const std::string refused = text::Sjis(u8"http:// はLAN内のサーバーにしか使えません(パスワードが暗号化されずに"
-                                           u8"送られるため)。DDNSサーバーは https:// か「ホスト名[:ポート]」で"
-                                           u8"指定してください");
+    const std::string refused =
+        text::Sjis(u8"http:// はLAN内のサーバーにしか使えません(パスワードが暗号化されずに"
+                   u8"送られるため)。DDNSサーバーは https:// か「ホスト名[:ポート]」で"
+                   u8"指定してください");
     if (host.isEmpty())
         return refused;
     const QHostAddress literal(host);

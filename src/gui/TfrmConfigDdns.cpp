@@ -210,8 +210,8 @@ void TfrmConfig::DdnsRules()
     txtDdnsToken->setEnabled(needs.token);
     lblDdnsServer->setEnabled(needs.server);
     txtDdnsServer->setEnabled(needs.server);
-    lblDdnsHint->setText(J(HintOf(ddns::ProviderNames().at(
-        static_cast<size_t>(std::max(0, cboDdnsProvider->currentIndex()))))));
+    lblDdnsHint->setText(J(
+        HintOf(ddns::ProviderNames().at(static_cast<size_t>(std::max(0, cboDdnsProvider->currentIndex()))))));
 }
 
 void TfrmConfig::cmdDdnsTestClick()
@@ -221,6 +221,8 @@ void TfrmConfig::cmdDdnsTestClick()
     settings::AssignSettings(screen, *m_config);
     TransferDdnsControls(screen);
     screen.Ipv6Suffix = TextOf(txtIpv6Suffix);
+    // The limit of forced sends counts the live settings' requests (and earlier tests).
+    ddns::KeepTriedTimes(*m_config, screen);
     const std::string problem = ddns::DdnsSettingsProblem(screen);
     if (problem.empty() == false) {
         m_ui.ShowWarning(problem + text::Sjis(u8"。"), Caption());

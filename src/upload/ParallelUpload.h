@@ -16,7 +16,7 @@
 
 namespace upload {
 
-// The highest number of connections a run uses.
+// The highest number of connections a run uses (the settings check holds the same range).
 inline constexpr int kMaxParallel = 8;
 
 // The number of connections the settings ask for, kept within 1 and kMaxParallel.

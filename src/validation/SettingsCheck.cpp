@@ -36,7 +36,22 @@ struct NumberRule
     const char8_t* name;
     std::int32_t minimum;
     std::int32_t maximum;
+    // When the range matters: a port of a switched-off feature is never used (null: always).
+    bool (*applies)(const TConfig&) = nullptr;
 };
+
+bool Uploads(const TConfig& c)
+{
+    return c.FtpUpload != 0;
+}
+bool Mails(const TConfig& c)
+{
+    return c.MailNotice != 0;
+}
+bool LogsOnToPop(const TConfig& c)
+{
+    return c.MailNotice != 0 && c.PopLogon != 0;
+}
 
 std::string When(bool wrong, std::u8string_view message)
 {
@@ -91,7 +106,9 @@ const char* DdnsProblemKey(const TConfig& c)
         return "Pass";
     if (!c.DdnsServer.empty() && !ddns::PlainHttpProblem(c.DdnsServer).empty())
         return "Server";
-    return provider == "dyndns2" && !c.DdnsServer.empty() ? "Server" : "Records";
+    // What is left: the generic protocol's server (missing, or not usable), else the records the
+    // provider cannot keep.
+    return provider == "dyndns2" ? "Server" : "Records";
 }
 
 // The rules on values, in the order the dialog checks them. Add a rule here, beside its section's.
@@ -183,9 +200,11 @@ const std::vector<NumberRule>& NumberRules()
     static const std::vector<NumberRule> rules = {
         {"Config", "Interval", &TConfig::Interval, u8"ｽﾃｰﾀｽﾁｪｯｸ間隔", 1, 999},
         {"Config", "TimeOut", &TConfig::TimeOut, u8"ｱｯﾌﾟﾛｰﾄﾞ処理ﾀｲﾑｱｳﾄ", 1, 999},
-        {"FTP", "Port", &TConfig::FtpPort, u8"FTPﾎﾟｰﾄ", 1, 65535},
-        {"SMTP", "Port", &TConfig::SmtpPort, u8"SMTPﾎﾟｰﾄ", 1, 65535},
-        {"POP", "Port", &TConfig::PopPort, u8"POPﾎﾟｰﾄ", 1, 65535},
+        {"FTP", "Port", &TConfig::FtpPort, u8"FTPﾎﾟｰﾄ", 1, 65535, &Uploads},
+        // The upload run's connections at once (upload::kMaxParallel, a layer above this one).
+        {"FTP", "Parallel", &TConfig::FtpParallel, u8"FTPの同時接続数", 1, 8, &Uploads},
+        {"SMTP", "Port", &TConfig::SmtpPort, u8"SMTPﾎﾟｰﾄ", 1, 65535, &Mails},
+        {"POP", "Port", &TConfig::PopPort, u8"POPﾎﾟｰﾄ", 1, 65535, &LogsOnToPop},
         {"GlobalIP", "Source2", &TConfig::Source2, u8"ｸﾞﾛｰﾊﾞﾙIPｱﾄﾞﾚｽの2番目の取得元", 0, 2},
         {"FTP", "Security", &TConfig::FtpSecurity, u8"FTPの暗号化", 0, 2},
         {"SMTP", "Security", &TConfig::SmtpSecurity, u8"SMTPの暗号化", 0, 2},
@@ -211,7 +230,7 @@ std::string NumberProblem(const NumberRule& rule, const TConfig& c, const Number
             return refusal->message;
     }
     const std::int32_t value = c.*rule.member;
-    if (value >= rule.minimum && value <= rule.maximum)
+    if ((value >= rule.minimum && value <= rule.maximum) || (rule.applies && !rule.applies(c)))
         return {};
     return quoted + Sjis(u8"には") + std::to_string(rule.minimum) + Sjis(u8"～") +
            std::to_string(rule.maximum) + Sjis(u8"の整数を入力してください。");

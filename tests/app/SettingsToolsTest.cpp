@@ -3,8 +3,8 @@
 // with the dialog's message and the file left as it was.
 #include "ToolRun.h"
 #include "platform/Codepage.h"
-#include "platform/ProgramFolder.h"
 #include "platform/ProfileFile.h"
+#include "platform/ProgramFolder.h"
 #include "settings/ConfigUnit.h"
 #include "support/ServerProcess.h"
 #include "text/Sjis.h"
@@ -127,7 +127,9 @@ TEST(SettingsTools, EveryKindOfInvalidValueIsRefusedWithTheDialogsMessage)
         {"Config.TimeOut", "1000", "Config.TimeOut",
          u8"「ｱｯﾌﾟﾛｰﾄﾞ処理ﾀｲﾑｱｳﾄ」には1～999の整数を入力してください。"},
         {"FTP.Port", "70000", "FTP.Port", u8"「FTPﾎﾟｰﾄ」には1～65535の整数を入力してください。"},
-        {"SMTP.Port", "0", "SMTP.Port", u8"「SMTPﾎﾟｰﾄ」には1～65535の整数を入力してください。"},
+        {"FTP.Port", "0", "FTP.Port", u8"「FTPﾎﾟｰﾄ」には1～65535の整数を入力してください。"},
+        {"FTP.Parallel", "9", "FTP.Parallel", u8"「FTPの同時接続数」には1～8の整数を入力してください。"},
+        {"FTP.Parallel", "0", "FTP.Parallel", u8"「FTPの同時接続数」には1～8の整数を入力してください。"},
         {"FTP.Upload", "0", "FTP.Upload", u8"FTPｱｯﾌﾟﾛｰﾄﾞかﾒｰﾙ通知どちらかを行う必要があります。"},
         {"FTP.Server", "", "FTP.Server", u8"FTPｻｰﾊﾞｰが未設定です。"},
         {"FTP.Server", "ftp example", "FTP.Server", u8"FTPｻｰﾊﾞｰの名前に空白や制御文字は使えません。"},

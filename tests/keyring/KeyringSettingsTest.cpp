@@ -92,7 +92,7 @@ protected:
         c.StatusPass = "router-pass";
         c.FtpPass = text::Sjis(u8"ftpﾊﾟｽ");
         c.SmtpPass = "smtp-pass";
-        c.PopPass = "pop=pass\n2";
+        c.PopPass = "pop=pass";
         c.DdnsPass = "ddns-pass";
         c.DdnsToken = "ddns-token";
         return c;

@@ -142,7 +142,8 @@ TEST(LogFile, LinesAreTimeTabTextCrLfInCodePage932)
     // The rows name hosts, users and providers' answers: the new file is its owner's alone, whatever
     // the umask.
     EXPECT_EQ(QFile::permissions(folder.file(QStringLiteral("Log.txt"))),
-              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser | QFileDevice::WriteUser);
+              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser |
+                  QFileDevice::WriteUser);
 }
 
 TEST(LogFile, TheOptionIsReadAtEveryLineAndTheFileIsAppendedTo)

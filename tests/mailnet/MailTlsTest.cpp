@@ -56,6 +56,19 @@ private:
     testsupport::ServerProcess m_process;
 };
 
+// dovecot's POP3 with the test certificate: STLS required on its port, TLS from the first byte on the
+// port it names TLSPORT.
+bool StartTlsPop3(const QTemporaryDir& dir, testsupport::ServerProcess& pop)
+{
+    const testsupport::TestCertificates* certs = SharedCertificates();
+    return certs && pop.startPython(QStringLiteral("pop3server.py"),
+                                    {QStringLiteral("--folder"), dir.path(), QStringLiteral("--user"),
+                                     QString::fromLatin1(mailtest::kUser), QStringLiteral("--password"),
+                                     QString::fromLatin1(mailtest::kPassword), QStringLiteral("--tls-cert"),
+                                     certs->Good.Certificate, QStringLiteral("--tls-key"), certs->Good.Key},
+                                    30000);
+}
+
 class MailTlsTest : public testing::Test
 {
 protected:
@@ -147,16 +160,9 @@ TEST_F(MailTlsTest, AServerWithoutStartTlsGetsNoMailAndNoLogOn)
 
 TEST_F(MailTlsTest, PopBeforeSmtpWithStlsAndWithImplicitTls)
 {
-    const testsupport::TestCertificates* certs = SharedCertificates();
     QTemporaryDir dir;
     testsupport::ServerProcess pop;
-    ASSERT_TRUE(pop.startPython(QStringLiteral("pop3server.py"),
-                                {QStringLiteral("--folder"), dir.path(), QStringLiteral("--user"),
-                                 QString::fromLatin1(mailtest::kUser), QStringLiteral("--password"),
-                                 QString::fromLatin1(mailtest::kPassword), QStringLiteral("--tls-cert"),
-                                 certs->Good.Certificate, QStringLiteral("--tls-key"), certs->Good.Key},
-                                30000))
-        << pop.error().toStdString();
+    ASSERT_TRUE(StartTlsPop3(dir, pop)) << pop.error().toStdString();
     TlsSmtpServer smtp;
     ASSERT_TRUE(smtp.Start(QStringLiteral("starttls"))) << smtp.Error().toStdString();
     m_config.SmtpPort = smtp.Port();
@@ -228,17 +234,9 @@ TEST_F(MailTlsTest, RepliesInjectedWithTheGoAheadAreNeverTakenForTheServers)
 
 TEST(Pop3Tls, RepliesInjectedWithTheStlsGoAheadEndTheLogOn)
 {
-    const testsupport::TestCertificates* certs = SharedCertificates();
-    ASSERT_NE(certs, nullptr);
     QTemporaryDir dir;
     testsupport::ServerProcess dovecot;
-    ASSERT_TRUE(dovecot.startPython(QStringLiteral("pop3server.py"),
-                                    {QStringLiteral("--folder"), dir.path(), QStringLiteral("--user"),
-                                     QString::fromLatin1(mailtest::kUser), QStringLiteral("--password"),
-                                     QString::fromLatin1(mailtest::kPassword), QStringLiteral("--tls-cert"),
-                                     certs->Good.Certificate, QStringLiteral("--tls-key"), certs->Good.Key},
-                                    30000))
-        << dovecot.error().toStdString();
+    ASSERT_TRUE(StartTlsPop3(dir, dovecot)) << dovecot.error().toStdString();
     testsupport::ServerProcess proxy;
     ASSERT_TRUE(testsupport::StartInjectingProxy(proxy, dovecot.port(),
                                                  QStringLiteral("+OK user\\n+OK logged in\\n+OK 0 0")))

@@ -119,6 +119,8 @@ TEST_F(SecondSourceTest, AGatewayThatNeverStopsTalkingIsCutAndLeavesNothingBehin
     for (int i = 0; i < 50; ++i)
         check();
     const Footprint after = FootprintNow();
+    RecordProperty("resident_kib_before", static_cast<int>(before.residentKiB));
+    RecordProperty("resident_kib_after", static_cast<int>(after.residentKiB));
     EXPECT_EQ(after.threads, before.threads);
     EXPECT_LT(after.residentKiB - before.residentKiB, 8 * 1024) << before.residentKiB << " KiB before";
 }
