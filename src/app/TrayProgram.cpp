@@ -6,6 +6,7 @@
 #include "cycle/MainComponents.h"
 #include "engine/EngineProcess.h"
 #include "gui/GuiUserInterface.h"
+#include "gui/QtTranslations.h"
 #include "gui/TfrmConfig.h"
 #include "gui/TfrmMain.h"
 #include "platform/ProgramFolder.h"
@@ -58,6 +59,8 @@ int RunTrayProgram(int& argc, char** argv, const QString& homeFolder)
     QApplication::setApplicationVersion(QString::fromLatin1(core::kVersionText));
     // The window closes to the tray; only the closing run ends the program.
     QApplication::setQuitOnLastWindowClosed(false);
+    // Qt's own buttons and menus in the desktop's language, as the program's texts are Japanese.
+    gui::LoadQtTranslations(app);
     platform::InitProgramFolder(homeFolder);
 
     gui::GuiUserInterface ui;

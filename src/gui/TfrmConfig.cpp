@@ -6,6 +6,7 @@
 #include "gui/AuxDialogs.h"
 #include "gui/ConfigDialogHost.h"
 #include "gui/ConfigNumbers.h"
+#include "gui/DialogPages.h"
 #include "gui/FolderPicker.h"
 #include "gui/QtText.h"
 #include "gui/SecurityChoice.h"
@@ -64,6 +65,12 @@ TfrmConfig::TfrmConfig(ConfigDialogHost& host, platform::UserInterface& ui, QWid
     frmFileExt = new TfrmFileExt(m_ui, this);
     frmCfgClosed = new TfrmCfgClosed(m_ui, this);
     ConnectRules();
+    // Tab goes through each page as it reads, top to bottom, whatever order the controls were made in.
+    QList<QWidget*> chain{tabConfig};
+    for (QWidget* page : {tabBasic, tabUpload, tabMail, tabDdns})
+        chain += LayoutTabOrder(page);
+    chain += {cmdOK, cmdCancel};
+    SetTabChain(chain);
     // Until the first filling the mail page follows its (unchecked) switch; no mark changes here.
     m_filling = true;
     chkMailNoticeClick();
@@ -71,6 +78,12 @@ TfrmConfig::TfrmConfig(ConfigDialogHost& host, platform::UserInterface& ui, QWid
 }
 
 TfrmConfig::~TfrmConfig() = default;
+
+QSize TfrmConfig::sizeHint() const
+{
+    // Never taller or wider than the screen: the pages scroll instead, and OK stays in reach.
+    return QDialog::sizeHint().boundedTo(ScreenRoom(*this));
+}
 
 std::string TfrmConfig::Caption() const
 {

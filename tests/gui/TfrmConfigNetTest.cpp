@@ -75,6 +75,9 @@ TEST_F(ConfigDialogRouter, TheStatusPageTestReadsWithTheScreenValuesAndRestoresE
     probe.stop();
 
     EXPECT_TRUE(warnings().empty());
+    // The page went to the main window behind the dialog: the outcome is told in front of it.
+    ASSERT_EQ(informations().size(), 1u);
+    EXPECT_EQ(informations()[0].rfind("ﾙｰﾀのｽﾃｰﾀｽﾍﾟｰｼﾞを表示できました(", 0), 0u) << informations()[0];
     EXPECT_EQ(host->fetches, 1);
     EXPECT_EQ(router.LastRequest().value(QStringLiteral("path")).toString(),
               QStringLiteral("/slow.html?delay=0.3"));
