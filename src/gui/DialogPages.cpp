@@ -22,6 +22,8 @@ public:
     {
         setFrameShape(QFrame::NoFrame);
         setWidgetResizable(true);
+        // No Tab stop of its own: Tab goes from control to control, and the area scrolls to each.
+        setFocusPolicy(Qt::NoFocus);
         setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
         setWidget(content);
         // The page's own background, not the scroll area's base colour.
