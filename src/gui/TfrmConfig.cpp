@@ -132,6 +132,10 @@ void TfrmConfig::ConnectRules()
 
 bool TfrmConfig::Edit(settings::TConfig& config)
 {
+    // The first showing takes all the room the screen has (Qt would stop at two thirds of it, and
+    // a page would scroll on a screen where it fits); the user's own size stays after that.
+    if (!testAttribute(Qt::WA_Resized))
+        resize(sizeHint());
     BeginEditing(config);
     exec();
     EndEditing();
