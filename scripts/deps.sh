@@ -6,10 +6,10 @@ set -euo pipefail
 QUILLMAP_PACKAGES=(
     g++ cmake ninja-build pkg-config
     qt6-base-dev qt6-translations-l10n qt6-webengine-dev libgtest-dev libgmock-dev libbenchmark-dev libicu-dev
-    libminiupnpc-dev
+    libminiupnpc-dev qtkeychain-qt6-dev libsecret-1-0 gnome-keyring libxcb1-dev
     python3 python3-pyftpdlib python3-aiosmtpd dovecot-pop3d vsftpd python3-openssl openssl
-    curl sed iproute2 procps
-    fonts-ipafont-gothic xvfb xauth x11-utils dbus-daemon python3-dbus python3-gi
+    curl sed iproute2 procps bash-completion
+    fonts-ipafont-gothic xvfb xauth x11-utils xdotool dbus-daemon python3-dbus python3-gi
     dpkg-dev file fakeroot lintian desktop-file-utils appstream
 )
 

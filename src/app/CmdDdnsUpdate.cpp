@@ -1,8 +1,9 @@
 // `quillmap ddns-update [--force] [--dry-run] [--address A]...`: the dynamic DNS update of the
 // settings ([DDNS]) with the address a check finds (status page, then the second source), or the
-// addresses given (an IPv4 one for A records, an IPv6 one for AAAA). One line per host and record
-// with the provider's answer; exit 0 when every record is up to date after it, 1 otherwise, 2 for
-// wrong arguments. What the update learns (the addresses sent, a stop, a back-off) is kept in the
+// addresses given (an IPv4 one for A records, an IPv6 one for AAAA). Settings that cannot be used
+// are refused with their reason. One line per host and record with the provider's answer (--force
+// sends to a host at most once in 10 minutes); exit 0 when every record is up to date after it, 1 otherwise,
+// 2 for wrong arguments. What the update learns (the addresses sent, a stop, a back-off) is kept in the
 // settings file, as after a check.
 #include "app/Commands.h"
 #include "core/AddressSearch.h"
@@ -91,6 +92,12 @@ int Run(const QStringList& args)
         std::cerr
             << "quillmap ddns-update: dynamic DNS is off in the settings ([DDNS] Use); updating all the same"
             << std::endl;
+    // Settings that cannot be used (a password in clear over the Internet among them) are refused
+    // before anything is looked up or sent.
+    if (const std::string problem = ddns::DdnsSettingsProblem(config); !problem.empty()) {
+        std::cerr << "quillmap ddns-update: " << platform::Cp932ToUtf8(problem) << std::endl;
+        return 1;
+    }
     const std::vector<ddns::RecordType> records = ddns::RecordsOf(config);
     const auto wants = [&records](ddns::RecordType type) {
         return std::find(records.begin(), records.end(), type) != records.end();

@@ -38,9 +38,10 @@ int RunIpv6(const QCommandLineParser& parser, const QCommandLineOption& interfac
     } else {
         table = platform::ReadMachineIpv6Addresses();
     }
-    // Interface names are the system's (UTF-8); the choice speaks code page 932.
+    // Interface names are the system's (UTF-8); the choice speaks code page 932. The published
+    // address takes part as it does in the program's own choice.
     const netinfo::Ipv6Choice choice =
-        netinfo::ChooseIpv6Address(table, platform::Cp932ToUtf8(iface), suffix);
+        netinfo::ChooseIpv6Address(table, platform::Cp932ToUtf8(iface), suffix, config.PrevIPv6);
     for (const std::string& line : netinfo::ExplainIpv6Choice(choice))
         std::cout << platform::Cp932ToUtf8(line) << '\n';
     std::cout.flush();

@@ -1,7 +1,10 @@
 // `quillmap settings [--save] [--show-passwords]`: loads the settings of the program's folder and
 // prints every field as "Section/Key=value" in UTF-8; --save also writes them back with scope All, so
-// a new program folder gets a complete Quillmap.ini.
+// a new program folder gets a complete Quillmap.ini. `quillmap settings get|set|unset|check|edit|names`
+// are the sub-commands of SettingsTools.h.
 #include "app/Commands.h"
+#include "app/SettingsText.h"
+#include "app/SettingsTools.h"
 #include "platform/Codepage.h"
 #include "platform/TerminalUserInterface.h"
 #include "settings/ConfigFields.h"
@@ -56,7 +59,19 @@ std::string FieldValue(const settings::TConfig& config, const settings::ConfigFi
     return Printable(platform::Cp932ToUtf8(value));
 }
 
-int Run(const QStringList& args)
+int PrintNames(const QStringList& args)
+{
+    if (!args.isEmpty()) {
+        Complain("names takes no arguments");
+        return kSettingsRefused;
+    }
+    for (const settings::ConfigField& field : settings::ConfigFields())
+        std::cout << FieldName(field) << '\n';
+    std::cout.flush();
+    return kSettingsDone;
+}
+
+int PrintAll(const QStringList& args)
 {
     bool save = false;
     bool showPasswords = false;
@@ -67,8 +82,10 @@ int Run(const QStringList& args)
             showPasswords = true;
         else {
             std::cerr << "quillmap settings: unknown argument: " << arg.toStdString()
-                      << " (use --save, --show-passwords)" << std::endl;
-            return 1;
+                      << " (use get, set, unset, check, edit, names, --save, --show-passwords; see "
+                         "quillmap settings --help)"
+                      << std::endl;
+            return 1; // as the list has always answered it
         }
     }
 
@@ -94,9 +111,22 @@ int Run(const QStringList& args)
     return 0;
 }
 
+int Run(const QStringList& args)
+{
+    const std::pair<const char*, int (*)(const QStringList&)> tools[] = {
+        {"get", &SettingsGet},     {"set", &SettingsSet},   {"unset", &SettingsUnset},
+        {"check", &SettingsCheck}, {"edit", &SettingsEdit}, {"names", &PrintNames},
+    };
+    if (!args.isEmpty())
+        for (const auto& [name, tool] : tools)
+            if (args.first() == QLatin1String(name))
+                return tool(args.mid(1));
+    return PrintAll(args);
+}
+
 const CommandRegistration registration({"settings",
-                                        "Print the settings of the program's folder (--save: write them back "
-                                        "complete; --show-passwords).",
+                                        "Show, change and check the settings (get, set, unset, check, edit; "
+                                        "alone: print them all).",
                                         &Run});
 
 } // namespace

@@ -5,11 +5,16 @@
 #include "cycle/MainComponents.h"
 #include "engine/EngineProcess.h"
 #include "platform/Codepage.h"
+#include "platform/JournalStream.h"
 #include "platform/SignalWatcher.h"
 #include "platform/TerminalUserInterface.h"
+#include "settings/ConfigUnit.h"
+#include "text/Sjis.h"
+#include "validation/SettingsCheck.h"
 
 #include <QCoreApplication>
 #include <cstdio>
+#include <unistd.h>
 
 namespace app {
 
@@ -19,11 +24,43 @@ constexpr int kExitSettingsRefused = 2;
 constexpr int kExitAlreadyRunning = 3;
 constexpr int kExitSettingsNotSaved = 4;
 
-void PrintRow(const core::LogRow& row)
+platform::JournalPriority PriorityOf(core::LogKind kind)
 {
-    const std::string line = platform::Cp932ToUtf8(row.Time) + "\t" + platform::Cp932ToUtf8(row.Text) + "\n";
+    switch (kind) {
+    case core::lkRunFailure:
+        return platform::JournalPriority::Error;
+    case core::lkStepError:
+        return platform::JournalPriority::Warning;
+    case core::lkEvent:
+        break;
+    }
+    return platform::JournalPriority::Info;
+}
+
+void PrintRow(const core::LogRow& row, bool toJournal)
+{
+    const std::string line =
+        platform::JournalLine(platform::Cp932ToUtf8(row.Time) + "\t" + platform::Cp932ToUtf8(row.Text),
+                              PriorityOf(row.Kind), toJournal) +
+        "\n";
     std::fwrite(line.data(), 1, line.size(), stdout);
     std::fflush(stdout);
+}
+
+// The settings' one check before anything runs: each problem becomes one of the first rows, so that
+// the journal (and `systemctl status`) says what to mend, and the start fails.
+bool SettingsPassCheck(core::OperationLog& log)
+{
+    settings::TConfig config;
+    settings::LoadSettings(config, nullptr);
+    const std::vector<validation::SettingsProblem> problems = validation::CheckSettings(config);
+    for (const validation::SettingsProblem& p : problems)
+        log.AddLog(text::Sjis(u8"設定の誤り ") + p.Name() + ": " + p.message, core::lkRunFailure);
+    if (problems.empty())
+        return true;
+    log.AddLog(text::Sjis(u8"設定に誤りがあるため監視を開始できません (quillmap settings check / edit で直せます)。"),
+               core::lkRunFailure);
+    return false;
 }
 
 } // namespace
@@ -31,7 +68,12 @@ void PrintRow(const core::LogRow& row)
 int RunHeadless(const QString& engineProgram)
 {
     core::OperationLog log;
-    QObject::connect(&log, &core::OperationLog::RowAdded, &PrintRow);
+    // Read once: where standard output goes does not change while the service runs.
+    const bool toJournal = platform::IsJournalStream(STDOUT_FILENO);
+    QObject::connect(&log, &core::OperationLog::RowAdded,
+                     [toJournal](const core::LogRow& row) { PrintRow(row, toJournal); });
+    if (!SettingsPassCheck(log))
+        return kExitSettingsRefused;
     // Nobody answers questions here; warnings go to standard error.
     platform::TerminalUserInterface ui(false);
 

@@ -1,5 +1,6 @@
 #include "app/TrayProgram.h"
 
+#include "app/DisplayProbe.h"
 #include "core/OperationLog.h"
 #include "core/Version.h"
 #include "cycle/CheckCycle.h"
@@ -7,14 +8,11 @@
 #include "engine/EngineProcess.h"
 #include "gui/GuiUserInterface.h"
 #include "gui/QtTranslations.h"
+#include "gui/OpenDialogs.h"
 #include "gui/TfrmConfig.h"
 #include "gui/TfrmMain.h"
 #include "platform/ProgramFolder.h"
 #include "platform/SignalWatcher.h"
-
-#if QUILLMAP_HAS_ENGINE
-#include "engine/KeptEngine.h"
-#endif
 
 #include <QApplication>
 #include <QSessionManager>
@@ -31,29 +29,30 @@ constexpr int kExitSettingsNotSaved = 4;
 
 } // namespace
 
-bool HasDisplay()
+TrayEngine EngineInChildProcess(const QString& program)
 {
-#if defined(Q_OS_LINUX) || defined(Q_OS_FREEBSD)
-    return !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") || !qEnvironmentVariableIsEmpty("DISPLAY") ||
-           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
-#else
-    return true;
-#endif
+    TrayEngine engine;
+    engine.makeSource = [program]() -> std::unique_ptr<core::StatusEngineSource> {
+        return std::make_unique<engine::EngineProcess>(program);
+    };
+    return engine;
 }
 
-int RunTrayProgram(int& argc, char** argv, const QString& homeFolder)
+int RunTrayProgram(int& argc, char** argv, const QString& homeFolder, const TrayEngine& trayEngine)
 {
-    // Qt would abort with a message about platform plugins; say what to do instead.
-    if (!HasDisplay()) {
-        std::cerr << "quillmap: no display; the tray program needs a desktop. Use `quillmap --headless` "
-                     "to run without windows."
-                  << std::endl;
+    // Qt would abort with a message about platform plugins (and a core dump when a display is named
+    // but does not answer); say what to do instead.
+    const DisplayProbe display = ProbeDisplay();
+    if (display.reach != DisplayReach::kReachable) {
+        std::cerr << (display.reach == DisplayReach::kNoneNamed
+                          ? std::string("quillmap: no display; the tray program needs a desktop.")
+                          : "quillmap: the desktop cannot be reached (" + display.named + ").")
+                  << " Use `quillmap --headless` to run without windows." << std::endl;
         return kExitNoDisplay;
     }
 
-    // The browser engine's view shares its drawing contexts with the windows; Qt must know it before
-    // the application object exists.
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    if (trayEngine.inProcess)
+        QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(core::kProgramTitle));
     QApplication::setApplicationVersion(QString::fromLatin1(core::kVersionText));
@@ -65,20 +64,16 @@ int RunTrayProgram(int& argc, char** argv, const QString& homeFolder)
 
     gui::GuiUserInterface ui;
     core::OperationLog log;
-    // The browser engine, when the settings choose it: kept for the run, its page shown on the status
-    // tab. A build without it says so in the log when the settings ask for it.
-#if QUILLMAP_HAS_ENGINE
-    engine::KeptEngine engineSource;
-#else
-    engine::EngineProcess engineSource;
-#endif
+    // The browser engine, when the settings choose it. A build without it says so in the log when the
+    // settings ask for it.
+    const std::unique_ptr<core::StatusEngineSource> engineOwner = trayEngine.makeSource();
+    core::StatusEngineSource& engineSource = *engineOwner;
     core::CheckCycle cycle(log, ui, [&engineSource](const core::CycleMediator& mediator) {
         return std::make_unique<core::MainComponents>(mediator, nullptr, &engineSource);
     });
     gui::TfrmMain mainWindow(cycle, log, ui);
-#if QUILLMAP_HAS_ENGINE
-    mainWindow.ShowEnginePages(engineSource);
-#endif
+    if (trayEngine.showPages)
+        trayEngine.showPages(mainWindow, engineSource);
     ui.SetParentWidget(&mainWindow);
     ui.SetStatusSink([&mainWindow](const std::string& text) { mainWindow.ShowStatusText(text); });
 
@@ -86,13 +81,20 @@ int RunTrayProgram(int& argc, char** argv, const QString& homeFolder)
     gui::TfrmConfig config(mainWindow, ui, &mainWindow);
     mainWindow.SetSettingsEditor([&config](settings::TConfig& c) { return config.Edit(c); });
 
-    // The end of the desktop session runs the closing run while the session waits for us.
+    // The end of the desktop session runs the closing run while the session waits for us. Open
+    // dialogs are cancelled first: the settings dialog holds the settings that the closing run saves.
     QObject::connect(
-        &app, &QGuiApplication::commitDataRequest, &cycle, [&cycle](QSessionManager&) { cycle.EndSession(); },
+        &app, &QGuiApplication::commitDataRequest, &cycle,
+        [&cycle](QSessionManager&) {
+            gui::CancelOpenDialogs();
+            cycle.EndSession();
+        },
         Qt::DirectConnection);
     platform::SignalWatcher watcher;
-    QObject::connect(&watcher, &platform::SignalWatcher::terminationRequested, &cycle,
-                     [&cycle](int) { cycle.FormCloseQuery(); });
+    QObject::connect(&watcher, &platform::SignalWatcher::terminationRequested, &cycle, [&cycle](int) {
+        gui::CancelOpenDialogs();
+        cycle.FormCloseQuery();
+    });
     // A close can come before the event loop runs (a termination signal while a first-run message
     // box waits inside the start-up); the exit status is kept so that the program then ends instead
     // of entering a loop that nothing would end.

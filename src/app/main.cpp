@@ -1,9 +1,17 @@
+#include "app/CommandHelp.h"
 #include "app/Commands.h"
 #include "app/Headless.h"
 #include "app/TrayProgram.h"
 #include "core/Version.h"
 #include "platform/ProgramFolder.h"
 #include "platform/ReplaceProcess.h"
+#include "settings/ConfigUnit.h"
+
+#if QUILLMAP_HAS_ENGINE
+#include "engine/KeptEngine.h"
+#include "gui/StatusPageView.h"
+#include "gui/TfrmMain.h"
+#endif
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -63,19 +71,60 @@ std::unique_ptr<QCoreApplication> MakeApplication(int& argc, char** argv)
     return std::make_unique<QGuiApplication>(argc, argv);
 }
 
-// The headless service's own program: beside this one (the build folder), or where the package puts
-// it; empty when there is none.
-QString ServiceProgram()
+// A helper program that this one becomes (quillmap-service, quillmap-tray): beside this one (the build
+// folder), or where the package puts it; empty when there is none.
+QString HelperProgram(const QString& name)
 {
     const QDir here(QCoreApplication::applicationDirPath());
     for (const QString& candidate :
-         {here.filePath(QStringLiteral("quillmap-service")),
-          here.filePath(QStringLiteral("../libexec/quillmap/quillmap-service"))}) {
+         {here.filePath(name), here.filePath(QStringLiteral("../libexec/quillmap/") + name)}) {
         const QFileInfo info(candidate);
         if (info.isFile() && info.isExecutable())
             return info.absoluteFilePath();
     }
     return {};
+}
+
+#if QUILLMAP_HAS_ENGINE
+// The engine in this process, kept for the run, its page shown live on the status tab.
+app::TrayEngine EngineInThisProcess()
+{
+    app::TrayEngine engine;
+    engine.inProcess = true;
+    engine.makeSource = [] { return std::make_unique<engine::KeptEngine>(); };
+    engine.showPages = [](gui::TfrmMain& window, core::StatusEngineSource& source) {
+        auto& kept = static_cast<engine::KeptEngine&>(source);
+        window.ReplaceStatusView([&kept](QWidget* parent) { return gui::MakeStatusPageView(parent, &kept); });
+    };
+    return engine;
+}
+#endif
+
+// The tray program carries the browser engine only when the settings choose it. Otherwise this
+// program becomes quillmap-tray, which links neither the engine nor the graphics driver that the
+// engine's view needs from the start (about half the tray program's memory); an engine chosen later
+// in the settings then reads each page in a child process, and the live page comes with the next
+// start. The settings are peeked at under an application object of their own, which goes before the
+// tray program makes its own.
+int StartTrayProgram(int& argc, char** argv, const QString& homeFolder)
+{
+    QString tray;
+    QStringList arguments;
+    {
+        const QCoreApplication peek(argc, argv);
+        platform::InitProgramFolder(homeFolder);
+        if (!settings::SettingsChooseEngine() && qEnvironmentVariableIsEmpty("QUILLMAP_IN_PROCESS_TRAY"))
+            tray = HelperProgram(QStringLiteral("quillmap-tray"));
+        qputenv("QUILLMAP_PROGRAM", QFile::encodeName(QCoreApplication::applicationFilePath()));
+        arguments << QStringLiteral("--home") << platform::ProgramFolder();
+    }
+    if (!tray.isEmpty())
+        platform::ReplaceProcess(tray, arguments);
+#if QUILLMAP_HAS_ENGINE
+    return app::RunTrayProgram(argc, argv, homeFolder, EngineInThisProcess());
+#else
+    return app::RunTrayProgram(argc, argv, homeFolder, app::EngineInChildProcess(QString()));
+#endif
 }
 
 } // namespace
@@ -84,7 +133,7 @@ int main(int argc, char** argv)
 {
     QString homeFolder;
     if (WantsTrayProgram(argc, argv, homeFolder))
-        return app::RunTrayProgram(argc, argv, homeFolder);
+        return StartTrayProgram(argc, argv, homeFolder);
 
     const std::unique_ptr<QCoreApplication> application = MakeApplication(argc, argv);
     QCoreApplication& app = *application;
@@ -96,7 +145,7 @@ int main(int argc, char** argv)
         QStringLiteral(
             "Quillmap watches the global address of a broadband router and keeps web pages and a notice mail "
             "up to date.\n\nCommands:\n") +
-        app::CommandSummaries().join(u'\n'));
+        app::CommandSummaries().join(u'\n') + QStringLiteral("\n\nquillmap COMMAND --help shows a command's own options and examples."));
     parser.addHelpOption();
     const QCommandLineOption versionOption(QStringList{QStringLiteral("version"), QStringLiteral("v")},
                                            QStringLiteral("Print the version and exit."));
@@ -122,7 +171,7 @@ int main(int argc, char** argv)
 
     if (parser.isSet(headlessOption)) {
         // The service without the windows and the engine linked in, when it is installed with us.
-        const QString service = ServiceProgram();
+        const QString service = HelperProgram(QStringLiteral("quillmap-service"));
         if (!service.isEmpty() && qEnvironmentVariableIsEmpty("QUILLMAP_IN_PROCESS_SERVICE")) {
             qputenv("QUILLMAP_PROGRAM", QFile::encodeName(QCoreApplication::applicationFilePath()));
             QStringList arguments{QStringLiteral("--headless")};
@@ -143,5 +192,11 @@ int main(int argc, char** argv)
         std::cerr << "quillmap: unknown command: " << positional.first().toStdString() << std::endl;
         return 2;
     }
-    return command->run(positional.mid(1));
+    const QStringList arguments = positional.mid(1);
+    if (app::AsksForHelp(arguments)) {
+        const char* help = app::CommandHelp(command->name);
+        std::cout << (help ? help : command->summary) << std::flush;
+        return 0;
+    }
+    return command->run(arguments);
 }

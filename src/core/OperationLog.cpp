@@ -89,7 +89,9 @@ void OperationLog::AppendRow(LogRow row)
 bool OperationLog::WriteFileLine(const LogRow& row)
 {
     QFile file(LogFilePath());
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
+    // The log names hosts, users and the providers' answers: a new file is for its owner only.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append,
+                   QFileDevice::ReadOwner | QFileDevice::WriteOwner))
         return false;
     const qint64 before = file.size();
     const std::string line = row.Time + '\t' + row.Text + "\r\n";

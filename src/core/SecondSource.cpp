@@ -1,6 +1,7 @@
 #include "core/SecondSource.h"
 
 #include "core/AddressSearch.h"
+#include "netinfo/Upnp.h"
 #include "settings/ConfigUnit.h"
 #include "text/Sjis.h"
 

@@ -3,8 +3,8 @@
 // Device, or an address echo page ([GlobalIP] EchoURL) that answers with the caller's address. Either
 // gives only an address the world can reach, with the same rules as the status page's search.
 
+#include "core/UpnpGateway.h"
 #include "core/WebPageReader.h"
-#include "netinfo/Upnp.h"
 
 #include <cstdint>
 #include <string>
@@ -44,7 +44,7 @@ public:
 
 private:
     WebPageReader m_reader;
-    netinfo::UpnpExternalAddress m_upnp;
+    UpnpExternalAddress m_upnp;
     std::string m_lastAnswer;
 };
 

@@ -5,5 +5,7 @@ namespace core {
 
 inline constexpr const char* kVersionText = "1.43";
 inline constexpr const char* kProgramTitle = "Quillmap";
+// Where the project lives (named in the User-Agent of the dynamic DNS requests).
+inline constexpr const char* kProjectUrl = "https://github.com/quillmap/quillmap";
 
 } // namespace core

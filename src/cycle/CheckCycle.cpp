@@ -11,6 +11,7 @@
 #include "platform/SingleInstance.h"
 #include "platform/UserInterface.h"
 #include "settings/ConfigUnit.h"
+#include "settings/KeyringPasswords.h"
 #include "text/Sjis.h"
 #include "text/VB.h"
 
@@ -339,9 +340,7 @@ void CheckCycle::cmdStartChkClick()
             if (Closing())
                 return;
             const std::string found =
-                s.Ipv6Use != 0
-                    ? m_steps->ChooseIpv6Address(platform::Cp932ToUtf8(s.Ipv6Interface), s.Ipv6Suffix).address
-                    : FindGlobalAddress(m_state.StatusHtml, s);
+                s.Ipv6Use != 0 ? ChooseIpv6().address : FindGlobalAddress(m_state.StatusHtml, s);
             if (s.Ipv6Use != 0)
                 m_lastIpv6 = found;
             if (found != previous) {
@@ -383,7 +382,16 @@ void CheckCycle::mnuStartChkClick()
 
 bool CheckCycle::CheckSettingsReady()
 {
-    const settings::TConfig& s = *m_state.Settings;
+    settings::TConfig& s = *m_state.Settings;
+    // Passwords kept in the keyring that it could not give at start are asked for again (it may have
+    // been unlocked since); monitoring without them would only fail at every log-on.
+    if (s.Keyring && s.KeyringUnread) {
+        settings::ReadKeyringPasswords(s);
+        if (const std::string missing = settings::MissingKeyringPasswords(s); !missing.empty()) {
+            m_ui.ShowWarning(missing, Title());
+            return false;
+        }
+    }
     std::u8string_view message;
     if (s.GlobalIPAuto == 0 && s.GlobalIPKey.empty())
         message = u8"ｸﾞﾛｰﾊﾞﾙIPｱﾄﾞﾚｽの検索キーが未設定です。";
@@ -405,8 +413,29 @@ bool CheckCycle::CheckSettingsReady()
 
 void CheckCycle::RunCheck()
 {
-    settings::TConfig& s = *m_state.Settings;
+    const Finding found = FindAddress();
+    if (found.outcome == Finding::kCheckEnded)
+        return;
+    if (found.outcome == Finding::kFound) {
+        const bool goesOn = m_state.NewGlobalIP != PublishedAddress() ? PublishChange(found.addressForA)
+                                                                      : RefreshHostNames(found.addressForA);
+        if (!goesOn)
+            return;
+    }
+    m_checkMinutes = 0;
+    SetStatus({});
+}
 
+std::string& CheckCycle::PublishedAddress()
+{
+    // The address the pages on the server hold; the other mode's address is not in them.
+    settings::TConfig& s = *m_state.Settings;
+    return s.Ipv6Use != 0 ? s.PrevIPv6 : s.PrevIP;
+}
+
+CheckCycle::Finding CheckCycle::FindAddress()
+{
+    const settings::TConfig& s = *m_state.Settings;
     SetStatus(Sjis(u8"ｽﾃｰﾀｽﾁｪｯｸ中..."));
     SetStatusHtml(m_steps->FetchStatusPage());
     // A second try only while the check still has time: after the abort timer it would start a
@@ -414,7 +443,7 @@ void CheckCycle::RunCheck()
     if (m_state.StatusHtml.empty() && MayStartNetworkStep())
         SetStatusHtml(m_steps->FetchStatusPage());
     if (Closing())
-        return;
+        return {};
     const bool overIpv6 = s.Ipv6Use != 0;
     if (m_state.StatusHtml.empty()) {
         const std::string t1 = Sjis(u8"ルータのステータスページにアクセスできませんでした。");
@@ -426,7 +455,7 @@ void CheckCycle::RunCheck()
                 m_steps->SendNoticeMail(kNoticeUnreachable, t1);
             // CheckMinutes stays: a timed check is repeated at the next tick until the page is reached.
             SetStatus({});
-            return;
+            return {};
         }
     }
 
@@ -438,134 +467,168 @@ void CheckCycle::RunCheck()
     else if (!s.GlobalIPKey.empty())
         m_state.NewGlobalIP = SearchAddressAfterKey(m_state.StatusHtml, s.GlobalIPKey, &searchLog);
     SetStatus({});
-    // Over IPv6 the search's address is the router's IPv4 address, which only the A record uses.
-    const std::string routerIpv4 = overIpv6 ? m_state.NewGlobalIP : std::string();
-    if (overIpv6) {
-        // The second source only stands in for a missing IPv4 address, which is no loss here.
-        if (!m_state.StatusHtml.empty())
-            NoteRouterIpv4(m_state.NewGlobalIP);
-        if (!FindIpv6Address()) {
-            m_checkMinutes = 0;
-            SetStatus({});
-            return;
-        }
-    } else {
-        ConsultSecondSource();
+    return overIpv6 ? FindAddressOverIpv6() : FindAddressOverIpv4(searchLog);
+}
+
+CheckCycle::Finding CheckCycle::FindAddressOverIpv4(const AddressSearchLog& searchLog)
+{
+    ConsultSecondSource();
+    if (Closing())
+        return {};
+    if (!m_state.NewGlobalIP.empty())
+        return {Finding::kFound, m_state.NewGlobalIP};
+    const settings::TConfig& s = *m_state.Settings;
+    const std::string t2 = Sjis(u8"グローバルIPが見つかりませんでした。");
+    m_log.AddLog(text::StrConvMap(t2, text::kMapHalfWidth), lkRunFailure);
+    // A router behind carrier-grade NAT shows an address all the same: say which, and why it
+    // cannot be published.
+    const std::string note = UnusableAddressNote(searchLog);
+    if (!note.empty())
+        m_log.AddLog(note, lkRunFailure);
+    // A page that shows no address at all but holds scripts may be one that its scripts fill.
+    else if (m_steps->StatusPageMayNeedEngine())
+        m_log.AddLog(Sjis(u8"ｽﾃｰﾀｽﾍﾟｰｼﾞにｽｸﾘﾌﾟﾄがあります。ｽｸﾘﾌﾟﾄがｱﾄﾞﾚｽを書くﾙｰﾀなら、設定の"
+                          u8"｢ﾌﾞﾗｳｻﾞｴﾝｼﾞﾝ使用｣を試してください。"),
+                     lkRunFailure);
+    if (s.NoticeItem & kNoticeOnCheckFailure)
+        m_steps->SendNoticeMail(kNoticeNotFound, note.empty() ? t2 : t2 + "\r\n" + note);
+    return {Finding::kNotFound, {}};
+}
+
+CheckCycle::Finding CheckCycle::FindAddressOverIpv6()
+{
+    // The search's address is the router's IPv4 address, which only the A record uses. The second
+    // source only stands in for a missing IPv4 address, which is no loss here.
+    const std::string routerIpv4 = m_state.NewGlobalIP;
+    if (!m_state.StatusHtml.empty())
+        NoteRouterIpv4(routerIpv4);
+    if (!FindIpv6Address())
+        return {Finding::kNotFound, {}};
+    if (Closing())
+        return {};
+    return {Finding::kFound, routerIpv4};
+}
+
+bool CheckCycle::PublishChange(const std::string& addressForA)
+{
+    const std::string ip = m_state.NewGlobalIP;
+    const std::string prefixLine = NoteAddressChanged(ip);
+    // The host names follow first: a name is quicker to change than pages to upload.
+    const DynamicDnsStep ddns = UpdateDynamicDns(addressForA);
+    if (Closing())
+        return false;
+    const std::optional<PagesOutcome> pages = PublishPages(ip);
+    if (!pages)
+        return false;
+    const bool mailed = TellChange(*pages, ip, prefixLine, ddns);
+    if (*pages != PagesOutcome::kFailed) {
+        PublishedAddress() = ip;
+        (m_state.Settings->Ipv6Use != 0 ? m_state.Settings->PrevIP : m_state.Settings->PrevIPv6).clear();
+    }
+    // The published page is read back once the change is told: a web space may take a while.
+    if (*pages == PagesOutcome::kUploaded && !m_state.Settings->FtpCheckURL.empty()) {
+        m_readBack = {true, m_state.NewHostName.empty() ? ip : m_state.NewHostName, ip};
+        ReadBackPublishedPage(false);
+        if (Closing())
+            return false;
+    }
+    if (ddns.StoppedNow && !mailed)
+        m_steps->SendNoticeMail(kNoticeDdnsStopped, ddns.MailLine);
+    SetStatus({});
+    return true;
+}
+
+std::string CheckCycle::NoteAddressChanged(const std::string& ip)
+{
+    const std::string& previous = PublishedAddress();
+    m_log.AddLog(Sjis(u8"ｸﾞﾛｰﾊﾞﾙIPが変わりました。") + ip, lkEvent);
+    // Only IPv6 addresses have a /64 network that can change.
+    if (!netinfo::Ipv6PrefixChanged(previous, ip))
+        return {};
+    m_log.AddLog(Sjis(u8"IPv6のﾌﾟﾚﾌｨｯｸｽが変わりました(以前は") + netinfo::Ipv6Prefix64(previous) +
+                     Sjis(u8"/64)。ﾙｰﾀのIPv6ﾊﾟｹｯﾄﾌｨﾙﾀを確認してください。"),
+                 lkEvent);
+    return "\r\n" + PrefixChangedLine(previous);
+}
+
+std::optional<CheckCycle::PagesOutcome> CheckCycle::PublishPages(const std::string& ip)
+{
+    const settings::TConfig& s = *m_state.Settings;
+    if (s.FtpUpload == 0)
+        return PagesOutcome::kNotUploading;
+    m_state.NewHostName.clear();
+    if (s.IPtoURL != 0 && MayStartNetworkStep()) {
+        SetStatus(Sjis(u8"URL検索中..."));
+        m_state.NewHostName = m_steps->LookupHostName(ip);
     }
     if (Closing())
-        return;
-
-    const std::string& ip = m_state.NewGlobalIP;
-    // The address the pages on the server hold; the other mode's address is not in them.
-    std::string& previous = overIpv6 ? s.PrevIPv6 : s.PrevIP;
-    std::string& otherPrevious = overIpv6 ? s.PrevIP : s.PrevIPv6;
-    const std::string prefixLine = overIpv6 && netinfo::Ipv6PrefixChanged(previous, ip)
-                                       ? "\r\n" + PrefixChangedLine(previous)
-                                       : std::string();
-    if (ip.empty()) {
-        const std::string t2 = Sjis(u8"グローバルIPが見つかりませんでした。");
-        m_log.AddLog(text::StrConvMap(t2, text::kMapHalfWidth), lkRunFailure);
-        // A router behind carrier-grade NAT shows an address all the same: say which, and why it
-        // cannot be published.
-        const std::string note = UnusableAddressNote(searchLog);
-        if (!note.empty())
-            m_log.AddLog(note, lkRunFailure);
-        // A page that shows no address at all but holds scripts may be one that its scripts fill.
-        else if (m_steps->StatusPageMayNeedEngine())
-            m_log.AddLog(Sjis(u8"ｽﾃｰﾀｽﾍﾟｰｼﾞにｽｸﾘﾌﾟﾄがあります。ｽｸﾘﾌﾟﾄがｱﾄﾞﾚｽを書くﾙｰﾀなら、設定の"
-                              u8"｢ﾌﾞﾗｳｻﾞｴﾝｼﾞﾝ使用｣を試してください。"),
-                         lkRunFailure);
-        if (s.NoticeItem & kNoticeOnCheckFailure)
-            m_steps->SendNoticeMail(kNoticeNotFound, note.empty() ? t2 : t2 + "\r\n" + note);
-    } else if (ip != previous) {
-        m_log.AddLog(Sjis(u8"ｸﾞﾛｰﾊﾞﾙIPが変わりました。") + ip, lkEvent);
-        if (!prefixLine.empty())
-            m_log.AddLog(Sjis(u8"IPv6のﾌﾟﾚﾌｨｯｸｽが変わりました(以前は") + netinfo::Ipv6Prefix64(previous) +
-                             Sjis(u8"/64)。ﾙｰﾀのIPv6ﾊﾟｹｯﾄﾌｨﾙﾀを確認してください。"),
-                         lkEvent);
-        // The host names follow first: a name is quicker to change than pages to upload. Over IPv6
-        // the A record gets the router's IPv4 address, if it has a usable one.
-        const DynamicDnsStep ddns = UpdateDynamicDns(overIpv6 ? routerIpv4 : ip);
-        if (Closing())
-            return;
-        bool mailed = false;
-        if (s.FtpUpload != 0) {
-            m_state.NewHostName.clear();
-            if (s.IPtoURL != 0 && MayStartNetworkStep()) {
-                SetStatus(Sjis(u8"URL検索中..."));
-                m_state.NewHostName = m_steps->LookupHostName(ip);
-            }
-            if (Closing())
-                return;
-            // Once the time is up the upload does not start; it counts as failed, so the next
-            // check sees the change again.
-            bool uploaded = false;
-            if (MayStartNetworkStep()) {
-                SetStatus(Sjis(u8"ｱｯﾌﾟﾛｰﾄﾞ中..."));
-                uploaded = m_steps->UploadPages(false);
-            }
-            if (Closing())
-                return;
-            if (uploaded) {
-                m_log.AddLog(Sjis(u8"ｱｯﾌﾟﾛｰﾄﾞ完了しました。"), lkEvent);
-                if (s.NoticeItem & kNoticeOnChange) {
-                    SetStatus(Sjis(u8"ﾒｰﾙ送信中..."));
-                    m_steps->SendNoticeMail(kNoticeAddressChanged,
-                                            WithDdnsLine(Sjis(u8"グローバルIPが変わりました(") + ip +
-                                                             Sjis(u8")、ホームページを更新しました。") + prefixLine,
-                                                         ddns));
-                    mailed = true;
-                }
-                previous = ip;
-                otherPrevious.clear();
-                if (!s.FtpCheckURL.empty()) {
-                    m_readBack = {true, m_state.NewHostName.empty() ? ip : m_state.NewHostName, ip};
-                    ReadBackPublishedPage(false);
-                    if (Closing())
-                        return;
-                }
-            } else {
-                m_log.AddLog(Sjis(u8"ｱｯﾌﾟﾛｰﾄﾞに失敗しました。"), lkRunFailure);
-                if (s.NoticeItem & kNoticeOnChange) {
-                    SetStatus(Sjis(u8"ﾒｰﾙ送信中..."));
-                    m_steps->SendNoticeMail(kNoticeUploadFailed,
-                                            WithDdnsLine(Sjis(u8"グローバルIPが変わりましたが(") + ip +
-                                                             Sjis(u8")、ホームページの更新に失敗しました。") +
-                                                             prefixLine,
-                                                         ddns));
-                    mailed = true;
-                }
-                // The previous address stays, so the next check sees the change again and uploads once more.
-            }
-        } else {
-            SetStatus(Sjis(u8"ﾒｰﾙ送信中..."));
-            m_steps->SendNoticeMail(kNoticeAddressChanged,
-                                    WithDdnsLine(Sjis(u8"グローバルIPが変わりました") + "\r\n" + ip + prefixLine, ddns));
-            mailed = true;
-            previous = ip;
-            otherPrevious.clear();
-        }
-        if (ddns.StoppedNow && !mailed)
-            m_steps->SendNoticeMail(kNoticeDdnsStopped, ddns.MailLine);
-        SetStatus({});
-    } else {
-        // The same address: the host names may still be due for a refresh or a retry.
-        const DynamicDnsStep ddns = UpdateDynamicDns(overIpv6 ? routerIpv4 : ip);
-        if (Closing())
-            return;
-        if (ddns.StoppedNow)
-            m_steps->SendNoticeMail(kNoticeDdnsStopped, ddns.MailLine);
+        return std::nullopt;
+    // Once the time is up the upload does not start; it counts as failed, so the next check sees
+    // the change again.
+    bool uploaded = false;
+    if (MayStartNetworkStep()) {
+        SetStatus(Sjis(u8"ｱｯﾌﾟﾛｰﾄﾞ中..."));
+        uploaded = m_steps->UploadPages(false);
     }
-    m_checkMinutes = 0;
-    SetStatus({});
+    if (Closing())
+        return std::nullopt;
+    return uploaded ? PagesOutcome::kUploaded : PagesOutcome::kFailed;
+}
+
+bool CheckCycle::TellChange(PagesOutcome pages, const std::string& ip, const std::string& prefixLine,
+                            const DynamicDnsStep& ddns)
+{
+    const settings::TConfig& s = *m_state.Settings;
+    if (pages == PagesOutcome::kNotUploading) {
+        // Without pages the notice is the whole publication: it goes whatever NoticeItem says.
+        SetStatus(Sjis(u8"ﾒｰﾙ送信中..."));
+        m_steps->SendNoticeMail(
+            kNoticeAddressChanged,
+            WithDdnsLine(Sjis(u8"グローバルIPが変わりました") + "\r\n" + ip + prefixLine, ddns));
+        return true;
+    }
+    const bool uploaded = pages == PagesOutcome::kUploaded;
+    if (uploaded)
+        m_log.AddLog(Sjis(u8"ｱｯﾌﾟﾛｰﾄﾞ完了しました。"), lkEvent);
+    else
+        m_log.AddLog(Sjis(u8"ｱｯﾌﾟﾛｰﾄﾞに失敗しました。"), lkRunFailure);
+    if (!(s.NoticeItem & kNoticeOnChange))
+        return false;
+    SetStatus(Sjis(u8"ﾒｰﾙ送信中..."));
+    // After a failed upload the previous address stays, so the next check sees the change again and
+    // uploads once more.
+    const std::string text = uploaded ? Sjis(u8"グローバルIPが変わりました(") + ip +
+                                            Sjis(u8")、ホームページを更新しました。") + prefixLine
+                                      : Sjis(u8"グローバルIPが変わりましたが(") + ip +
+                                            Sjis(u8")、ホームページの更新に失敗しました。") + prefixLine;
+    m_steps->SendNoticeMail(uploaded ? kNoticeAddressChanged : kNoticeUploadFailed, WithDdnsLine(text, ddns));
+    return true;
+}
+
+bool CheckCycle::RefreshHostNames(const std::string& addressForA)
+{
+    // The same address: the host names may still be due for a refresh or a retry.
+    const DynamicDnsStep ddns = UpdateDynamicDns(addressForA);
+    if (Closing())
+        return false;
+    if (ddns.StoppedNow)
+        m_steps->SendNoticeMail(kNoticeDdnsStopped, ddns.MailLine);
+    return true;
+}
+
+netinfo::Ipv6Choice CheckCycle::ChooseIpv6()
+{
+    const settings::TConfig& s = *m_state.Settings;
+    // The published address stays while it is usable: two good addresses whose lifetimes are
+    // refreshed at different moments would otherwise take turns, each turn a new publication.
+    return m_steps->ChooseIpv6Address(platform::Cp932ToUtf8(s.Ipv6Interface), s.Ipv6Suffix, s.PrevIPv6);
 }
 
 bool CheckCycle::FindIpv6Address()
 {
     const settings::TConfig& s = *m_state.Settings;
     SetStatus(Sjis(u8"IPv6ｱﾄﾞﾚｽ確認中..."));
-    const netinfo::Ipv6Choice choice =
-        m_steps->ChooseIpv6Address(platform::Cp932ToUtf8(s.Ipv6Interface), s.Ipv6Suffix);
+    const netinfo::Ipv6Choice choice = ChooseIpv6();
     SetStatus({});
     m_lastIpv6 = choice.address;
     m_state.NewGlobalIP = choice.address;
@@ -608,9 +671,7 @@ void CheckCycle::Ipv6AddressesSettled()
         m_ipv6Settle.start();
         return;
     }
-    const settings::TConfig& s = *m_state.Settings;
-    const std::string chosen =
-        m_steps->ChooseIpv6Address(platform::Cp932ToUtf8(s.Ipv6Interface), s.Ipv6Suffix).address;
+    const std::string chosen = ChooseIpv6().address;
     if (chosen == m_lastIpv6)
         return;
     m_lastIpv6 = chosen;

@@ -18,6 +18,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 
 namespace platform {
 class Ipv6AddressWatcher;
@@ -26,6 +27,8 @@ class UserInterface;
 } // namespace platform
 
 namespace core {
+
+struct AddressSearchLog;
 
 // Milliseconds of the timers' minute: 60,000, or QUILLMAP_MINUTE_MS when that is set (tests and the
 // demonstration run on a short minute; nothing else changes).
@@ -112,8 +115,41 @@ private:
 
     // True when monitoring may start; shows a warning otherwise.
     bool CheckSettingsReady();
-    // One check. The caller has disabled the buttons and armed the abort timer.
+    // One check. The caller has disabled the buttons and armed the abort timer. It reads as its
+    // steps: find the address, decide whether it changed, publish it and tell of it (or only
+    // refresh the host names). The two modes differ only in how the address is found.
     void RunCheck();
+
+    // What finding the address leaves for the rest of the check.
+    struct Finding
+    {
+        enum Outcome {
+            kCheckEnded, // the program closes, or the check ends as a timed check repeated next minute
+            kNotFound,   // no address; the failure is told
+            kFound,      // NewGlobalIP holds the address to publish
+        };
+        Outcome outcome = kCheckEnded;
+        // The address the host names' A records get: the found one, or over IPv6 the router's.
+        std::string addressForA;
+    };
+    enum class PagesOutcome { kUploaded, kFailed, kNotUploading };
+    // PrevIP, or PrevIPv6 when publishing over IPv6.
+    std::string& PublishedAddress();
+    // The status page and its search, then the mode's own way to the address.
+    Finding FindAddress();
+    Finding FindAddressOverIpv4(const AddressSearchLog& searchLog);
+    Finding FindAddressOverIpv6();
+    // The address changed: host names, pages, notice, read-back. False when the program closes.
+    bool PublishChange(const std::string& addressForA);
+    // Logs the change; returns the notice's line about a changed /64 network (empty when none).
+    std::string NoteAddressChanged(const std::string& ip);
+    // The host name and the upload; nothing when the program closes meanwhile.
+    std::optional<PagesOutcome> PublishPages(const std::string& ip);
+    // The rows and the notice mail of a change; true when a mail was sent.
+    bool TellChange(PagesOutcome pages, const std::string& ip, const std::string& prefixLine,
+                    const DynamicDnsStep& ddns);
+    // The same address: only the host names' refresh. False when the program closes.
+    bool RefreshHostNames(const std::string& addressForA);
     // The dynamic DNS update of a check (nothing once the check's time is up).
     DynamicDnsStep UpdateDynamicDns(const std::string& address);
     // The second source of the address: its address when the page gave none, a row when they differ.
@@ -135,6 +171,8 @@ private:
     // changed).
     // Chooses the address to publish into NewGlobalIP; false (and the failure told) when there is none.
     bool FindIpv6Address();
+    // The choice among this machine's addresses with the settings' interface and suffix.
+    netinfo::Ipv6Choice ChooseIpv6();
     void NoteRouterIpv4(const std::string& address);
     void Ipv6AddressesChanged();
     void Ipv6AddressesSettled();

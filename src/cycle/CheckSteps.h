@@ -44,10 +44,12 @@ public:
     virtual std::string FetchPublishedPage() = 0;
 
     // The IPv6 address to publish when the settings publish over IPv6 (Ipv6Use): chosen among this
-    // machine's addresses, on the settings' interface (the system's name, UTF-8) and with their suffix.
-    virtual netinfo::Ipv6Choice ChooseIpv6Address(const std::string& interfaceName, const std::string& suffix)
+    // machine's addresses, on the settings' interface (the system's name, UTF-8) and with their suffix;
+    // published (the address the pages hold now) stays chosen while it is usable.
+    virtual netinfo::Ipv6Choice ChooseIpv6Address(const std::string& interfaceName, const std::string& suffix,
+                                                  const std::string& published)
     {
-        return netinfo::ChooseIpv6Address(interfaceName, suffix);
+        return netinfo::ChooseIpv6Address(interfaceName, suffix, published);
     }
 
     // The host name of a dotted address, empty when there is none or the look-up was cancelled.

@@ -44,6 +44,7 @@ settings::TConfig StateOf(const settings::TConfig& c)
     state.DdnsStateOf = c.DdnsStateOf;
     state.DdnsRetryAt = c.DdnsRetryAt;
     state.DdnsFailures = c.DdnsFailures;
+    state.DdnsHostState = c.DdnsHostState;
     return state;
 }
 
@@ -52,7 +53,7 @@ bool SameState(const settings::TConfig& a, const settings::TConfig& b)
     return a.DdnsSentA == b.DdnsSentA && a.DdnsSentAAAA == b.DdnsSentAAAA && a.DdnsUpdated == b.DdnsUpdated &&
            a.DdnsStopped == b.DdnsStopped && a.DdnsStopReason == b.DdnsStopReason &&
            a.DdnsStateOf == b.DdnsStateOf && a.DdnsRetryAt == b.DdnsRetryAt &&
-           a.DdnsFailures == b.DdnsFailures;
+           a.DdnsFailures == b.DdnsFailures && a.DdnsHostState == b.DdnsHostState;
 }
 
 } // namespace
@@ -223,6 +224,7 @@ void MainComponents::StopMail(bool cancel)
         return;
     StopClient(m_mailer->NMSMTP1(), cancel);
     StopClient(m_mailer->NMPOP31(), cancel);
+    m_mailer->IdSMTP1().Abort();
 }
 
 void MainComponents::AbortNetwork()

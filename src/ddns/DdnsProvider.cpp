@@ -6,6 +6,7 @@
 #include "ddns/Dyndns2Provider.h"
 #include "ddns/IeServerProvider.h"
 #include "ddns/MyDnsProvider.h"
+#include "platform/Codepage.h"
 #include "platform/LeadByte.h"
 #include "settings/ConfigUnit.h"
 #include "text/Sjis.h"
@@ -66,6 +67,49 @@ QString QueryValue(const std::string& value)
 {
     return QString::fromLatin1(
         QByteArray(value.data(), static_cast<qsizetype>(value.size())).toPercentEncoding());
+}
+
+std::vector<HostResult> DdnsProvider::UpdateHost(ProviderContext& context, const std::string& host,
+                                                 const std::vector<Wanted>& records)
+{
+    std::vector<HostResult> results;
+    for (const Wanted& record : records) {
+        HostResult result = UpdateRecord(context, host, record.Type, record.Address);
+        result.Host = host;
+        result.Type = record.Type;
+        results.push_back(result);
+        // Once the provider refuses or is in trouble, more requests only add to it.
+        if (result.Outcome == Verdict::Fatal || result.Outcome == Verdict::Retry)
+            break;
+    }
+    return results;
+}
+
+std::string AceHost(const std::string& host)
+{
+    const QByteArray ace = QUrl::toAce(platform::Cp932ToQString(host));
+    return ace.toStdString();
+}
+
+std::string WithoutTags(const std::string& page)
+{
+    // A tag parts words like a blank ("OK.<br>203.0.113.5"); blanks do not pile up.
+    std::string text;
+    bool inTag = false;
+    for (const char c : page) {
+        if (c == '<') {
+            inTag = true;
+            if (!text.empty() && text.back() != ' ')
+                text += ' ';
+        } else if (c == '>') {
+            inTag = false;
+        } else if (!inTag && !(c == ' ' && (text.empty() || text.back() == ' '))) {
+            text += c;
+        }
+    }
+    while (!text.empty() && text.back() == ' ')
+        text.pop_back();
+    return text;
 }
 
 std::string OneLine(const std::string& text)

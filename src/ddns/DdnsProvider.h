@@ -32,11 +32,20 @@ enum class Verdict {
 struct HostResult
 {
     std::string Host{};
+    RecordType Type = RecordType::A;
     Verdict Outcome = Verdict::Retry;
-    // The provider's answer in one short line (code page 932), or what went wrong on the way.
+    // The provider's answer (code page 932), or what went wrong on the way. Whole: the updater masks
+    // the secrets in it before it cuts it to one line.
     std::string Answer{};
     // The least number of minutes before the next try (the provider's own rule, such as 30 for 911).
     int RetryMinutes = 0;
+};
+
+// One record of one host to bring to an address.
+struct Wanted
+{
+    RecordType Type = RecordType::A;
+    std::string Address{};
 };
 
 // What a provider needs for one update.
@@ -44,9 +53,11 @@ struct ProviderContext
 {
     net::HttpClient& Http;
     const settings::TConfig& Config;
-    std::vector<std::string> Hosts;
     int TimeOutMs = 20000;
 };
+
+// Days after which a record is sent again although its address has not changed.
+inline constexpr int kRefreshDays = 25;
 
 class DdnsProvider
 {
@@ -56,9 +67,27 @@ public:
     virtual bool SupportsAAAA() const { return true; }
     // Whether it needs host names in the settings (MyDNS knows them from the account).
     virtual bool NeedsHosts() const { return true; }
-    // One result per host (MyDNS, which updates the whole account, answers for each host alike).
-    virtual std::vector<HostResult> Update(ProviderContext& context, RecordType type,
-                                           const std::string& address) = 0;
+    // Whether one request updates the whole account (MyDNS): the updater then sends once, under the
+    // name of the hosts (or the account).
+    virtual bool UpdatesAccount() const { return false; }
+    // Whether one request carries all records of a host, and must (a server that replaces the whole
+    // record set would drop the family left out).
+    virtual bool SendsRecordsTogether() const { return false; }
+    // Days after which an unchanged record is confirmed again (the provider forgets names that are
+    // never refreshed, and takes more frequent repeats as abuse).
+    virtual int RefreshDays() const { return kRefreshDays; }
+    // The first pause after a failure; later ones double up to an hour.
+    virtual int FirstRetryMinutes() const { return 5; }
+    // Brings the records of one host to their addresses: one result per record in the order given;
+    // a record left out of the results was not sent (an earlier one failed). The default sends one
+    // request per record and stops after a failure.
+    virtual std::vector<HostResult> UpdateHost(ProviderContext& context, const std::string& host,
+                                               const std::vector<Wanted>& records);
+
+protected:
+    // One record of one host.
+    virtual HostResult UpdateRecord(ProviderContext& context, const std::string& host, RecordType type,
+                                    const std::string& address) = 0;
 };
 
 // The provider the settings name (case-insensitive); null for a name the program does not know.
@@ -75,6 +104,11 @@ QUrl BaseUrl(const settings::TConfig& config, const char* ownUrl, RecordType typ
 std::string BasicAuthorization(const std::string& user, const std::string& pass);
 // A query value, percent-encoded (code page 932 bytes sent as they are, encoded).
 QString QueryValue(const std::string& value);
+// A host name as it goes on the wire: labels of other than ASCII characters as punycode (the name in
+// the settings is code page 932). Empty for a name that cannot be one.
+std::string AceHost(const std::string& host);
+// A page's text without its tags (ieServer and MyDNS answer with HTML).
+std::string WithoutTags(const std::string& page);
 // The answer's text in one line fit for a log row: control characters become blanks, at most 120
 // bytes, a double-byte character never cut in half.
 std::string OneLine(const std::string& text);

@@ -1,6 +1,10 @@
 #include "ddns/DdnsUpdater.h"
 
 #include "core/Version.h"
+#include "ddns/Dyndns2Provider.h"
+#include "ddns/HostState.h"
+#include "ddns/PlainHttpRule.h"
+#include "ddns/SecretMask.h"
 #include "settings/ConfigUnit.h"
 #include "text/Sjis.h"
 #include "text/VB.h"
@@ -9,6 +13,7 @@
 #include <QHostAddress>
 #include <QUrl>
 #include <algorithm>
+#include <optional>
 
 namespace ddns {
 
@@ -36,20 +41,6 @@ QDateTime TimeOf(const std::string& text)
     return text.empty() ? QDateTime() : QDateTime::fromString(QString::fromLatin1(text), Qt::ISODateWithMs);
 }
 
-// A secret, as it is and as a query carries it, becomes "****" wherever an answer echoes it.
-std::string Masked(std::string text, const settings::TConfig& config)
-{
-    for (const std::string* secret : {&config.DdnsPass, &config.DdnsToken}) {
-        if (secret->empty())
-            continue;
-        const QByteArray encoded = QByteArray::fromStdString(*secret).toPercentEncoding();
-        for (const std::string& form : {*secret, encoded.toStdString()})
-            for (size_t at = text.find(form); at != std::string::npos; at = text.find(form, at + 4))
-                text.replace(at, form.size(), "****");
-    }
-    return text;
-}
-
 void ResetState(settings::TConfig& config, const std::string& key)
 {
     config.DdnsSentA.clear();
@@ -60,6 +51,10 @@ void ResetState(settings::TConfig& config, const std::string& key)
     config.DdnsRetryAt.clear();
     config.DdnsFailures = 0;
     config.DdnsStateOf = key;
+    // The times the hosts were asked stay: the limit of forced sends holds across settings.
+    HostStates states = HostStates::Of(config);
+    states.ForgetAddresses();
+    config.DdnsHostState = states.Text();
 }
 
 std::string& SentOf(settings::TConfig& config, RecordType type)
@@ -76,12 +71,17 @@ bool ValidAddress(const std::string& address, RecordType type)
            (type == RecordType::A ? QAbstractSocket::IPv4Protocol : QAbstractSocket::IPv6Protocol);
 }
 
-std::string JoinHosts(const std::vector<HostResult>& results)
+std::string Joined(const std::vector<std::string>& names)
 {
     std::string joined;
-    for (const HostResult& r : results)
-        joined += (joined.empty() ? "" : ",") + r.Host;
+    for (const std::string& name : names)
+        joined += (joined.empty() ? "" : ",") + name;
     return joined;
+}
+
+std::string ClockText(const QDateTime& time)
+{
+    return time.toLocalTime().toString(QStringLiteral("HH:mm:ss")).toStdString();
 }
 
 // What one record's run adds to the row: done, failed or refused.
@@ -90,6 +90,239 @@ struct RecordReport
     Verdict Outcome = Verdict::Good;
     std::string Text;
 };
+
+// The one row of a run (and its mail line) from what its records add.
+void Report(DdnsResult& result, const std::vector<RecordReport>& reports)
+{
+    if (reports.empty())
+        return;
+    std::string mail;
+    bool failed = false;
+    for (const RecordReport& r : reports) {
+        mail += (mail.empty() ? "" : " ") + r.Text;
+        failed = failed || r.Outcome == Verdict::Fatal || r.Outcome == Verdict::Retry;
+    }
+    result.MailLine = mail;
+    result.LogText = text::StrConvMap(mail, text::kMapHalfWidth);
+    result.LogKind = failed ? 0 : 2;
+}
+
+// One update run: which host and record is due, the requests, and what they teach the state.
+class UpdateRun
+{
+public:
+    UpdateRun(settings::TConfig& config, const DdnsOptions& options, const QDateTime& now, int minuteMs,
+              DdnsProvider& provider, ProviderContext& context, DdnsResult& result)
+        : m_config(config), m_options(options), m_now(now), m_minuteMs(minuteMs), m_provider(provider),
+          m_context(context), m_result(result), m_states(HostStates::Of(config))
+    {
+    }
+
+    void Go();
+
+private:
+    void TakeAddresses();
+    std::vector<Wanted> Due(const std::string& host);
+    void Send(const std::string& host, const std::vector<Wanted>& due);
+    void Take(const std::string& host, const Wanted& record, const HostResult* answer);
+    void Finish();
+    std::string Line(const std::string& host, RecordType type, const std::string& text) const
+    {
+        return host + " (" + RecordName(type) + "): " + text;
+    }
+
+    settings::TConfig& m_config;
+    const DdnsOptions& m_options;
+    const QDateTime m_now;
+    const int m_minuteMs;
+    DdnsProvider& m_provider;
+    ProviderContext& m_context;
+    DdnsResult& m_result;
+    HostStates m_states;
+    std::vector<std::string> m_hosts;
+    std::vector<Wanted> m_records;
+    bool m_allUpToDate = true;
+    // A host failed: the ones after it are not asked in this run.
+    bool m_halted = false;
+    std::optional<RecordReport> m_failure;
+    int m_retryMinutes = 0;
+    // Per record, in the order of m_records: the hosts confirmed in this run, and whether all of
+    // them held the address already.
+    std::vector<std::vector<std::string>> m_confirmed;
+    std::vector<bool> m_allHeld;
+};
+
+void UpdateRun::TakeAddresses()
+{
+    const std::string named = m_hosts.size() == 1 ? m_hosts.front() : Joined(m_hosts);
+    for (const RecordType type : RecordsOf(m_config)) {
+        const std::string& address = type == RecordType::A ? m_options.AddressA : m_options.AddressAAAA;
+        if (address.empty() || !ValidAddress(address, type)) {
+            m_allUpToDate = false;
+            m_result.Lines.push_back(Line(named, type,
+                                          address.empty()
+                                              ? Sjis(u8"公開するアドレスがありません")
+                                              : Sjis(u8"アドレスが正しくありません: ") + address));
+            continue;
+        }
+        m_records.push_back({type, address});
+    }
+    m_confirmed.resize(m_records.size());
+    m_allHeld.assign(m_records.size(), true);
+}
+
+std::vector<Wanted> UpdateRun::Due(const std::string& host)
+{
+    std::vector<Wanted> due;
+    std::vector<Wanted> held;
+    for (const Wanted& record : m_records) {
+        const HostRecordState* state = m_states.Find(host, record.Type);
+        const bool confirmed = state && state->Address == record.Address && state->Confirmed.isValid() &&
+                               m_now < state->Confirmed.addDays(m_provider.RefreshDays());
+        (confirmed && !m_options.Force ? held : due).push_back(record);
+    }
+    // A provider that replaces a host's whole record set gets every record whenever one is due.
+    if (m_provider.SendsRecordsTogether() && !due.empty())
+        due = m_records;
+    else
+        for (const Wanted& record : held)
+            m_result.Lines.push_back(Line(host, record.Type, Sjis(u8"更新済み ") + record.Address));
+    const QDateTime last = m_states.LastTried(host);
+    if (due.empty() || !m_options.Force || m_options.DryRun || !last.isValid() ||
+        last.addSecs(kForcedSendMinutes * 60) <= m_now)
+        return due;
+    // A forced send so soon after the last request: the provider would take it as abuse.
+    for (const Wanted& record : due)
+        m_result.Lines.push_back(Line(host, record.Type,
+                                      Sjis(u8"強制送信は同じホストに10分に1回までです。") +
+                                          ClockText(last.addSecs(kForcedSendMinutes * 60)) +
+                                          Sjis(u8" 以降にもう一度どうぞ")));
+    m_allUpToDate = false;
+    return {};
+}
+
+void UpdateRun::Go()
+{
+    m_hosts = m_provider.UpdatesAccount()
+                  ? std::vector<std::string>{HostsOf(m_config).empty() ? m_config.DdnsUser
+                                                                       : Joined(HostsOf(m_config))}
+                  : HostsOf(m_config);
+    TakeAddresses();
+    for (const std::string& host : m_hosts) {
+        const std::vector<Wanted> due = Due(host);
+        if (due.empty())
+            continue;
+        if (m_options.DryRun || m_halted) {
+            m_allUpToDate = false;
+            for (const Wanted& record : due)
+                m_result.Lines.push_back(
+                    Line(host, record.Type,
+                         m_options.DryRun ? Sjis(u8"送信します ") + record.Address : Sjis(u8"未送信")));
+            continue;
+        }
+        Send(host, due);
+    }
+    if (!m_options.DryRun)
+        Finish();
+}
+
+void UpdateRun::Send(const std::string& host, const std::vector<Wanted>& due)
+{
+    std::vector<HostResult> answers = m_provider.UpdateHost(m_context, host, due);
+    m_result.Sent = true;
+    for (size_t i = 0; i < due.size(); ++i) {
+        HostResult* answer = i < answers.size() ? &answers[i] : nullptr;
+        // Secrets are masked in the whole answer, before it is cut to a line.
+        if (answer)
+            answer->Answer = OneLine(MaskSecrets(answer->Answer, m_config));
+        Take(host, due[i], answer);
+    }
+}
+
+void UpdateRun::Take(const std::string& host, const Wanted& record, const HostResult* answer)
+{
+    if (!answer) {
+        m_allUpToDate = false;
+        m_result.Lines.push_back(Line(host, record.Type, Sjis(u8"未送信")));
+        return;
+    }
+    m_result.Lines.push_back(Line(host, record.Type, answer->Answer));
+    HostRecordState& state = m_states.Entry(host, record.Type);
+    state.Tried = m_now;
+    const size_t index =
+        static_cast<size_t>(std::find_if(m_records.begin(), m_records.end(),
+                                         [&](const Wanted& w) { return w.Type == record.Type; }) -
+                            m_records.begin());
+    if (answer->Outcome == Verdict::Good || answer->Outcome == Verdict::NoChange) {
+        state.Address = record.Address;
+        state.Confirmed = m_now;
+        m_confirmed[index].push_back(host);
+        m_allHeld[index] = m_allHeld[index] && answer->Outcome == Verdict::NoChange;
+        return;
+    }
+    m_allUpToDate = false;
+    m_halted = true;
+    m_retryMinutes = std::max(m_retryMinutes, answer->RetryMinutes);
+    if (m_failure && m_failure->Outcome == Verdict::Fatal)
+        return;
+    const std::string where = host + ": " + answer->Answer;
+    if (answer->Outcome == Verdict::Fatal) {
+        m_config.DdnsStopped = 1;
+        m_config.DdnsStopReason = where;
+        m_result.Stopped = m_result.StoppedNow = true;
+        m_failure =
+            RecordReport{Verdict::Fatal, Sjis(u8"DDNSの更新を停止しました(") + RecordName(record.Type) + " " +
+                                             where + Sjis(u8")。DDNS設定を変更するまで更新しません。")};
+    } else if (!m_failure) {
+        m_failure = RecordReport{Verdict::Retry, Sjis(u8"DDNSの更新に失敗しました(") +
+                                                     RecordName(record.Type) + " " + where + Sjis(u8")。")};
+    }
+}
+
+void UpdateRun::Finish()
+{
+    std::vector<RecordReport> reports;
+    for (size_t i = 0; i < m_records.size(); ++i) {
+        const Wanted& record = m_records[i];
+        if (!m_confirmed[i].empty())
+            reports.push_back(
+                {Verdict::Good, Sjis(m_allHeld[i] ? u8"DDNSは更新済みでした(" : u8"DDNSを更新しました(") +
+                                    Joined(m_confirmed[i]) + " " + RecordName(record.Type) + " " +
+                                    record.Address + Sjis(u8")。")});
+        // The record as a whole (what the settings dialog shows): held by every host.
+        const bool everyHost = std::all_of(m_hosts.begin(), m_hosts.end(), [&](const std::string& host) {
+            const HostRecordState* state = m_states.Find(host, record.Type);
+            return state && state->Address == record.Address;
+        });
+        if (everyHost)
+            SentOf(m_config, record.Type) = record.Address;
+        else
+            m_allUpToDate = false;
+    }
+    m_states.KeepHosts(m_hosts);
+    m_config.DdnsHostState = m_states.Text();
+    if (m_result.Sent) {
+        if (std::any_of(m_confirmed.begin(), m_confirmed.end(), [](const auto& h) { return !h.empty(); }))
+            m_config.DdnsUpdated = TimeText(m_now);
+        if (!m_failure) {
+            m_config.DdnsFailures = 0;
+            m_config.DdnsRetryAt.clear();
+        } else if (m_failure->Outcome == Verdict::Retry) {
+            m_config.DdnsFailures = std::clamp(m_config.DdnsFailures, 0, 1000) + 1;
+            const int minutes = std::max(
+                BackOffMinutes(m_config.DdnsFailures, m_provider.FirstRetryMinutes()), m_retryMinutes);
+            const QDateTime next = m_now.addMSecs(static_cast<qint64>(minutes) * m_minuteMs);
+            m_config.DdnsRetryAt = TimeText(next);
+            m_failure->Text += Sjis(u8"再試行は ") + ClockText(next) + Sjis(u8" 以降です。");
+        } else {
+            m_config.DdnsRetryAt.clear();
+        }
+    }
+    if (m_failure)
+        reports.push_back(*m_failure);
+    Report(m_result, reports);
+    m_result.UpToDate = m_allUpToDate && !m_result.Stopped;
+}
 
 } // namespace
 
@@ -151,20 +384,37 @@ std::string DdnsSettingsProblem(const settings::TConfig& c)
         return Sjis(u8"DDNSのパスワードが未設定です");
     if (lower == "dyndns2" && c.DdnsTestURL.empty() && Trimmed(c.DdnsServer).empty())
         return Sjis(u8"DDNSサーバーが未設定です");
+    if (lower == "dyndns2" && c.DdnsTestURL.empty() && Dyndns2ServerUrl(c.DdnsServer).isEmpty())
+        return Sjis(u8"DDNSサーバーの指定が正しくありません: ") + c.DdnsServer;
+    for (const std::string& host : HostsOf(c))
+        if (host.find_first_of(" \t;") != std::string::npos || AceHost(host).empty())
+            return Sjis(u8"DDNSのホスト名が正しくありません: ") + host;
+    // MyDNS takes the address from the request, which cannot leave from another machine's address.
+    if (lower == "mydns" && !Trimmed(c.Ipv6Suffix).empty() &&
+        std::find(records.begin(), records.end(), RecordType::AAAA) != records.end())
+        return Sjis(u8"MyDNSは送信元のアドレスを登録するため、IPv6のサフィックス(別のマシンのアドレス)を"
+                    u8"AAAAレコードに使えません。AAAAレコードをやめるか、サフィックスを空にしてください");
+    if (lower == "dyndns2" && c.DdnsTestURL.empty())
+        return PlainHttpProblem(c.DdnsServer);
     return {};
 }
 
-int BackOffMinutes(int failures)
+int BackOffMinutes(int failures, int first)
 {
-    int minutes = 1;
+    int minutes = std::max(first, 1);
     for (int i = 1; i < failures && minutes < kMaxBackOffMinutes; ++i)
         minutes *= 2;
     return std::min(minutes, kMaxBackOffMinutes);
 }
 
+std::string UserAgent()
+{
+    return std::string("Quillmap/") + core::kVersionText + " (+" + core::kProjectUrl + ")";
+}
+
 DdnsUpdater::DdnsUpdater()
 {
-    m_http.UserAgent = std::string("Quillmap/") + core::kVersionText;
+    m_http.UserAgent = UserAgent();
 }
 
 void DdnsUpdater::SetTrust(net::TlsTrust* trust, bool mayAsk)
@@ -183,20 +433,6 @@ DdnsResult DdnsUpdater::Run(settings::TConfig& config, const DdnsOptions& option
     if (config.DdnsStateOf != key && !options.DryRun)
         ResetState(config, key);
 
-    const auto finish = [&](std::vector<RecordReport> reports) {
-        if (reports.empty())
-            return;
-        std::string mail;
-        bool failed = false;
-        for (const RecordReport& r : reports) {
-            mail += (mail.empty() ? "" : " ") + r.Text;
-            failed = failed || r.Outcome == Verdict::Fatal || r.Outcome == Verdict::Retry;
-        }
-        result.MailLine = mail;
-        result.LogText = text::StrConvMap(mail, text::kMapHalfWidth);
-        result.LogKind = failed ? 0 : 2;
-    };
-
     if (config.DdnsStopped != 0 && config.DdnsStateOf == key) {
         result.Stopped = true;
         result.Lines.push_back(Sjis(u8"DDNSの更新は停止中です(") + config.DdnsStopReason +
@@ -210,8 +446,8 @@ DdnsResult DdnsUpdater::Run(settings::TConfig& config, const DdnsOptions& option
             config.DdnsStopped = 1;
             config.DdnsStopReason = problem;
             result.Stopped = result.StoppedNow = true;
-            finish({{Verdict::Fatal, Sjis(u8"DDNSの更新を停止しました(") + problem +
-                                         Sjis(u8")。DDNS設定を変更するまで更新しません。")}});
+            Report(result, {{Verdict::Fatal, Sjis(u8"DDNSの更新を停止しました(") + problem +
+                                                 Sjis(u8")。DDNS設定を変更するまで更新しません。")}});
         }
         return result;
     }
@@ -223,109 +459,9 @@ DdnsResult DdnsUpdater::Run(settings::TConfig& config, const DdnsOptions& option
             Sjis(u8" 以降です"));
         return result;
     }
-
     const std::unique_ptr<DdnsProvider> provider = MakeProvider(config.DdnsProvider);
-    const QDateTime updated = TimeOf(config.DdnsUpdated);
-    const bool refreshDue = !updated.isValid() || updated.addDays(kRefreshDays) <= now;
-    ProviderContext context{m_http, config, HostsOf(config), TimeOutMs};
-    const std::string hostsText = context.Hosts.empty() ? config.DdnsUser : JoinHosts([&] {
-        std::vector<HostResult> named;
-        for (const std::string& h : context.Hosts)
-            named.push_back({h});
-        return named;
-    }());
-
-    bool allUpToDate = true;
-    bool anyGood = false;
-    bool allSentGood = true;
-    std::vector<RecordReport> reports;
-    int retryMinutes = 0;
-    for (const RecordType type : RecordsOf(config)) {
-        const std::string& address = type == RecordType::A ? options.AddressA : options.AddressAAAA;
-        const std::string record = RecordName(type);
-        if (address.empty() || !ValidAddress(address, type)) {
-            allUpToDate = false;
-            result.Lines.push_back(hostsText + " (" + record + "): " +
-                                   (address.empty() ? Sjis(u8"公開するアドレスがありません")
-                                                    : Sjis(u8"アドレスが正しくありません: ") + address));
-            continue;
-        }
-        if (!options.Force && !refreshDue && SentOf(config, type) == address) {
-            result.Lines.push_back(hostsText + " (" + record + "): " + Sjis(u8"更新済み ") + address);
-            continue;
-        }
-        if (options.DryRun) {
-            allUpToDate = false;
-            result.Lines.push_back(hostsText + " (" + record + "): " + Sjis(u8"送信します ") + address);
-            continue;
-        }
-        const std::vector<HostResult> hosts = provider->Update(context, type, address);
-        result.Sent = true;
-        Verdict worst = Verdict::Good;
-        const HostResult* failing = nullptr;
-        for (const HostResult& h : hosts) {
-            const std::string answer = Masked(h.Answer, config);
-            result.Lines.push_back(h.Host + " (" + record + "): " + answer);
-            if (h.Outcome == Verdict::Fatal || (h.Outcome == Verdict::Retry && worst != Verdict::Fatal)) {
-                worst = h.Outcome;
-                failing = &h;
-            }
-            retryMinutes = std::max(retryMinutes, h.RetryMinutes);
-        }
-        // Hosts after a failing one were not asked.
-        for (size_t i = hosts.size(); i < context.Hosts.size() && failing; ++i)
-            result.Lines.push_back(context.Hosts[i] + " (" + record + "): " + Sjis(u8"未送信"));
-        if (!failing && hosts.size() < std::max<size_t>(context.Hosts.size(), 1)) {
-            worst = Verdict::Retry; // a provider that answered for fewer hosts than asked: not done
-        }
-        if (worst == Verdict::Good) {
-            SentOf(config, type) = address;
-            anyGood = true;
-            // The provider had the address already (state lost, or a refresh): said as such.
-            const bool held = std::all_of(hosts.begin(), hosts.end(),
-                                          [](const HostResult& h) { return h.Outcome == Verdict::NoChange; });
-            reports.push_back(
-                {Verdict::Good, Sjis(held ? u8"DDNSは更新済みでした(" : u8"DDNSを更新しました(") +
-                                    JoinHosts(hosts) + " " + record + " " + address + Sjis(u8")。")});
-            continue;
-        }
-        allUpToDate = false;
-        allSentGood = false;
-        const std::string where =
-            failing ? failing->Host + ": " + Masked(failing->Answer, config) : Sjis(u8"応答が足りません");
-        if (worst == Verdict::Fatal) {
-            config.DdnsStopped = 1;
-            config.DdnsStopReason = where;
-            result.Stopped = result.StoppedNow = true;
-            reports.push_back({Verdict::Fatal, Sjis(u8"DDNSの更新を停止しました(") + record + " " + where +
-                                                   Sjis(u8")。DDNS設定を変更するまで更新しません。")});
-            break;
-        }
-        reports.push_back(
-            {Verdict::Retry, Sjis(u8"DDNSの更新に失敗しました(") + record + " " + where + Sjis(u8")。")});
-    }
-
-    if (result.Sent) {
-        // A record that failed is sent again anyway: its address differs from the one last sent.
-        if (anyGood)
-            config.DdnsUpdated = TimeText(now);
-        if (allSentGood) {
-            config.DdnsFailures = 0;
-            config.DdnsRetryAt.clear();
-        } else if (!result.StoppedNow) {
-            config.DdnsFailures = std::clamp(config.DdnsFailures, 0, 1000) + 1;
-            const int minutes = std::max(BackOffMinutes(config.DdnsFailures), retryMinutes);
-            const QDateTime next = now.addMSecs(static_cast<qint64>(minutes) * MinuteMs);
-            config.DdnsRetryAt = TimeText(next);
-            reports.back().Text += Sjis(u8"再試行は ") +
-                                   next.toLocalTime().toString(QStringLiteral("HH:mm:ss")).toStdString() +
-                                   Sjis(u8" 以降です。");
-        } else {
-            config.DdnsRetryAt.clear();
-        }
-    }
-    finish(reports);
-    result.UpToDate = allUpToDate && !result.Stopped;
+    ProviderContext context{m_http, config, TimeOutMs};
+    UpdateRun(config, options, now, MinuteMs, *provider, context, result).Go();
     return result;
 }
 

@@ -1,11 +1,14 @@
 #pragma once
 // The dynamic DNS update with the providers' own rules:
-// - a record is sent only when its address differs from the one last sent, or when the last good
-//   update is 25 days old (providers expire names that are never refreshed);
+// - a record of a host is sent only when its address differs from the one the provider last
+//   confirmed, or when that confirmation is older than the provider's refresh (25 days, MyDNS one);
+//   a retry sends only what is not confirmed yet;
+// - a forced send (the dialog's test, `ddns-update --force`) goes to a host at most once in 10
+//   minutes;
 // - a refusal (credentials, host names: badauth, nohost, notfqdn, abuse, badagent, a 401) stops all
 //   updates until the DDNS settings change, reported once;
 // - the provider's trouble (911, a 5xx) or the network's is tried again after a back-off that grows
-//   with each failure (911: not before 30 minutes);
+//   with each failure, from 5 minutes (ieServer 10) up to an hour (911: not before 30 minutes);
 // - passwords and tokens never reach a row, a line or a mail: answers that echo them are masked.
 // The state lives in the settings object ([DDNS] state keys); the caller saves it (SaveScope::DdnsState).
 
@@ -22,15 +25,16 @@ class TConfig;
 
 namespace ddns {
 
-// Days after which a record is sent again although its address has not changed.
-inline constexpr int kRefreshDays = 25;
+// The least time between two forced sends to one host.
+inline constexpr int kForcedSendMinutes = 10;
 
 struct DdnsOptions
 {
     // The addresses to publish (dotted IPv4, IPv6 text); empty: none for that record.
     std::string AddressA;
     std::string AddressAAAA;
-    // Send even when the record holds the address already (not during a back-off or a stop).
+    // Send even when the record holds the address already (not during a back-off or a stop, and to
+    // one host at most once in kForcedSendMinutes).
     bool Force = false;
     // Say what would be sent, send nothing, change nothing.
     bool DryRun = false;
@@ -89,7 +93,10 @@ std::vector<std::string> HostsOf(const settings::TConfig& config);
 std::string DdnsSettingsKey(const settings::TConfig& config);
 // Why the settings cannot be used (code page 932, full-width), empty when they can.
 std::string DdnsSettingsProblem(const settings::TConfig& config);
-// The back-off in minutes after the n-th failure in a row (1, 2, 4 ... up to 60).
-int BackOffMinutes(int failures);
+// The back-off in minutes after the n-th failure in a row (first, twice that ... up to 60).
+int BackOffMinutes(int failures, int first = 5);
+// The User-Agent of the requests: the program, its version and where it lives, as dyndns2
+// providers ask.
+std::string UserAgent();
 
 } // namespace ddns

@@ -1,6 +1,10 @@
 #include "ddns/DuckDnsProvider.h"
 
 #include "settings/ConfigUnit.h"
+#include "text/Sjis.h"
+
+#include <QHostAddress>
+#include <QStringList>
 
 namespace ddns {
 
@@ -16,39 +20,52 @@ std::string SubDomain(const std::string& host)
 
 } // namespace
 
-std::vector<HostResult> DuckDnsProvider::Update(ProviderContext& context, RecordType type,
-                                                const std::string& address)
+HostResult JudgeDuckDnsAnswer(const std::string& body, RecordType type, const std::string& address)
+{
+    const QStringList lines = QString::fromLatin1(body).split(u'\n');
+    const auto line = [&lines](int i) { return lines.value(i).trimmed(); };
+    HostResult result{{}, type, Verdict::Retry, body, 0};
+    if (line(0) == QLatin1String("KO")) {
+        result.Outcome = Verdict::Fatal;
+        return result;
+    }
+    if (line(0) != QLatin1String("OK"))
+        return result;
+    const QHostAddress shown(line(type == RecordType::A ? 1 : 2));
+    if (!shown.isEqual(QHostAddress(QString::fromStdString(address)))) {
+        result.Answer += text::Sjis(u8" (送ったアドレス ") + address + text::Sjis(u8" が示されていません)");
+        return result;
+    }
+    if (line(3) == QLatin1String("UPDATED"))
+        result.Outcome = Verdict::Good;
+    else if (line(3) == QLatin1String("NOCHANGE"))
+        result.Outcome = Verdict::NoChange;
+    return result;
+}
+
+HostResult DuckDnsProvider::UpdateRecord(ProviderContext& context, const std::string& host, RecordType type,
+                                         const std::string& address)
 {
     const settings::TConfig& config = context.Config;
-    std::vector<HostResult> results;
-    for (const std::string& host : context.Hosts) {
-        net::HttpRequest request;
-        request.Url = BaseUrl(config, "https://www.duckdns.org/update", type);
-        request.Url.setQuery(QStringLiteral("domains=") + QueryValue(SubDomain(host)) +
-                                 QStringLiteral("&token=") + QueryValue(config.DdnsToken) +
-                                 (type == RecordType::A ? QStringLiteral("&ip=") : QStringLiteral("&ipv6=")) +
-                                 QueryValue(address) + QStringLiteral("&verbose=true"),
-                             QUrl::StrictMode);
-        request.TimeOutMs = context.TimeOutMs;
-        const net::HttpResponse response = context.Http.Send(request);
-        HostResult result{host};
-        if (!JudgeTransport(response, result)) {
-            const std::string& body = response.Body;
-            result.Answer = OneLine(body);
-            if (response.Status == 200 && body.rfind("OK", 0) == 0)
-                result.Outcome =
-                    body.find("NOCHANGE") != std::string::npos ? Verdict::NoChange : Verdict::Good;
-            else if (response.Status == 200 && body.rfind("KO", 0) == 0)
-                result.Outcome = Verdict::Fatal;
-            else
-                result = {host, Verdict::Retry,
-                          "HTTP " + std::to_string(response.Status) + " " + OneLine(body), 0};
-        }
-        results.push_back(result);
-        if (result.Outcome == Verdict::Fatal || result.Outcome == Verdict::Retry)
-            break;
-    }
-    return results;
+    const std::string ace = AceHost(host);
+    if (ace.empty())
+        return {host, type, Verdict::Fatal, text::Sjis(u8"ホスト名が正しくありません: ") + host, 0};
+    net::HttpRequest request;
+    request.Url = BaseUrl(config, "https://www.duckdns.org/update", type);
+    request.Url.setQuery(QStringLiteral("domains=") + QueryValue(SubDomain(ace)) + QStringLiteral("&token=") +
+                             QueryValue(config.DdnsToken) +
+                             (type == RecordType::A ? QStringLiteral("&ip=") : QStringLiteral("&ipv6=")) +
+                             QueryValue(address) + QStringLiteral("&verbose=true"),
+                         QUrl::StrictMode);
+    request.TimeOutMs = context.TimeOutMs;
+    const net::HttpResponse response = context.Http.Send(request);
+    HostResult result{host, type};
+    if (JudgeTransport(response, result))
+        return result;
+    if (response.Status != 200)
+        return {host, type, Verdict::Retry, "HTTP " + std::to_string(response.Status) + " " + response.Body,
+                0};
+    return JudgeDuckDnsAnswer(response.Body, type, address);
 }
 
 } // namespace ddns

@@ -4,19 +4,17 @@
 
 namespace ddns {
 
-std::vector<HostResult> MyDnsProvider::Update(ProviderContext& context, RecordType type,
-                                              const std::string& address)
+HostResult JudgeMyDnsAnswer(const std::string& page)
+{
+    const std::string text = WithoutTags(page);
+    const bool done = text.find("Login and IP address notify OK") != std::string::npos;
+    return {{}, RecordType::A, done ? Verdict::Good : Verdict::Fatal, text, 0};
+}
+
+HostResult MyDnsProvider::UpdateRecord(ProviderContext& context, const std::string& host, RecordType type,
+                                       const std::string& address)
 {
     const settings::TConfig& config = context.Config;
-    const std::vector<std::string> names =
-        context.Hosts.empty() ? std::vector<std::string>{config.DdnsUser} : context.Hosts;
-    const auto allHosts = [&names](Verdict verdict, const std::string& answer, int minutes = 0) {
-        std::vector<HostResult> results;
-        for (const std::string& name : names)
-            results.push_back({name, verdict, answer, minutes});
-        return results;
-    };
-
     net::HttpRequest request;
     request.Url = BaseUrl(config,
                           type == RecordType::A ? "https://ipv4.mydns.jp/login.html"
@@ -24,17 +22,15 @@ std::vector<HostResult> MyDnsProvider::Update(ProviderContext& context, RecordTy
                           type);
     request.Headers.emplace_back("Authorization", BasicAuthorization(config.DdnsUser, config.DdnsPass));
     request.TimeOutMs = context.TimeOutMs;
-    HostResult refused;
-    if (!LeaveFromPublished(request, type, address, refused))
-        return allHosts(refused.Outcome, refused.Answer);
-
+    HostResult result{host, type};
+    if (!LeaveFromPublished(request, type, address, result))
+        return result;
     const net::HttpResponse response = context.Http.Send(request);
-    HostResult judged;
-    if (JudgeTransport(response, judged))
-        return allHosts(judged.Outcome, judged.Answer);
-    if (response.Status == 200)
-        return allHosts(Verdict::Good, "HTTP 200");
-    return allHosts(Verdict::Retry, "HTTP " + std::to_string(response.Status));
+    if (JudgeTransport(response, result))
+        return result;
+    if (response.Status != 200)
+        return {host, type, Verdict::Retry, "HTTP " + std::to_string(response.Status), 0};
+    return JudgeMyDnsAnswer(response.Body);
 }
 
 } // namespace ddns

@@ -4,7 +4,9 @@
 // being published: for an address of this machine (an IPv6 address, a test's loopback address) the
 // connection is bound to it; an IPv4 address that is not this machine's is the router's, which the
 // request leaves from anyway through its address translation. It updates every host of the
-// account at once; a 200 means done, a 401 a refused ID.
+// account at once. Done only when the page says "Login and IP address notify OK": a wrong ID or
+// password may be answered with HTTP 200 and an error page, which is a refusal. It keeps a record
+// only for about a week after the last notice, so the record is confirmed daily.
 
 #include "ddns/DdnsProvider.h"
 
@@ -14,8 +16,15 @@ class MyDnsProvider final : public DdnsProvider
 {
 public:
     bool NeedsHosts() const override { return false; }
-    std::vector<HostResult> Update(ProviderContext& context, RecordType type,
-                                   const std::string& address) override;
+    bool UpdatesAccount() const override { return true; }
+    int RefreshDays() const override { return 1; }
+
+protected:
+    HostResult UpdateRecord(ProviderContext& context, const std::string& host, RecordType type,
+                            const std::string& address) override;
 };
+
+// The verdict of one answer page (HTTP 200); its answer is the page's text.
+HostResult JudgeMyDnsAnswer(const std::string& page);
 
 } // namespace ddns

@@ -9,7 +9,10 @@
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
+#include <QWebEngineScriptCollection>
 #include <QWebEngineSettings>
+
+#include <algorithm>
 
 namespace engine {
 
@@ -51,6 +54,58 @@ const QString kReadBodies = QStringLiteral(R"JS((function () {
   return parts.join('\n');
 })())JS");
 
+// Put into every document before its own scripts run: keeps count of the page's requests
+// (XMLHttpRequest, fetch) and short timers that have not ended, and of the time of the last change of
+// the document or of those. Timers longer than the longest settle time cannot matter and are not
+// counted.
+const QString kSettleWatch = QStringLiteral(R"JS((function () {
+  if (window.__quillmapSettle) return;
+  var pending = 0, last = performance.now();
+  function touch() { last = performance.now(); }
+  function begin() { ++pending; touch(); }
+  function end() { if (pending > 0) --pending; touch(); }
+  var setT = window.setTimeout, clearT = window.clearTimeout, live = {};
+  window.setTimeout = function (fn, ms) {
+    if (typeof fn !== 'function' || (+ms || 0) > %1) return setT.apply(window, arguments);
+    var args = Array.prototype.slice.call(arguments, 2), id;
+    id = setT(function () { if (live[id]) { delete live[id]; end(); } fn.apply(window, args); }, ms);
+    live[id] = true; begin();
+    return id;
+  };
+  window.clearTimeout = function (id) { if (live[id]) { delete live[id]; end(); } return clearT(id); };
+  var send = XMLHttpRequest.prototype.send;
+  XMLHttpRequest.prototype.send = function () {
+    begin();
+    this.addEventListener('loadend', end);
+    return send.apply(this, arguments);
+  };
+  if (window.fetch) {
+    var f = window.fetch;
+    window.fetch = function () {
+      begin();
+      return f.apply(window, arguments).finally(end);
+    };
+  }
+  new MutationObserver(touch).observe(document, { childList: true, subtree: true, characterData: true, attributes: true });
+  Object.defineProperty(window, '__quillmapSettle', { value: function () {
+    return [pending, performance.now() - last];
+  } });
+})())JS");
+
+// What is pending in the document and its frames, and how long the least quiet of them has been
+// quiet: [pending, quietMs].
+const QString kSettleState = QStringLiteral(R"JS((function () {
+  var pending = 0, quiet = 1e9;
+  function walk(w) {
+    try {
+      if (w.__quillmapSettle) { var s = w.__quillmapSettle(); pending += s[0]; quiet = Math.min(quiet, s[1]); }
+    } catch (e) { return; }
+    for (var i = 0; i < w.frames.length; ++i) walk(w.frames[i]);
+  }
+  walk(window);
+  return [pending, quiet];
+})())JS");
+
 bool SameServer(const QUrl& a, const QUrl& b)
 {
     return a.scheme() == b.scheme() && a.host().compare(b.host(), Qt::CaseInsensitive) == 0 &&
@@ -67,7 +122,9 @@ protected:
     void javaScriptAlert(const QUrl&, const QString&) override {}
     bool javaScriptConfirm(const QUrl&, const QString&) override { return false; }
     bool javaScriptPrompt(const QUrl&, const QString&, const QString&, QString*) override { return false; }
-    void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString&, int, const QString&) override {}
+    void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString&, int, const QString&) override
+    {
+    }
 };
 
 } // namespace
@@ -82,7 +139,7 @@ EngineStatusFetcher::EngineStatusFetcher(QObject* parent) : QObject(parent)
         if (m_phase == Phase::Frames)
             CheckFrames();
         else if (m_phase == Phase::Settling)
-            ReadBody();
+            CheckSettled();
     });
 }
 
@@ -116,6 +173,15 @@ void EngineStatusFetcher::MakePage()
     // A router that does not answer leaves no page, as with the HTTP client, rather than the engine's
     // own error page.
     settings->setAttribute(QWebEngineSettings::ErrorPageEnabled, false);
+
+    QWebEngineScript watch;
+    watch.setName(QStringLiteral("quillmap-settle"));
+    watch.setSourceCode(kSettleWatch.arg(kSettleMs));
+    watch.setInjectionPoint(QWebEngineScript::DocumentCreation);
+    // The page's own world: its timers and requests are the ones to watch.
+    watch.setWorldId(QWebEngineScript::MainWorld);
+    watch.setRunsOnSubFrames(true);
+    m_page->scripts().insert(watch);
 
     connect(m_page.get(), &QWebEnginePage::loadingChanged, this,
             [this](const QWebEngineLoadingInfo& info) { LoadingChanged(info); });
@@ -236,20 +302,46 @@ void EngineStatusFetcher::LoadingChanged(const QWebEngineLoadingInfo& info)
 void EngineStatusFetcher::CheckFrames()
 {
     const quint64 load = m_load;
-    m_page->runJavaScript(kFramesComplete, QWebEngineScript::ApplicationWorld, [this, load](const QVariant& v) {
-        if (load != m_load || m_phase != Phase::Frames)
+    m_page->runJavaScript(kFramesComplete, QWebEngineScript::ApplicationWorld,
+                          [this, load](const QVariant& v) {
+                              if (load != m_load || m_phase != Phase::Frames)
+                                  return;
+                              if (!v.toBool() && ++m_frameChecks < kMaxFrameChecks) {
+                                  m_timer.start(kFrameCheckMs);
+                                  return;
+                              }
+                              StartSettling();
+                          });
+}
+
+void EngineStatusFetcher::StartSettling()
+{
+    // Scripts that fill the page after it has loaded get their time; without scripts there is
+    // nothing to wait for.
+    m_phase = Phase::Settling;
+    if (m_request.noScript || SettleMs <= 0) {
+        ReadBody();
+        return;
+    }
+    m_settling.start();
+    CheckSettled();
+}
+
+void EngineStatusFetcher::CheckSettled()
+{
+    const quint64 load = m_load;
+    m_page->runJavaScript(kSettleState, QWebEngineScript::MainWorld, [this, load](const QVariant& v) {
+        if (load != m_load || m_phase != Phase::Settling)
             return;
-        if (!v.toBool() && ++m_frameChecks < kMaxFrameChecks) {
-            m_timer.start(kFrameCheckMs);
+        const QVariantList state = v.toList();
+        // A page whose state cannot be read (the watch did not run) gets the whole settle time.
+        const bool settled = state.size() == 2 && state[0].toInt() == 0 && state[1].toDouble() >= QuietMs;
+        const qint64 left = SettleMs - m_settling.elapsed();
+        if (settled || left <= 0) {
+            ReadBody();
             return;
         }
-        // Scripts that fill the page after it has loaded get their time; without scripts there is
-        // nothing to wait for.
-        m_phase = Phase::Settling;
-        if (m_request.noScript || SettleMs <= 0)
-            ReadBody();
-        else
-            m_timer.start(SettleMs);
+        m_timer.start(static_cast<int>(std::min<qint64>(left, kSettlePollMs)));
     });
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 // The status page loaded in a browser engine (Qt WebEngine): the page's scripts run (unless the
 // request says not to), frames load, and what is read is the body as the finished document holds it,
-// after a short settle time for scripts that fill the page once it has loaded. The same request as the
+// once the page has settled: no request of its scripts and no short timer of theirs is pending, and
+// the document has not changed for a quiet time; at most SettleMs after the load. The same request as the
 // HTTP client's: credentials when the router asks for them, POST data, "pragma: nocache", no cache.
 //
 // No placeholder document is needed: the engine starts with an empty page of its own, and every load
@@ -9,6 +10,7 @@
 
 #include "core/StatusPageFetcher.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QSet>
 #include <QTimer>
@@ -27,8 +29,12 @@ class EngineStatusFetcher final : public QObject, public core::StatusPageFetcher
 {
     Q_OBJECT
 public:
-    // How long scripts may go on filling the page after it has loaded.
+    // How long scripts may go on filling the page after it has loaded, at most.
     static constexpr int kSettleMs = 1500;
+    // How long the document must stay unchanged, with nothing pending, to count as settled.
+    static constexpr int kQuietMs = 200;
+    // How often the page is asked whether it has settled.
+    static constexpr int kSettlePollMs = 40;
 
     explicit EngineStatusFetcher(QObject* parent = nullptr);
     ~EngineStatusFetcher() override;
@@ -43,6 +49,7 @@ public:
     QWebEnginePage* Page() const { return m_page.get(); }
 
     int SettleMs = kSettleMs;
+    int QuietMs = kQuietMs;
 
 signals:
     // The page was replaced by a new one (with a new profile, when the credentials changed); the old
@@ -50,8 +57,7 @@ signals:
     void pageReplaced(QWebEnginePage* page);
 
 private:
-    enum class Phase
-    {
+    enum class Phase {
         Idle,
         Loading,  // until the top document has loaded
         Frames,   // until every frame's document is complete
@@ -63,6 +69,8 @@ private:
     void StartPendingLoad();
     void LoadingChanged(const QWebEngineLoadingInfo& info);
     void CheckFrames();
+    void StartSettling();
+    void CheckSettled();
     void ReadBody();
     void Done(const QString& markup);
 
@@ -81,6 +89,7 @@ private:
     std::optional<QWebEngineHttpRequest> m_pendingLoad;
     QTimer m_stopWait;
     int m_frameChecks = 0;
+    QElapsedTimer m_settling;
     bool m_pageUsed = false; // a load was made with the page (and its credentials)
     std::string m_body;
     core::FetchOutcome m_outcome;

@@ -2,6 +2,7 @@
 
 #include "gui/QtText.h"
 #include "text/NumericUnit.h"
+#include "validation/SettingsCheck.h"
 
 #include <limits>
 #include <string>
@@ -11,29 +12,7 @@ namespace gui {
 
 std::optional<std::int32_t> WholeNumber(const QString& text)
 {
-    const QString t = text.trimmed();
-    qsizetype i = 0;
-    bool negative = false;
-    if (i < t.size() && (t[i] == u'+' || t[i] == u'-')) {
-        negative = t[i] == u'-';
-        ++i;
-    }
-    if (i == t.size())
-        return std::nullopt;
-    long long value = 0;
-    for (; i < t.size(); ++i) {
-        const char16_t c = t[i].unicode();
-        if (c < u'0' || c > u'9')
-            return std::nullopt;
-        value = value * 10 + (c - u'0');
-        if (value > static_cast<long long>(std::numeric_limits<std::int32_t>::max()) + 1)
-            return std::nullopt;
-    }
-    if (negative)
-        value = -value;
-    if (value < std::numeric_limits<std::int32_t>::min() || value > std::numeric_limits<std::int32_t>::max())
-        return std::nullopt;
-    return static_cast<std::int32_t>(value);
+    return validation::WholeNumber(text.trimmed().toStdString());
 }
 
 std::optional<int> LeadingInt(const QString& text)

@@ -28,9 +28,9 @@ public:
 // makes traffic and never reads a file the page names.
 std::unique_ptr<StatusPageView> MakeStatusPageView(QWidget* parent);
 
-// With the browser engine: the rich-text view while the HTTP client reads the page, the engine's own
-// page (live, with what its scripts did) while the engine does. Without an engine in the build, the
-// rich-text view.
+// With the browser engine in this process: the rich-text view while the HTTP client reads the page,
+// the engine's own page (live, with what its scripts did) while the engine does. Defined only in the
+// program that carries the engine (LiveStatusPage.cpp).
 std::unique_ptr<StatusPageView> MakeStatusPageView(QWidget* parent, engine::KeptEngine* engine);
 
 } // namespace gui

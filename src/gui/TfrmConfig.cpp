@@ -18,6 +18,7 @@
 #include "settings/ConfigUnit.h"
 #include "text/Sjis.h"
 #include "text/VB.h"
+#include "upload/ParallelUpload.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -27,6 +28,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QTabWidget>
 
 namespace gui {
@@ -45,15 +47,6 @@ settings::Flag Flag(const QAbstractButton* box)
     return box->isChecked() ? 1 : 0;
 }
 
-// The name a message gives a box: its label's text without the closing colon.
-QString FieldName(const QLabel* label)
-{
-    QString name = label->text();
-    if (name.endsWith(QChar(0xFF1A)) || name.endsWith(u':'))
-        name.chop(1);
-    return name;
-}
-
 } // namespace
 
 TfrmConfig::TfrmConfig(ConfigDialogHost& host, platform::UserInterface& ui, QWidget* parent)
@@ -69,7 +62,7 @@ TfrmConfig::TfrmConfig(ConfigDialogHost& host, platform::UserInterface& ui, QWid
     QList<QWidget*> chain{tabConfig};
     for (QWidget* page : {tabBasic, tabUpload, tabMail, tabDdns})
         chain += LayoutTabOrder(page);
-    chain += {cmdOK, cmdCancel};
+    chain += {chkKeyring, cmdOK, cmdCancel};
     SetTabChain(chain);
     // Until the first filling the mail page follows its (unchecked) switch; no mark changes here.
     m_filling = true;
@@ -214,6 +207,7 @@ void TfrmConfig::FormShow()
     (c.GlobalIPAuto ? optGlobalIPa : optGlobalIPm)->setChecked(true);
     SetText(txtGlobalIPkey, c.GlobalIPKey);
     chkLeavePlural->setChecked(c.LeavePlural != 0);
+    chkKeyring->setChecked(c.Keyring != 0);
 
     chkFtpUpload->setChecked(c.FtpUpload != 0);
     SetText(txtFtpServer, c.FtpServer);
@@ -223,6 +217,7 @@ void TfrmConfig::FormShow()
     SetText(txtFtpPort, std::to_string(c.FtpPort));
     chkFtpPasv->setChecked(c.FtpPasv != 0);
     m_ftpSecurity->SetMode(c.FtpSecurity);
+    spnFtpParallel->setValue(upload::ParallelConnections(c.FtpParallel));
     SetText(txtReplaceFolder, c.ReplaceFolder);
     chkReplaceFolder->setChecked(c.ReplaceAllFolder != 0);
     SetText(txtReplaceLink, c.ReplaceLink);
@@ -260,7 +255,7 @@ void TfrmConfig::FormShow()
 
 void TfrmConfig::TransferBack(settings::TConfig& c) const
 {
-    // The number boxes hold whole numbers here (CheckNumberBoxes ran first).
+    // A box that is no whole number gives 0; OK and the tests refuse it before anything is used.
     const auto number = [](const QLineEdit* box) { return WholeNumber(box->text()).value_or(0); };
     c.Interval = number(txtCheckInterval);
     c.TimeOut = number(txtTimeOut);
@@ -276,6 +271,7 @@ void TfrmConfig::TransferBack(settings::TConfig& c) const
     c.GlobalIPAuto = Flag(optGlobalIPa);
     c.GlobalIPKey = TextOf(txtGlobalIPkey);
     c.LeavePlural = Flag(chkLeavePlural);
+    c.Keyring = Flag(chkKeyring);
     TransferAddressControls(c);
     TransferIpv6Controls(c);
 
@@ -287,6 +283,7 @@ void TfrmConfig::TransferBack(settings::TConfig& c) const
     c.FtpPort = number(txtFtpPort);
     c.FtpPasv = Flag(chkFtpPasv);
     c.FtpSecurity = m_ftpSecurity->Mode();
+    c.FtpParallel = spnFtpParallel->value();
     c.ReplaceFolder = TextOf(txtReplaceFolder);
     c.ReplaceAllFolder = Flag(chkReplaceFolder);
     c.ReplaceLink = TextOf(txtReplaceLink);
@@ -321,7 +318,7 @@ void TfrmConfig::cmdOKClick()
 {
     // OK is pressed with Enter as well, without leaving the box being typed in.
     ApplyFieldCorrections();
-    if (!ValidateEntries() || !CheckNumberBoxes())
+    if (!ValidateEntries())
         return;
     settings::TConfig& c = *m_config;
     if (chkNoScript->isChecked() != (c.NoScript != 0))
@@ -329,98 +326,29 @@ void TfrmConfig::cmdOKClick()
                                         u8"しないと設定が有効にならない場合があります。"),
                              Caption());
     TransferBack(c);
-    try {
-        settings::SaveSettings(c, settings::SaveScope::All);
-    } catch (const settings::SettingsWriteError& e) {
-        m_ui.ShowWarning(e.what(), Caption());
+    if (!SaveAll(c))
         return;
-    }
     m_saved = true;
     accept();
 }
 
-void TfrmConfig::Refuse(std::u8string_view message, QWidget* page, QWidget* control)
+bool TfrmConfig::SaveAll(settings::TConfig& c)
 {
-    m_ui.ShowWarning(text::Sjis(message), Caption());
-    tabConfig->setCurrentWidget(page);
-    control->setFocus(Qt::OtherFocusReason);
-}
-
-bool TfrmConfig::ValidateEntries()
-{
-    // Empty means no text at all: a text of blanks is a value the user typed.
-    const auto empty = [](const QLineEdit* box) { return box->text().isEmpty(); };
-    if (optRouterIPm->isChecked() && empty(txtRouterIP)) {
-        Refuse(u8"ﾙｰﾀのIPｱﾄﾞﾚｽが未設定です。", tabBasic, txtRouterIP);
-        return false;
-    }
-    if (optGlobalIPm->isChecked() && empty(txtGlobalIPkey)) {
-        Refuse(u8"ｸﾞﾛｰﾊﾞﾙIPｱﾄﾞﾚｽの検索キーが未設定です。", tabBasic, txtGlobalIPkey);
-        return false;
-    }
-    if (!ValidateIpv6())
-        return false;
-    if (!chkFtpUpload->isChecked() && !chkMailNotice->isChecked()) {
-        Refuse(u8"FTPｱｯﾌﾟﾛｰﾄﾞかﾒｰﾙ通知どちらかを行う必要があります。", tabUpload, chkFtpUpload);
-        return false;
-    }
-    if (chkFtpUpload->isChecked()) {
-        if (empty(txtFtpServer)) {
-            Refuse(u8"FTPｻｰﾊﾞｰが未設定です。", tabUpload, txtFtpServer);
-            return false;
+    try {
+        try {
+            settings::SaveSettings(c, settings::SaveScope::All);
+        } catch (const settings::KeyringWriteError& e) {
+            if (!m_ui.AskYesNo(e.what() +
+                                   text::Sjis(u8"\r\n\r\nﾊﾟｽﾜｰﾄﾞを設定ﾌｧｲﾙ(Quillmap.ini)に保存しますか？\r\n"
+                                              u8"(「いいえ」: 何も保存せずに設定に戻ります)"),
+                               Caption()))
+                return false;
+            c.Keyring = 0;
+            chkKeyring->setChecked(false);
+            settings::SaveSettings(c, settings::SaveScope::All);
         }
-        if (empty(txtReplaceFolder)) {
-            Refuse(u8"ｱｯﾌﾟﾛｰﾄﾞするHTMLﾌｧｲﾙのﾌｫﾙﾀﾞが未設定です。", tabUpload, txtReplaceFolder);
-            return false;
-        }
-        if (!text::FolderExists(TextOf(txtReplaceFolder))) {
-            Refuse(u8"ｱｯﾌﾟﾛｰﾄﾞするHTMLﾌｧｲﾙのﾌｫﾙﾀﾞが見つかりません。", tabUpload, txtReplaceFolder);
-            return false;
-        }
-        if (empty(txtReplaceLink)) {
-            Refuse(u8"差し換えるﾘﾝｸが未設定です。", tabUpload, txtReplaceLink);
-            return false;
-        }
-    }
-    if (chkMailNotice->isChecked()) {
-        if (empty(txtSmtpServer)) {
-            Refuse(u8"SMTPｻｰﾊﾞｰが未設定です。", tabMail, txtSmtpServer);
-            return false;
-        }
-        if (chkPopLogon->isChecked() && empty(txtPopServer)) {
-            Refuse(u8"POPｻｰﾊﾞｰが未設定です。", tabMail, txtPopServer);
-            return false;
-        }
-        if (empty(txtMailAddress)) {
-            Refuse(u8"通知先ｱﾄﾞﾚｽが未設定です。", tabMail, txtMailAddress);
-            return false;
-        }
-    }
-    return ValidateDdns();
-}
-
-bool TfrmConfig::CheckNumberBoxes()
-{
-    const struct
-    {
-        QLineEdit* box;
-        QLabel* label;
-        QWidget* page;
-    } boxes[] = {
-        {txtCheckInterval, lblCheckInterval, tabBasic},
-        {txtTimeOut, lblTimeOut, tabBasic},
-        {txtFtpPort, lblFtpPort, tabUpload},
-        {txtSmtpPort, lblSmtpPort, tabMail},
-        {txtPopPort, lblPopPort, tabMail},
-    };
-    for (const auto& b : boxes) {
-        if (WholeNumber(b.box->text()))
-            continue;
-        const QString message =
-            QChar(0x300C) + FieldName(b.label) + QChar(0x300D) + J(u8"には整数を入力してください。");
-        m_ui.ShowWarning(Cp(message), Caption());
-        tabConfig->setCurrentWidget(b.page);
-        b.box->setFocus(Qt::OtherFocusReason);
+    } catch (const settings::SettingsWriteError& e) {
+        m_ui.ShowWarning(e.what(), Caption());
         return false;
     }
     return true;
@@ -527,7 +455,8 @@ void TfrmConfig::chkFtpUploadClick()
                 lblFtpPass,     txtFtpPass,     lblFtpDir,        txtFtpDir,        cmdFtpTest,
                 chkFtpPasv,     lblFtpPort,     txtFtpPort,       lblReplaceFolder, txtReplaceFolder,
                 lblFtpSecurity, cboFtpSecurity, chkReplaceFolder, cmdReplaceFolder, lblReplaceLink,
-                txtReplaceLink, cmdReplaceLink, chkIPtoURL,       chkCloseUpload,   chkRobotSearch},
+                txtReplaceLink, cmdReplaceLink, chkIPtoURL,       chkCloseUpload,   chkRobotSearch,
+                lblFtpParallel, spnFtpParallel},
                on);
     chkRobotSearchClick();
     chkCloseUploadClick();

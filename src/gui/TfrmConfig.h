@@ -14,6 +14,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QSpinBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -112,7 +113,6 @@ private:
     QGroupBox* BuildIpv6Group(QWidget* page);
     void FillIpv6Controls(const settings::TConfig& c);
     void TransferIpv6Controls(settings::TConfig& c) const;
-    bool ValidateIpv6();
     void Ipv6Rules();
     void cmdIpv6TestClick();
     // The dynamic DNS page (TfrmConfigDdns.cpp).
@@ -120,8 +120,6 @@ private:
     void FillDdnsControls(const settings::TConfig& c);
     void TransferDdnsControls(settings::TConfig& c) const;
     void DdnsRules();
-    // False (with the message, page and focus) when DDNS is on and its settings cannot be used.
-    bool ValidateDdns();
     void cmdDdnsTestClick();
 
     // Editing (TfrmConfig.cpp).
@@ -132,11 +130,17 @@ private:
     void SetText(QLineEdit* box, const std::string& cp932);
     std::string TextOf(const QLineEdit* box) const;
     void cmdOKClick();
-    // The first failing check of the settings on screen, with its message, page and control.
+    // Saves everything; a keyring that cannot take the passwords puts them into the file only with the
+    // user's consent. False when nothing was saved (the dialog stays open).
+    bool SaveAll(settings::TConfig& c);
+    // The settings' one check (validation::CheckSettings) on the values on screen: false after showing
+    // the first problem, with its page in front and the focus on its control (TfrmConfigCheck.cpp).
     bool ValidateEntries();
     // False (with the message, page and focus) when a number box does not hold a whole number.
     bool CheckNumberBoxes();
-    void Refuse(std::u8string_view message, QWidget* page, QWidget* control);
+    // The control that edits a key of the file; null for what only the file holds.
+    QWidget* ControlOf(const std::string& name) const;
+    void ShowProblem(const std::string& message, QWidget* control);
     void ApplyFieldCorrections();
     void CorrectMinutes(UpDownEdit* box);
     void CorrectStatusUrl();
@@ -245,6 +249,8 @@ private:
     QPushButton* cmdGlobalIPkey = nullptr;
     QPushButton* cmdGlolalIP = nullptr;
     QCheckBox* chkLeavePlural = nullptr;
+    // The passwords of every page in the desktop's keyring ([Config] Keyring), beside OK.
+    QCheckBox* chkKeyring = nullptr;
     QComboBox* cboSource2 = nullptr;
     QPushButton* cmdSource2Test = nullptr;
     QLabel* lblEchoURL = nullptr;
@@ -272,6 +278,8 @@ private:
     QCheckBox* chkFtpPasv = nullptr;
     QLabel* lblFtpSecurity = nullptr;
     QComboBox* cboFtpSecurity = nullptr;
+    QLabel* lblFtpParallel = nullptr;
+    QSpinBox* spnFtpParallel = nullptr;
     QPushButton* cmdFtpTest = nullptr;
     QGroupBox* fraCheckURL = nullptr;
     QLabel* lblCheckURL = nullptr;
@@ -344,6 +352,7 @@ private:
     QLabel* lblDdnsRecords = nullptr;
     QComboBox* cboDdnsRecords = nullptr;
     QPushButton* cmdDdnsTest = nullptr;
+    QLabel* lblDdnsHint = nullptr;
     QLabel* lblDdnsState = nullptr;
 
     QPushButton* cmdOK = nullptr;

@@ -4,6 +4,8 @@
 #include "core/AddressSearch.h"
 #include "core/CertificateTrust.h"
 #include "ddns/DdnsUpdater.h"
+#include "ddns/HostState.h"
+#include "ddns/PlainHttpRule.h"
 #include "ddns/PublishedIpv6.h"
 #include "gui/BusyCursor.h"
 #include "gui/ConfigDialogHost.h"
@@ -58,6 +60,18 @@ ProviderNeeds NeedsOf(const std::string& provider)
     return {false, false, true, false}; // duckdns, cloudflare
 }
 
+// A line under the boxes: the token permissions Cloudflare needs, the generic protocol's server.
+const char8_t* HintOf(const std::string& provider)
+{
+    if (provider == "cloudflare")
+        return u8"APIﾄｰｸﾝには ｿﾞｰﾝ:ｿﾞｰﾝ:読み取り (Zone Read) と ｿﾞｰﾝ:DNS:編集 (DNS Edit) の権限が必要です。";
+    if (provider == "dyndns2")
+        return u8"ｻｰﾊﾞｰは ﾎｽﾄ名[:ﾎﾟｰﾄ][/ﾊﾟｽ] (https)。http:// はLAN内のｻｰﾊﾞｰだけです。";
+    if (provider == "mydns")
+        return u8"MyDNSは送信元のｱﾄﾞﾚｽを登録します。AAAAには IPv6のｻﾌｨｯｸｽを空にしてください。";
+    return u8"";
+}
+
 } // namespace
 
 QWidget* TfrmConfig::BuildDdnsPage()
@@ -86,12 +100,15 @@ QWidget* TfrmConfig::BuildDdnsPage()
     txtDdnsToken = TextBox("txtDdnsToken", true);
     lblDdnsServer = Label("lblDdnsServer", u8"ｻｰﾊﾞｰ：");
     txtDdnsServer = TextBox("txtDdnsServer");
-    txtDdnsServer->setPlaceholderText(QStringLiteral("members.example.jp"));
+    txtDdnsServer->setPlaceholderText(QStringLiteral("members.example.jp[/nic/update]"));
     lblDdnsRecords = Label("lblDdnsRecords", u8"ﾚｺｰﾄﾞ：");
     cboDdnsRecords = new QComboBox(fraDdns);
     cboDdnsRecords->setObjectName(QStringLiteral("cboDdnsRecords"));
     cboDdnsRecords->addItems({J(u8"A (IPv4)"), J(u8"AAAA (IPv6)"), J(u8"A と AAAA")});
     cmdDdnsTest = Button("cmdDdnsTest", u8"更新ﾃｽﾄ");
+    // What each provider asks of the user that the boxes alone do not say.
+    lblDdnsHint = Label("lblDdnsHint", u8"");
+    lblDdnsHint->setWordWrap(true);
     lblDdnsState = Label("lblDdnsState", u8"");
     lblDdnsState->setWordWrap(true);
 
@@ -108,6 +125,7 @@ QWidget* TfrmConfig::BuildDdnsPage()
         grid->addWidget(box, row, 1, 1, 2);
         ++row;
     }
+    grid->addWidget(lblDdnsHint, row, 0, 1, 2);
     grid->addWidget(cmdDdnsTest, row, 2, Qt::AlignRight);
     grid->setColumnStretch(1, 1);
 
@@ -184,36 +202,8 @@ void TfrmConfig::DdnsRules()
     txtDdnsToken->setEnabled(needs.token);
     lblDdnsServer->setEnabled(needs.server);
     txtDdnsServer->setEnabled(needs.server);
-}
-
-bool TfrmConfig::ValidateDdns()
-{
-    if (!chkDdnsUse->isChecked())
-        return true;
-    settings::TConfig screen;
-    TransferDdnsControls(screen);
-    const std::string problem = ddns::DdnsSettingsProblem(screen);
-    if (problem.empty())
-        return true;
-    m_ui.ShowWarning(problem + text::Sjis(u8"。"), Caption());
-    tabConfig->setCurrentWidget(tabDdns);
-    const ProviderNeeds needs =
-        NeedsOf(ddns::ProviderNames().at(static_cast<size_t>(cboDdnsProvider->currentIndex())));
-    QWidget* focus = txtDdnsHosts;
-    if (!txtDdnsHosts->text().trimmed().isEmpty() && ddns::HostsOf(screen).size() > 0) {
-        if (needs.user && txtDdnsUser->text().isEmpty())
-            focus = txtDdnsUser;
-        else if (needs.pass && txtDdnsPass->text().isEmpty())
-            focus = txtDdnsPass;
-        else if (needs.token && txtDdnsToken->text().isEmpty())
-            focus = txtDdnsToken;
-        else if (needs.server && txtDdnsServer->text().trimmed().isEmpty())
-            focus = txtDdnsServer;
-        else
-            focus = cboDdnsRecords;
-    }
-    focus->setFocus(Qt::OtherFocusReason);
-    return false;
+    lblDdnsHint->setText(J(
+        HintOf(ddns::ProviderNames().at(static_cast<size_t>(std::max(0, cboDdnsProvider->currentIndex()))))));
 }
 
 void TfrmConfig::cmdDdnsTestClick()
@@ -222,6 +212,9 @@ void TfrmConfig::cmdDdnsTestClick()
     settings::TConfig screen;
     settings::AssignSettings(screen, *m_config);
     TransferDdnsControls(screen);
+    screen.Ipv6Suffix = TextOf(txtIpv6Suffix);
+    // The limit of forced sends counts the live settings' requests (and earlier tests).
+    ddns::KeepTriedTimes(*m_config, screen);
     const std::string problem = ddns::DdnsSettingsProblem(screen);
     if (problem.empty() == false) {
         m_ui.ShowWarning(problem + text::Sjis(u8"。"), Caption());
@@ -263,6 +256,9 @@ void TfrmConfig::cmdDdnsTestClick()
         m_ddnsUpdater = &updater;
         result = updater.Run(screen, options);
         m_ddnsUpdater = nullptr;
+        // The test's sends count against the limit of forced sends of the live settings too.
+        if (m_closings == closings)
+            ddns::KeepTriedTimes(screen, *m_config);
         if (button)
             button->setEnabled(true);
     }

@@ -62,17 +62,6 @@ void TfrmConfig::TransferIpv6Controls(settings::TConfig& c) const
     c.Ipv6Suffix = TextOf(txtIpv6Suffix);
 }
 
-bool TfrmConfig::ValidateIpv6()
-{
-    // A suffix that is no interface identifier would publish an address nobody answers at.
-    if (chkIpv6Use->isChecked() && !netinfo::IsValidIpv6Suffix(TextOf(txtIpv6Suffix))) {
-        Refuse(u8"ｻﾌｨｯｸｽがｲﾝﾀｰﾌｪｲｽIDになっていません。下位64ﾋﾞｯﾄだけを ::10 のように書きます。", tabBasic,
-               txtIpv6Suffix);
-        return false;
-    }
-    return true;
-}
-
 void TfrmConfig::Ipv6Rules()
 {
     const bool on = chkIpv6Use->isChecked();

@@ -7,6 +7,7 @@
 #include "gui/TfrmConfig.h"
 #include "gui/TypedLengthLimit.h"
 #include "gui/UpDownEdit.h"
+#include "upload/ParallelUpload.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -18,6 +19,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollArea>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -103,7 +105,12 @@ void TfrmConfig::BuildPages()
     cmdOK->setDefault(true);
     cmdOK->setAutoDefault(true);
     cmdCancel = Button("cmdCancel", u8"ｷｬﾝｾﾙ");
+    chkKeyring = CheckBox("chkKeyring", u8"ﾊﾟｽﾜｰﾄﾞをｷｰﾘﾝｸﾞに保存");
+    chkKeyring->setToolTip(
+        J(u8"ﾙｰﾀ、FTP、ﾒｰﾙ、DDNSのﾊﾟｽﾜｰﾄﾞをﾃﾞｽｸﾄｯﾌﾟのｷｰﾘﾝｸﾞに保存し、Quillmap.iniには保存しません。"
+          u8"ｷｰﾘﾝｸﾞのないｻｰﾋﾞｽ(--headless)では使えません。"));
     auto* buttons = new QHBoxLayout;
+    buttons->addWidget(chkKeyring);
     buttons->addStretch(1);
     buttons->addWidget(cmdOK);
     buttons->addWidget(cmdCancel);
@@ -252,6 +259,12 @@ QWidget* TfrmConfig::BuildUploadPage()
     cboFtpSecurity = SecurityChoice::MakeBox(this, "cboFtpSecurity");
     lblFtpSecurity->setBuddy(cboFtpSecurity);
     cmdFtpTest = Button("cmdFtpTest", u8"接続ﾃｽﾄ");
+    // More connections at once take fewer round trips in all; some servers allow only a few.
+    lblFtpParallel = Label("lblFtpParallel", u8"同時接続数：");
+    spnFtpParallel = new QSpinBox(page);
+    spnFtpParallel->setObjectName(QStringLiteral("spnFtpParallel"));
+    spnFtpParallel->setRange(1, upload::kMaxParallel);
+    lblFtpParallel->setBuddy(spnFtpParallel);
     lblFtpServer->setBuddy(txtFtpServer);
     lblFtpPort->setBuddy(txtFtpPort);
     lblFtpUser->setBuddy(txtFtpUser);
@@ -272,6 +285,8 @@ QWidget* TfrmConfig::BuildUploadPage()
     ftpLayout->addWidget(lblFtpSecurity, 3, 0);
     ftpLayout->addWidget(cboFtpSecurity, 3, 1, Qt::AlignLeft);
     ftpLayout->addWidget(cmdFtpTest, 3, 3, Qt::AlignRight);
+    ftpLayout->addWidget(lblFtpParallel, 4, 0);
+    ftpLayout->addWidget(spnFtpParallel, 4, 1, Qt::AlignLeft);
     ftpLayout->setColumnStretch(1, 2);
     ftpLayout->setColumnStretch(3, 1);
 

@@ -289,7 +289,7 @@ QWidget* TfrmMain::BuildBottomPanel()
 
 void TfrmMain::StartAtLoginClick(bool ticked)
 {
-    if (!platform::SetStartAtLogin(ticked, QCoreApplication::applicationFilePath()))
+    if (!platform::SetStartAtLogin(ticked, platform::ProgramFilePath()))
         m_ui.ShowWarning(platform::PathToCp932(QDir::toNativeSeparators(platform::AutostartFile())) +
                              text::Sjis(u8" に書き込めません"),
                          core::kProgramTitle);
@@ -338,9 +338,9 @@ void TfrmMain::ApplyView(const core::CycleView& view)
     }
 }
 
-void TfrmMain::ShowEnginePages(engine::KeptEngine& engine)
+void TfrmMain::ReplaceStatusView(const std::function<std::unique_ptr<StatusPageView>(QWidget* parent)>& make)
 {
-    std::unique_ptr<StatusPageView> view = MakeStatusPageView(m_statusTab, &engine);
+    std::unique_ptr<StatusPageView> view = make(m_statusTab);
     QWidget* old = m_statusView->Widget();
     m_statusTab->layout()->replaceWidget(old, view->Widget());
     delete old;
@@ -375,7 +375,7 @@ void TfrmMain::SetSettingsEditor(std::function<bool(settings::TConfig&)> editor)
 
 QStringList TfrmMain::DefaultHelpFolders()
 {
-    const QString programDir = QCoreApplication::applicationDirPath();
+    const QString programDir = platform::ProgramFileFolder();
     return {programDir + QStringLiteral("/help"),
             QDir::cleanPath(programDir + QStringLiteral("/../share/doc/quillmap/help")),
             QDir::cleanPath(programDir + QStringLiteral("/../share/quillmap/help"))};

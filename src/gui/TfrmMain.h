@@ -31,9 +31,6 @@ class UserInterface;
 namespace settings {
 class TConfig;
 }
-namespace engine {
-class KeptEngine;
-}
 
 namespace gui {
 
@@ -60,8 +57,9 @@ public:
     // Where "ヘルプ(&H)" looks for index.html, in order (the program: beside the program file, then
     // <prefix>/share/doc/quillmap/help where the package puts it, then <prefix>/share/quillmap/help).
     void SetHelpFolders(QStringList folders) { m_helpFolders = std::move(folders); }
-    // The status tab shows the browser engine's page, live, whenever the engine reads the status page.
-    void ShowEnginePages(engine::KeptEngine& engine);
+    // Puts another view on the status tab (the browser engine's live page, where the program carries
+    // the engine); make gets the tab as the view's parent.
+    void ReplaceStatusView(const std::function<std::unique_ptr<StatusPageView>(QWidget* parent)>& make);
     static QStringList DefaultHelpFolders();
 
     // Shows a status text that does not come from the cycle (the settings dialog's tests).

@@ -266,6 +266,7 @@ void TNoticeMailer::Abort()
 {
     m_smtp.Abort();
     m_pop3.Abort();
+    m_idSmtp.Abort();
 }
 
 } // namespace mail

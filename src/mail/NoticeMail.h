@@ -74,8 +74,7 @@ public:
     // The socket error number of the last failed connection (0: none).
     int LastSocketError() const { return m_socketError; }
 
-    // Ends a waiting plain SMTP or POP3 step (the abort timer); the step then fails. The
-    // authenticating client cannot be interrupted: its waits are bounded by its time-out.
+    // Ends a waiting SMTP (either path) or POP3 step (the abort timer, a stop); the step then fails.
     void Abort();
 
     net::TNMSMTP& NMSMTP1() { return m_smtp; }

@@ -40,13 +40,15 @@ std::string SocketErrorText(const QAbstractSocket& socket)
     return SocketErrorMessage(SocketErrorNumber(socket.error(), socket.errorString()));
 }
 
-// Waits in the shared event loop until ready holds for the socket or the time is up. A handler that
-// runs meanwhile may have disconnected the client: the socket is then gone and the step fails.
+// Waits in the shared event loop until ready holds for the socket, the time is up or the client is
+// aborted. A handler that runs meanwhile may have disconnected the client: the socket is then gone
+// and the step fails.
 platform::WaitResult WaitOn(const std::unique_ptr<QSslSocket>& socket,
-                            const std::function<bool(const QSslSocket&)>& ready, int timeoutMs)
+                            const std::function<bool(const QSslSocket&)>& ready, int timeoutMs,
+                            const std::function<bool()>& aborted)
 {
     const platform::WaitResult result =
-        platform::WaitUntil([&] { return !socket || ready(*socket); }, timeoutMs);
+        platform::WaitUntil([&] { return !socket || ready(*socket); }, timeoutMs, aborted);
     if (!socket)
         throw ESockError("Not connected");
     return result;
@@ -95,10 +97,12 @@ QHostAddress TIdSMTP::ResolveHost(const QDeadlineTimer& deadline)
     // A late answer after the time-out must have somewhere harmless to go.
     auto result = std::make_shared<std::optional<QHostInfo>>();
     const int id = QHostInfo::lookupHost(name, this, [result](const QHostInfo& info) { *result = info; });
-    if (platform::WaitUntil([&result] { return result->has_value(); },
-                            static_cast<int>(deadline.remainingTime())) != platform::WaitResult::Done) {
+    const platform::WaitResult waited = platform::WaitUntil(
+        [&result] { return result->has_value(); }, static_cast<int>(deadline.remainingTime()), Aborted());
+    if (waited != platform::WaitResult::Done) {
         QHostInfo::abortHostLookup(id);
-        throw ESockError("Connection Timed out");
+        throw ESockError(waited == platform::WaitResult::Canceled ? "Host Lookup Canceled"
+                                                                  : "Connection Timed out");
     }
     const QList<QHostAddress> addresses = (*result)->addresses();
     if ((*result)->error() != QHostInfo::NoError || addresses.isEmpty())
@@ -110,16 +114,20 @@ void TIdSMTP::Connect()
 {
     if (Connected())
         throw ESockError("Already connected");
+    m_aborted = false;
     // The look-up and the connect share one bound.
     const QDeadlineTimer deadline(TimeOut);
     const QHostAddress address = ResolveHost(deadline);
     // One attempt is one connection: Qt's own connect would try again on a socket that the peer
     // reset meanwhile, and a server that resets every connection would see one after another.
     platform::TcpConnectAttempt attempt(address, static_cast<quint16>(Port));
-    if (!attempt.Finished() &&
-        platform::WaitUntil([&attempt] { return attempt.Finished(); },
-                            static_cast<int>(deadline.remainingTime())) != platform::WaitResult::Done)
-        throw ESockError("Connection Timed out");
+    const platform::WaitResult waited =
+        attempt.Finished() ? platform::WaitResult::Done
+                           : platform::WaitUntil([&attempt] { return attempt.Finished(); },
+                                                 static_cast<int>(deadline.remainingTime()), Aborted());
+    if (waited != platform::WaitResult::Done)
+        throw ESockError(waited == platform::WaitResult::Canceled ? "Connection Canceled"
+                                                                  : "Connection Timed out");
     if (attempt.Error() != 0)
         throw ESockError(SocketErrorMessage(SocketErrorNumberFromSystem(attempt.Error())));
     auto socket = std::make_unique<QSslSocket>();
@@ -180,13 +188,15 @@ void TIdSMTP::StartTls()
     const quint16 port = static_cast<quint16>(Port);
     TlsHandshake handshake(*m_socket, TlsPeer{Host, port, Trust, MayAskTrust, {}});
     const platform::WaitResult waited = WaitOn(
-        m_socket, [&handshake](const QSslSocket&) { return handshake.Finished(); }, TimeOut);
+        m_socket, [&handshake](const QSslSocket&) { return handshake.Finished(); }, TimeOut, Aborted());
     if (handshake.Succeeded())
         return;
     const std::string text = handshake.FailureText();
     if (waited == platform::WaitResult::TimedOut)
         FailTls(text, "TLS Handshake Timed out");
-    FailTls(text, handshake.CertificateRefused() ? "Certificate Not Trusted" : "TLS Handshake Failed");
+    if (waited == platform::WaitResult::Canceled)
+        FailTls(text, "TLS Handshake Canceled");
+    FailTls(text, handshake.FailureMessage());
 }
 
 void TIdSMTP::CollectMechanisms()
@@ -276,9 +286,20 @@ void TIdSMTP::Send(const TIdMessage& message)
     SendCheckedCommand(".", {250});
 }
 
+void TIdSMTP::Abort()
+{
+    m_aborted = true;
+}
+
+std::function<bool()> TIdSMTP::Aborted() const
+{
+    return [this] { return m_aborted; };
+}
+
 void TIdSMTP::Disconnect()
 {
-    if (Connected()) {
+    // After an abort nothing more is waited for, not even the farewell's delivery.
+    if (Connected() && !m_aborted) {
         try {
             Write("Quit\r\n");
         } catch (const NetError&) {
@@ -303,7 +324,10 @@ void TIdSMTP::Write(std::string_view bytes)
         return s.bytesToWrite() + (s.isEncrypted() ? s.encryptedBytesToWrite() : 0);
     };
     const platform::WaitResult waited = WaitOn(
-        m_socket, [&pending](const QSslSocket& s) { return pending(s) == 0 || Closed(s); }, TimeOut);
+        m_socket, [&pending](const QSslSocket& s) { return pending(s) == 0 || Closed(s); }, TimeOut,
+        Aborted());
+    if (waited == platform::WaitResult::Canceled)
+        throw EAbortError("Socket send aborted");
     if (pending(*m_socket) > 0)
         throw ESockError(waited == platform::WaitResult::TimedOut ? std::string("Write timed out")
                                                                   : SocketErrorText(*m_socket));
@@ -314,9 +338,11 @@ std::string TIdSMTP::ReadLine(const QDeadlineTimer& deadline)
 {
     if (!m_socket)
         throw ESockError("Not connected");
-    WaitOn(
+    const platform::WaitResult waited = WaitOn(
         m_socket, [](const QSslSocket& s) { return LineReady(s) || ReplyLineTooLong(s) || Closed(s); },
-        static_cast<int>(deadline.remainingTime()));
+        static_cast<int>(deadline.remainingTime()), Aborted());
+    if (waited == platform::WaitResult::Canceled)
+        throw EAbortError("Socket readln aborted");
     if (LineReady(*m_socket)) {
         const QByteArray line = m_socket->readLine();
         return std::string(line.constData(), static_cast<size_t>(line.size()));

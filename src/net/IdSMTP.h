@@ -5,7 +5,7 @@
 // handled while a mail goes out, so no window freezes meanwhile. A handler that runs during such a
 // wait must not start another step of the same client. Every wait is bounded by TimeOut (the
 // connect, every reply as a whole, every write), so a silent server cannot hold the program for
-// longer than that per step.
+// longer than that per step, and Abort ends it at once (the abort timer, a stop, the program's end).
 //
 // Failures are the program's network errors (net/NetErrors.h): ESockError for the connection
 // ("10061:Connection refused", "Connection Timed out", a closed connection, a reply line without end),
@@ -19,6 +19,7 @@
 
 #include <QHostAddress>
 #include <QObject>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -70,6 +71,10 @@ public:
     void Send(const TIdMessage& message);
     // Writes "Quit" without waiting for an answer and closes. Never throws.
     void Disconnect();
+    // Ends the current wait at once, and every further one until the next Connect: the step fails
+    // (EAbortError, or ESockError "... Canceled" while connecting). Safe to call at any time, also
+    // from a handler that runs during a wait.
+    void Abort();
     bool Connected() const;
 
     // Reads one reply; fails with ProtocolReplyError when expected is not empty and does not hold
@@ -97,12 +102,15 @@ private:
     void StartTls();
     [[noreturn]] void FailTls(const std::string& text, const std::string& error);
     std::string HostNameForHello() const;
+    std::function<bool()> Aborted() const;
 
     std::unique_ptr<QSslSocket> m_socket;
     std::vector<std::string> m_offeredMechanisms;
     std::vector<std::string> m_replyLines;
     int m_replyCode = 0;
     bool m_loggedOn = false;
+    // Abort was called since the last Connect began.
+    bool m_aborted = false;
 };
 
 } // namespace net

@@ -5,6 +5,7 @@
 #include "platform/Codepage.h"
 #include "platform/ProgramFolder.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QMetaMethod>
 #include <algorithm>
@@ -244,6 +245,7 @@ void TNMFTP::Connect()
     Canceled = false;
     m_featAsked = false;
     m_utf8Names = false;
+    m_typeSent = 0;
     RefuseLineBreaks({UserID, Password, FWUserID, FWPassword, Host});
     if (DataAvailable())
         ClearInput();
@@ -334,19 +336,32 @@ void TNMFTP::MakeDirectory(const std::string& path)
 
 void TNMFTP::SetTransferType(int type)
 {
+    const char* command = nullptr;
     switch (type) {
     case ttAscii:
-        SendCommand("TYPE A");
-        return;
+        command = "TYPE A";
+        break;
     case ttBinary:
-        SendCommand("TYPE I");
-        return;
+        command = "TYPE I";
+        break;
     case ttLocal8:
-        SendCommand("TYPE L 8");
-        return;
+        command = "TYPE L 8";
+        break;
     default:
         throw FTPException("Unknown transfer type " + std::to_string(type));
     }
+    // Until the server has agreed, its type is unknown: the next file tells it again.
+    m_typeSent = 0;
+    SendCommand(command);
+    if (ReplyCode < 400 || ReplyCode > 599)
+        m_typeSent = type;
+}
+
+void TNMFTP::UseTransferType(int type)
+{
+    if (Connected() && type == m_typeSent)
+        return;
+    SetTransferType(type);
 }
 
 // ---- upload
@@ -363,7 +378,7 @@ void TNMFTP::RaiseSendAborted()
     throw EAbortError("Socket send aborted");
 }
 
-void TNMFTP::Upload(QFile& file, const std::string& remoteName)
+void TNMFTP::Upload(QIODevice& source, const std::string& remoteName)
 {
     const bool encrypted = Encrypted();
     // Servers that insist on a resumed session refuse a data connection without one; a TLS 1.3
@@ -408,7 +423,7 @@ void TNMFTP::Upload(QFile& file, const std::string& remoteName)
         // A cancel before the first byte is still a cancel, not an upload done.
         if (DataStopped())
             RaiseSendAborted();
-        m_data->SendFile(file);
+        m_data->SendStream(source);
     } catch (...) {
         emit OnTransactionStop();
         throw;
@@ -443,18 +458,38 @@ void TNMFTP::StoreFile(const std::string& localFile, const std::string& remoteFi
 {
     CheckConnected();
     Canceled = false;
+    const std::string remoteName = remoteFile.empty() ? FileNameOf(localFile) : remoteFile;
+    // The file is opened before the server is told to store anything, so that a missing file
+    // cannot leave an empty one on the server.
+    QFile file(platform::PathFromCp932(localFile));
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (!FailureHandled(cmdUpload))
+            throw FTPException("Cannot open file " + localFile);
+        return;
+    }
+    StoreFrom(file, remoteName);
+}
+
+void TNMFTP::StoreBytes(std::string_view bytes, const std::string& remoteFile)
+{
+    CheckConnected();
+    Canceled = false;
+    // The bytes are read where they are; the buffer only walks over them.
+    QByteArray view = QByteArray::fromRawData(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    QBuffer buffer(&view);
+    if (!buffer.open(QIODevice::ReadOnly))
+        throw FTPException("Cannot read the bytes to send");
+    StoreFrom(buffer, remoteFile);
+}
+
+void TNMFTP::StoreFrom(QIODevice& source, const std::string& remoteName)
+{
     // A handler running inside one of our waits must not start a second upload on the same
     // control connection.
     if (m_data)
         throw FTPException("An upload is already running");
-    const std::string remoteName = remoteFile.empty() ? FileNameOf(localFile) : remoteFile;
     try {
         RefuseLineBreaks({remoteName});
-        // The file is opened before the server is told to store anything, so that a missing
-        // file cannot leave an empty one on the server.
-        QFile file(platform::PathFromCp932(localFile));
-        if (!file.open(QIODevice::ReadOnly))
-            throw FTPException("Cannot open file " + localFile);
         const std::string wireName = WireName(remoteName);
         if (DataAvailable())
             ClearInput();
@@ -466,8 +501,8 @@ void TNMFTP::StoreFile(const std::string& localFile, const std::string& remoteFi
             emit OnPacketSent();
         });
         BytesDone = 0;
-        BytesTotal = file.size();
-        Upload(file, wireName);
+        BytesTotal = source.size();
+        Upload(source, wireName);
     } catch (...) {
         if (m_data) {
             m_data->disconnect(this);

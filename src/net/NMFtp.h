@@ -81,8 +81,15 @@ public:
     void SendCommand(const std::string& command);
     void ChangeDirectory(const std::string& path);
     void MakeDirectory(const std::string& path);
-    // ttAscii "TYPE A", ttBinary "TYPE I", ttLocal8 "TYPE L 8".
+    // ttAscii "TYPE A", ttBinary "TYPE I", ttLocal8 "TYPE L 8", sent every time.
     void SetTransferType(int type);
+    // The same, but sent only when the type differs from the last one this connection set (the first
+    // file of a connection always sends it): a server keeps the type until it is told another one, and
+    // each TYPE is one round trip more per file.
+    void UseTransferType(int type);
+    // The type the server was last told on this connection; 0 when it has not been told one (or a
+    // TYPE was refused, which leaves its type unknown).
+    int TransferType() const { return m_typeSent; }
     // Names (paths and file names) are code page 932 text. They go to the server as they are,
     // unless a name holds more than ASCII and the server lists UTF8 in its reply to FEAT (asked
     // once per connection, the first time such a name is sent): then the names go in UTF-8, after
@@ -91,6 +98,9 @@ public:
     // Stores a local file (code page 932 path) under remoteFile (the local file's name when empty).
     // BytesDone and BytesTotal follow the data connection; OnPacketSent comes once per block.
     void StoreFile(const std::string& localFile, const std::string& remoteFile);
+    // Stores bytes held in memory under remoteFile, exactly as StoreFile stores a file with these
+    // bytes: nothing is written to the disk on the way.
+    void StoreBytes(std::string_view bytes, const std::string& remoteFile);
 
     // Whether a FEAT reply lists UTF8 among its features.
     static bool ListsUtf8(const std::vector<std::string>& featReply);
@@ -125,7 +135,9 @@ private:
     void LogOn();
     // OnFailure's say over a failure: true when its handler took care of it.
     bool FailureHandled(int kind);
-    void Upload(QFile& file, const std::string& remoteName);
+    void Upload(QIODevice& source, const std::string& remoteName);
+    // StoreFile's and StoreBytes' common part, from the data connection to OnSuccess.
+    void StoreFrom(QIODevice& source, const std::string& remoteName);
     bool DataStopped() const;
     [[noreturn]] void RaiseSendAborted();
     // A name as the server expects it (see above).
@@ -134,6 +146,7 @@ private:
     // Whether FEAT has been asked on this connection, and whether its answer listed UTF8.
     bool m_featAsked = false;
     bool m_utf8Names = false;
+    int m_typeSent = 0;
 
     std::unique_ptr<TPowersock> m_data;
 };

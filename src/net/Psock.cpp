@@ -312,6 +312,7 @@ void TPowersock::Cancel()
     Status("Canceling", 8);
     Canceled = true;
     m_stopRequested = true;
+    emit OnCancel();
 }
 
 void TPowersock::CheckConnected()
@@ -356,7 +357,7 @@ void TPowersock::StartTls(const QByteArray& sessionTicket)
         return;
     }
     const std::string text = handshake->FailureText();
-    const bool refused = handshake->CertificateRefused();
+    const std::string message = handshake->FailureMessage();
     handshake.reset();
     // Nothing more goes over a connection whose encryption failed.
     CloseSocket(false);
@@ -369,7 +370,7 @@ void TPowersock::StartTls(const QByteArray& sessionTicket)
         Canceled = false;
         throw ESockError("TLS Handshake Canceled");
     }
-    throw ESockError(refused ? "Certificate Not Trusted" : "TLS Handshake Failed");
+    throw ESockError(message);
 }
 
 bool TPowersock::WaitForSessionTicket(int ms)

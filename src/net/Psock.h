@@ -186,6 +186,9 @@ signals:
     void OnConnectionRequired();
     // A step that asked for TLS did not get it; text is the log row (code page 932).
     void OnTlsFailure(const std::string& text);
+    // Cancel was called (by Abort, a time-out or the owner): whoever shares the work of this
+    // connection with others stops them too.
+    void OnCancel();
 
 protected:
     // The socket has connected; the base reports OnConnect at once.

@@ -8,6 +8,7 @@
 #include <QSslCertificate>
 #include <QSslConfiguration>
 #include <QSslSocket>
+#include <sys/socket.h>
 
 namespace net {
 
@@ -50,6 +51,18 @@ std::string NameOf(const QSslCertificate& certificate, bool issuer)
 std::string TimeText(const QDateTime& time)
 {
     return time.toUTC().toString(QStringLiteral("yyyy/MM/dd HH:mm:ss")).toStdString() + " UTC";
+}
+
+// Whether anything has arrived on the plain connection: in Qt's buffers or still in the system's.
+bool ClearTextWaiting(QSslSocket& socket)
+{
+    if (socket.bytesAvailable() > 0)
+        return true;
+    const qintptr descriptor = socket.socketDescriptor();
+    if (descriptor < 0)
+        return false;
+    char byte = 0;
+    return ::recv(static_cast<int>(descriptor), &byte, 1, MSG_PEEK | MSG_DONTWAIT) > 0;
 }
 
 } // namespace
@@ -127,8 +140,18 @@ std::string CertificateRefusedText(const std::string& host, quint16 port)
     return HostPort(host, port) + Sjis(u8" ｻｰﾊﾞｰ証明書を確認できなかったため接続を中止しました");
 }
 
+std::string ClearTextBeforeTlsText(const std::string& host, quint16 port)
+{
+    return HostPort(host, port) + Sjis(u8" TLS開始前に余分なﾃﾞｰﾀを受信したため接続を中止しました");
+}
+
 TlsHandshake::TlsHandshake(QSslSocket& socket, TlsPeer peer) : m_socket(&socket), m_peer(std::move(peer))
 {
+    if (ClearTextWaiting(socket)) {
+        m_failed = true;
+        m_clearTextInjected = true;
+        return;
+    }
     QSslConfiguration configuration = socket.sslConfiguration();
     configuration.setPeerVerifyMode(QSslSocket::VerifyPeer);
     // Kept, so that FTP data connections can resume the control connection's session (many servers
@@ -163,8 +186,17 @@ bool TlsHandshake::Succeeded() const
 
 std::string TlsHandshake::FailureText() const
 {
+    if (m_clearTextInjected)
+        return ClearTextBeforeTlsText(m_peer.Host, m_peer.Port);
     return m_certificateRefused ? CertificateRefusedText(m_peer.Host, m_peer.Port)
                                 : TlsHandshakeFailedText(m_peer.Host, m_peer.Port);
+}
+
+const char* TlsHandshake::FailureMessage() const
+{
+    if (m_clearTextInjected)
+        return "Clear Text Before TLS Handshake";
+    return m_certificateRefused ? "Certificate Not Trusted" : "TLS Handshake Failed";
 }
 
 void TlsHandshake::OnSslErrors(const QList<QSslError>& errors)

@@ -75,6 +75,7 @@ bool OffersExtension(const std::vector<std::string>& ehloReply, std::string_view
 std::string TlsNotOfferedText(const std::string& host, quint16 port);
 std::string TlsHandshakeFailedText(const std::string& host, quint16 port);
 std::string CertificateRefusedText(const std::string& host, quint16 port);
+std::string ClearTextBeforeTlsText(const std::string& host, quint16 port);
 
 // Where a TLS connection goes and who decides about its certificate.
 struct TlsPeer
@@ -91,6 +92,12 @@ struct TlsPeer
 
 // One client handshake on a connected socket: started by the constructor, watched until Finished().
 // The owner waits in its own wait helper and then asks Succeeded().
+//
+// A server sends nothing between its go-ahead ("234" to AUTH TLS, "220" to STARTTLS, "+OK" to STLS)
+// and our first handshake message, so any byte already received at that point was put there by
+// someone else (or the server is broken): read after the handshake it would pass for an encrypted
+// reply. Such a handshake is not started; it fails at once (ClearTextInjected) and the owner drops
+// the connection with what it holds.
 class TlsHandshake : public QObject
 {
 public:
@@ -100,8 +107,12 @@ public:
     bool Succeeded() const;
     // The handshake failed because the certificate was not confirmed.
     bool CertificateRefused() const { return m_certificateRefused; }
+    // The handshake was refused because bytes had arrived before it.
+    bool ClearTextInjected() const { return m_clearTextInjected; }
     // The log row for a failed handshake.
     std::string FailureText() const;
+    // The error message for a failed handshake that was neither cancelled nor timed out.
+    const char* FailureMessage() const;
 
 private:
     void OnSslErrors(const QList<QSslError>& errors);
@@ -111,6 +122,7 @@ private:
     TlsPeer m_peer;
     bool m_failed = false;
     bool m_certificateRefused = false;
+    bool m_clearTextInjected = false;
 };
 
 } // namespace net

@@ -81,6 +81,69 @@ std::string Trimmed(const std::string& text)
     return text.substr(first, text.find_last_not_of(" \t") - first + 1);
 }
 
+// The address to publish for a chosen one: its /64 prefix with the suffix's interface identifier.
+std::string WithSuffix(const std::string& address, const Bytes& suffixBytes)
+{
+    Bytes bytes;
+    platform::Ipv6FromText(address, bytes);
+    std::memcpy(bytes + 8, suffixBytes + 8, 8);
+    return platform::Ipv6ToText(bytes, 16);
+}
+
+// Whether two texts name the same address (one may be written in another form by hand).
+bool SameAddress(const std::string& a, const std::string& b)
+{
+    Bytes x;
+    Bytes y;
+    return platform::Ipv6FromText(a, x) && platform::Ipv6FromText(b, y) && std::memcmp(x, y, 16) == 0;
+}
+
+// The usable addresses in turn: the first of the longest preferred lifetime wins, unless one of them
+// is the published address. A published address stays while it is usable, so two good addresses
+// whose lifetimes are refreshed at different moments do not take turns.
+struct Ranking
+{
+    int best = -1;
+    std::uint32_t bestRank = 0;
+    bool kept = false; // best is the published address
+
+    void Offer(int index, std::uint32_t preferredLifetime, bool published)
+    {
+        if (kept)
+            return;
+        if (published || best < 0 || preferredLifetime > bestRank) {
+            best = index;
+            bestRank = preferredLifetime;
+            kept = published;
+        }
+    }
+};
+
+// The usable addresses that lost say to what.
+void ExplainLosers(const platform::Ipv6AddressTable& table, const Ranking& ranking,
+                   const std::string& published, Ipv6Choice& choice)
+{
+    for (size_t i = 0; i < choice.candidates.size(); ++i) {
+        Ipv6Candidate& c = choice.candidates[i];
+        if (!c.reason.empty())
+            continue;
+        if (static_cast<int>(i) == ranking.best) {
+            c.chosen = true;
+            continue;
+        }
+        const std::uint32_t lifetime = table.addresses[i].preferredLifetime;
+        const std::uint32_t bestRank = ranking.bestRank;
+        c.reason = ranking.kept
+                       ? Sjis(u8"公開中のｱﾄﾞﾚｽ(") + published + Sjis(u8")が使える間はそれを使い続けます")
+                   : bestRank == platform::kIpv6Forever && lifetime != platform::kIpv6Forever
+                       ? Sjis(u8"有効期限があります(推奨期間の残り") + LifetimeText(lifetime) +
+                             Sjis(u8")。無期限のｱﾄﾞﾚｽを選びました")
+                   : lifetime == bestRank
+                       ? Sjis(u8"先に見つかったｱﾄﾞﾚｽを選びました")
+                       : Sjis(u8"推奨期間の残り(") + LifetimeText(lifetime) + Sjis(u8")がより短いため");
+    }
+}
+
 } // namespace
 
 bool IsValidIpv6Suffix(const std::string& suffix)
@@ -107,7 +170,7 @@ bool Ipv6PrefixChanged(const std::string& previous, const std::string& current)
 }
 
 Ipv6Choice ChooseIpv6Address(const platform::Ipv6AddressTable& table, const std::string& interfaceName,
-                             const std::string& suffix)
+                             const std::string& suffix, const std::string& published)
 {
     Ipv6Choice choice;
     const std::string wanted = Trimmed(interfaceName);
@@ -121,11 +184,13 @@ Ipv6Choice ChooseIpv6Address(const platform::Ipv6AddressTable& table, const std:
             Sjis(u8"IPv6ｱﾄﾞﾚｽの一覧を読めませんでした。") + platform::Utf8ToCp932(std::strerror(table.error));
         return choice;
     }
+    const auto publishedAs = [&](const std::string& address) {
+        return suffixText.empty() ? address : WithSuffix(address, suffixBytes);
+    };
 
     // The best so far: its index among the candidates and its rank (a longer preferred lifetime
-    // ranks higher; no expiry ranks highest).
-    int best = -1;
-    std::uint32_t bestRank = 0;
+    // ranks higher; no expiry ranks highest). The published address, while usable, beats any rank.
+    Ranking ranking;
     bool interfaceSeen = wanted.empty();
     for (const platform::Ipv6AddressRecord& r : table.addresses) {
         Ipv6Candidate c{platform::Utf8ToCp932(r.interfaceName), r.address, false, {}};
@@ -140,56 +205,30 @@ Ipv6Choice ChooseIpv6Address(const platform::Ipv6AddressTable& table, const std:
             if (c.reason.empty())
                 c.reason = StateReason(r);
         }
-        if (c.reason.empty()) {
-            const std::uint32_t rank = r.preferredLifetime;
-            if (best < 0 || rank > bestRank) {
-                best = static_cast<int>(choice.candidates.size());
-                bestRank = rank;
-            }
-        }
+        if (c.reason.empty())
+            ranking.Offer(static_cast<int>(choice.candidates.size()), r.preferredLifetime,
+                          SameAddress(publishedAs(r.address), published));
         choice.candidates.push_back(std::move(c));
     }
-    // The usable addresses that lost say to what.
-    for (size_t i = 0; i < choice.candidates.size(); ++i) {
-        Ipv6Candidate& c = choice.candidates[i];
-        if (!c.reason.empty())
-            continue;
-        if (static_cast<int>(i) == best) {
-            c.chosen = true;
-            continue;
-        }
-        const std::uint32_t lifetime = table.addresses[i].preferredLifetime;
-        c.reason = bestRank == platform::kIpv6Forever && lifetime != platform::kIpv6Forever
-                       ? Sjis(u8"有効期限があります(推奨期間の残り") + LifetimeText(lifetime) +
-                             Sjis(u8")。無期限のｱﾄﾞﾚｽを選びました")
-                   : lifetime == bestRank
-                       ? Sjis(u8"先に見つかったｱﾄﾞﾚｽを選びました")
-                       : Sjis(u8"推奨期間の残り(") + LifetimeText(lifetime) + Sjis(u8")がより短いため");
-    }
+    ExplainLosers(table, ranking, published, choice);
     if (!choice.error.empty())
         return choice;
-    if (best < 0) {
+    if (ranking.best < 0) {
         choice.error = !interfaceSeen ? Sjis(u8"ｲﾝﾀｰﾌｪｲｽ ") + platform::Utf8ToCp932(wanted) +
                                             Sjis(u8" にIPv6ｱﾄﾞﾚｽがありません。")
                                       : Sjis(u8"公開できるIPv6ｱﾄﾞﾚｽ(固定のｸﾞﾛｰﾊﾞﾙｱﾄﾞﾚｽ)がありません。");
         return choice;
     }
-    const platform::Ipv6AddressRecord& chosen = table.addresses[static_cast<size_t>(best)];
+    const platform::Ipv6AddressRecord& chosen = table.addresses[static_cast<size_t>(ranking.best)];
     choice.interfaceName = platform::Utf8ToCp932(chosen.interfaceName);
-    if (suffixText.empty()) {
-        choice.address = chosen.address;
-    } else {
-        Bytes bytes;
-        platform::Ipv6FromText(chosen.address, bytes);
-        std::memcpy(bytes + 8, suffixBytes + 8, 8);
-        choice.address = platform::Ipv6ToText(bytes, 16);
-    }
+    choice.address = publishedAs(chosen.address);
     return choice;
 }
 
-Ipv6Choice ChooseIpv6Address(const std::string& interfaceName, const std::string& suffix)
+Ipv6Choice ChooseIpv6Address(const std::string& interfaceName, const std::string& suffix,
+                             const std::string& published)
 {
-    return ChooseIpv6Address(platform::ReadMachineIpv6Addresses(), interfaceName, suffix);
+    return ChooseIpv6Address(platform::ReadMachineIpv6Addresses(), interfaceName, suffix, published);
 }
 
 std::vector<std::string> ExplainIpv6Choice(const Ipv6Choice& choice)

@@ -7,8 +7,11 @@
 // link-local, loopback and multicast addresses are passed over; so are temporary (privacy) addresses,
 // deprecated ones (flag set or preferred lifetime 0), and addresses still in, or failed by, duplicate
 // address detection. Among the rest an address without expiry comes first, then the longest preferred
-// lifetime; on a tie the kernel's order. With a suffix the published address is the chosen address's
-// /64 prefix followed by the suffix's interface identifier.
+// lifetime; on a tie the kernel's order. That ranking decides only when nothing is published yet or
+// the published address has become unusable: while the published address is still there and passes
+// the rules above it stays chosen, so that two good addresses whose lifetimes are refreshed at
+// different moments (two routers, SLAAC beside DHCPv6) do not take turns. With a suffix the published
+// address is the chosen address's /64 prefix followed by the suffix's interface identifier.
 
 #include "platform/Ipv6Addresses.h"
 
@@ -36,11 +39,13 @@ struct Ipv6Choice
 };
 
 // Reads this machine's addresses from the kernel and chooses (platform::ReadMachineIpv6Addresses: a
-// recorded table named by QUILLMAP_IPV6_ADDRESSES stands in for the kernel's).
-Ipv6Choice ChooseIpv6Address(const std::string& interfaceName, const std::string& suffix);
+// recorded table named by QUILLMAP_IPV6_ADDRESSES stands in for the kernel's). published: the address
+// published now (suffix applied), empty when none.
+Ipv6Choice ChooseIpv6Address(const std::string& interfaceName, const std::string& suffix,
+                             const std::string& published = {});
 // The same choice over a table read elsewhere (recorded, or from another source).
 Ipv6Choice ChooseIpv6Address(const platform::Ipv6AddressTable& table, const std::string& interfaceName,
-                             const std::string& suffix);
+                             const std::string& suffix, const std::string& published = {});
 
 // Whether suffix (e.g. "::10") is a usable interface identifier: an IPv6 address whose upper 64 bits
 // are zero and whose lower 64 bits are not. An empty suffix is valid (none).

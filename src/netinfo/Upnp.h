@@ -1,41 +1,53 @@
 #pragma once
-// The router's own word on its external address: the GetExternalIPAddress action of its UPnP Internet
-// Gateway Device, through libminiupnpc. The library's calls block, so they run on a worker thread
-// while the caller waits in the shared wait helper; a cancel or the time limit ends the wait at once
-// (the worker then finishes on its own, within the library's socket time-outs, and is discarded).
+// The parts of a conversation with the router's UPnP Internet Gateway Device that need no HTTP client:
+// finding gateways on the LAN (SSDP), reading a device description and the GetExternalIPAddress
+// action's SOAP texts. Descriptions and answers are parsed by libminiupnpc; the requests themselves
+// go through the program's own HTTP client (core/UpnpGateway.h), so that every one of them is bounded
+// in size and time and ends with its caller's wait: no worker thread, nothing left running.
 
-#include <QObject>
-#include <memory>
+#include <functional>
+#include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace netinfo {
+
+// How long a discovery listens for answers, at most (the caller's limit may be shorter).
+inline constexpr int kDiscoveryMs = 2000;
+// Bytes read of one discovery answer; the rest of a longer datagram is dropped.
+inline constexpr int kSsdpAnswerBytes = 2048;
+// Discovery answers looked at per pass of the wait, and gateways kept, at most: a flood of answers
+// neither holds the wait past its limit nor fills the memory.
+inline constexpr int kSsdpAnswersPerPass = 64;
+inline constexpr int kSsdpMaxGateways = 8;
 
 // Where the device's description is found: QUILLMAP_UPNP_DESCRIPTION_URL when set (tests and
 // demonstrations, which never send a discovery to the network), else empty: discovered on the LAN.
 std::string UpnpDescriptionUrl();
 
-class UpnpExternalAddress
+// Asks the LAN for gateways (SSDP M-SEARCH to 239.255.255.250:1900) and collects the description
+// URLs of the answers, for at most limitMs or until canceled() holds; a gateway's description must be
+// on the address that answered. error says why the list is empty.
+std::vector<std::string> DiscoverGateways(int limitMs, const std::function<bool()>& canceled,
+                                          std::string& error);
+// The http:// LOCATION of one discovery answer, when its host is sender; empty otherwise.
+std::string SsdpLocation(std::string_view answer, const std::string& sender);
+
+// The WANIPConnection (or WANPPPConnection) service of a gateway description.
+struct UpnpControl
 {
-public:
-    UpnpExternalAddress();
-    ~UpnpExternalAddress();
-    UpnpExternalAddress(const UpnpExternalAddress&) = delete;
-    UpnpExternalAddress& operator=(const UpnpExternalAddress&) = delete;
-
-    // The address text the device reports (as the device wrote it); empty when there is no device,
-    // it refused, the wait was cancelled or limitMs (> 0) passed. descriptionUrl: the device's
-    // description (http://...); empty: discovery on the LAN first.
-    std::string Query(const std::string& descriptionUrl, int limitMs);
-    // Ends a Query that waits.
-    void Cancel();
-    // Why the last Query gave nothing (English, for the terminal and for tests); empty after success.
-    std::string LastError() const { return m_lastError; }
-
-private:
-    struct Job;
-    QObject m_context;
-    bool m_canceled = false;
-    std::string m_lastError;
+    // Absolute, resolved against the description's own URL.
+    std::string Url;
+    std::string ServiceType;
 };
+std::optional<UpnpControl> GatewayControl(const std::string& description, const std::string& descriptionUrl);
+
+// The SOAPAction header value and the request body of GetExternalIPAddress.
+std::string ExternalAddressAction(const std::string& serviceType);
+std::string ExternalAddressRequest(const std::string& serviceType);
+// The NewExternalIPAddress of an answer (as the device wrote it); empty with error set when the answer
+// holds none (a UPnP error: "GetExternalIPAddress failed: Action Failed").
+std::string ExternalAddressOf(const std::string& answer, std::string& error);
 
 } // namespace netinfo

@@ -260,6 +260,15 @@ size_t ProfileFile::FindOrAddSection(std::string_view section)
     return m_sections.size() - 1;
 }
 
+void ProfileFile::DeleteKey(std::string_view section, std::string_view key)
+{
+    Position at{};
+    while (FindKey(section, key, at)) {
+        std::vector<Line>& lines = m_sections[at.section].lines;
+        lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(at.line));
+    }
+}
+
 void ProfileFile::WriteString(std::string_view section, std::string_view key, std::string_view value)
 {
     Position at{};

@@ -49,6 +49,9 @@ public:
 
     void WriteString(std::string_view section, std::string_view key, std::string_view value);
     void WriteInteger(std::string_view section, std::string_view key, std::int32_t value);
+    // Takes the key out of its section (every line of that name in the section that counts), so that
+    // reading it gives the caller's default again; the section itself stays.
+    void DeleteKey(std::string_view section, std::string_view key);
 
     // The document as the bytes Save writes.
     std::string Contents() const;

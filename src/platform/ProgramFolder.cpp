@@ -12,6 +12,7 @@ namespace platform {
 namespace {
 
 QString g_folder;
+QString g_programFile;
 
 QString WithSeparator(const QString& path)
 {
@@ -113,6 +114,24 @@ std::string PathToCp932(const QString& path)
 QString PathFromCp932(const std::string& path)
 {
     return Cp932ToQString(path);
+}
+
+void SetProgramFile(const QString& path)
+{
+    g_programFile = path;
+}
+
+QString ProgramFilePath()
+{
+    if (!g_programFile.isEmpty() || !QCoreApplication::instance())
+        return g_programFile;
+    return QCoreApplication::applicationFilePath();
+}
+
+QString ProgramFileFolder()
+{
+    const QString path = ProgramFilePath();
+    return path.isEmpty() ? QString() : QFileInfo(path).absolutePath();
 }
 
 } // namespace platform

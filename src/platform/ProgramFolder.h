@@ -21,6 +21,14 @@ QStringList SystemProgramRoots();
 bool IsPortableFolder(const QString& programFileFolder,
                       const QStringList& systemRoots = SystemProgramRoots());
 
+// The program file the user starts (`quillmap`), and its folder, where the files shipped with it are
+// found: this process's program file, unless a helper program that `quillmap` became (the tray
+// program without the browser engine) set the path of `quillmap` with SetProgramFile. Empty before
+// the application object exists when nothing was set.
+void SetProgramFile(const QString& path);
+QString ProgramFilePath();
+QString ProgramFileFolder();
+
 // The folder chosen by InitProgramFolder (initialised on first use when nobody called it), with a
 // trailing separator.
 QString ProgramFolder();

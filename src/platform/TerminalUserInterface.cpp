@@ -1,6 +1,7 @@
 #include "platform/TerminalUserInterface.h"
 
 #include "platform/Codepage.h"
+#include "platform/JournalStream.h"
 
 #include <cstdio>
 #include <iostream>
@@ -11,16 +12,34 @@ namespace platform {
 
 namespace {
 
-void Print(const char* prefix, const std::string& text)
+// To the journal, every line of a message carries its priority (a line without one would count as
+// information); elsewhere the message is written as it is.
+void Print(const char* prefix, const std::string& text, JournalPriority priority = JournalPriority::Info)
 {
-    std::cerr << prefix << Cp932ToUtf8(text) << std::endl;
+    const std::string message = prefix + Cp932ToUtf8(text);
+    if (!IsJournalStream(STDERR_FILENO)) {
+        std::cerr << message << std::endl;
+        return;
+    }
+    size_t start = 0;
+    while (start <= message.size()) {
+        size_t end = message.find('\n', start);
+        if (end == std::string::npos)
+            end = message.size();
+        std::string line = message.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        std::cerr << JournalLine(line, priority, true) << '\n';
+        start = end + 1;
+    }
+    std::cerr.flush();
 }
 
 } // namespace
 
 void TerminalUserInterface::ShowWarning(const std::string& text, const std::string&)
 {
-    Print("warning: ", text);
+    Print("warning: ", text, JournalPriority::Warning);
 }
 
 void TerminalUserInterface::ShowInformation(const std::string& text, const std::string&)

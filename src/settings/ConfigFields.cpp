@@ -106,8 +106,9 @@ std::vector<ConfigField> BuildFields()
     f.push_back(Integer("Config", "IPtoURL", &C::IPtoURL, 0));
     // Keys newer than the Windows releases are written only once they are used, so a file that never
     // used them stays byte for byte what older releases wrote.
-    for (ConfigField field : {Integer("GlobalIP", "Source2", &C::Source2, 0), Text("GlobalIP", "EchoURL", &C::EchoURL),
-                              Text("FTP", "CheckURL", &C::FtpCheckURL)}) {
+    for (ConfigField field :
+         {Integer("GlobalIP", "Source2", &C::Source2, 0), Text("GlobalIP", "EchoURL", &C::EchoURL),
+          Text("FTP", "CheckURL", &C::FtpCheckURL), Integer("FTP", "Parallel", &C::FtpParallel, 1)}) {
         field.writtenWhenSet = true;
         f.push_back(field);
     }
@@ -118,15 +119,18 @@ std::vector<ConfigField> BuildFields()
         security.writtenWhenSet = true;
         f.push_back(security);
     }
-    for (ConfigField field : {Integer("IPv6", "Use", &C::Ipv6Use, 0), Text("IPv6", "Interface", &C::Ipv6Interface),
-                              Text("IPv6", "Suffix", &C::Ipv6Suffix),
-                              Text("IPv6", "PrevIPv6", &C::PrevIPv6)}) {
+    for (ConfigField field :
+         {Integer("IPv6", "Use", &C::Ipv6Use, 0), Text("IPv6", "Interface", &C::Ipv6Interface),
+          Text("IPv6", "Suffix", &C::Ipv6Suffix), Text("IPv6", "PrevIPv6", &C::PrevIPv6)}) {
         field.writtenWhenSet = true;
         f.push_back(field);
     }
     ConfigField engine = Integer("Status", "Engine", &C::StatusEngine, 0);
     engine.writtenWhenSet = true;
     f.push_back(engine);
+    ConfigField keyring = Integer("Config", "Keyring", &C::Keyring, 0);
+    keyring.writtenWhenSet = true;
+    f.push_back(keyring);
     // Dynamic DNS: what the settings dialog edits, then what the updates learn.
     const ConfigField ddns[] = {
         Integer("DDNS", "Use", &C::DdnsUse, 0),
@@ -146,6 +150,7 @@ std::vector<ConfigField> BuildFields()
         Text("DDNS", "StateOf", &C::DdnsStateOf),
         Text("DDNS", "RetryAt", &C::DdnsRetryAt),
         Integer("DDNS", "Failures", &C::DdnsFailures, 0),
+        Text("DDNS", "HostState", &C::DdnsHostState),
     };
     for (ConfigField field : ddns) {
         field.writtenWhenSet = true;

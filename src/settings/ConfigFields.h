@@ -54,4 +54,8 @@ const std::vector<ConfigField>& ConfigFields();
 // there is none.
 const ConfigField& FindConfigField(std::string_view section, std::string_view key);
 
+// The text a missing key of a text field reads as: the table's default with "~/" made the home folder,
+// or for MailAddressFrom the address config holds.
+std::string FieldDefaultText(const ConfigField& field, const TConfig& config);
+
 } // namespace settings

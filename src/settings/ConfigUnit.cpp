@@ -4,12 +4,14 @@
 #include "platform/ProgramFolder.h"
 #include "settings/ConfigFields.h"
 #include "settings/FirstRun.h"
+#include "settings/KeyringPasswords.h"
 #include "text/Sjis.h"
 #include "text/jconvert.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <functional>
 #include <utility>
 #include <vector>
 
@@ -29,16 +31,6 @@ QString SettingsPath()
 {
     throw SettingsWriteError(platform::PathToCp932(QDir::toNativeSeparators(path)) +
                              text::Sjis(u8" に書き込めません"));
-}
-
-std::string DefaultText(const ConfigField& field, const TConfig& config)
-{
-    if (!field.defaultText)
-        return config.MailAddress; // MailAddressFrom: the address just read
-    const std::string_view def = field.defaultText;
-    if (def.starts_with("~/"))
-        return platform::PathToCp932(QDir::homePath()) + std::string(def.substr(1));
-    return std::string(def);
 }
 
 // Version texts compare byte by byte, as the files were written: "1.3" > "1.2" > "1.1" > "1.0".
@@ -67,14 +59,14 @@ void ReadField(const platform::ProfileFile& file, TConfig& config, const ConfigF
     case FieldCoding::Base64Since1_2: {
         std::string value;
         if (f.coding == FieldCoding::Text || f.coding == FieldCoding::Password) {
-            value = file.ReadString(f.section, f.key, DefaultText(f, config));
+            value = file.ReadString(f.section, f.key, FieldDefaultText(f, config));
         } else {
             value = file.ReadString(f.section, f.key, {});
             if (f.coding == FieldCoding::Base64 || VersionAbove(config, "1.1"))
                 value = mail::Base64Decode(value);
         }
         if (f.emptyMeansDefault && value.empty())
-            value = DefaultText(f, config);
+            value = FieldDefaultText(f, config);
         config.*std::get<TextMember>(f.member) = std::move(value);
         return;
     }
@@ -145,10 +137,11 @@ void WriteField(platform::ProfileFile& file, const TConfig& config, const Config
         return;
     case FieldCoding::Password: {
         const std::string& pass = config.*std::get<TextMember>(f.member);
+        // With the keyring the file holds no password at all.
         file.WriteString(f.section, f.key,
-                         pass.empty() ? std::string()
-                                      : ScrambleText(pass, PasswordKey(config, f.service),
-                                                     ScrambleAlphabet::CurrentAlphabet));
+                         pass.empty() || config.Keyring ? std::string()
+                                                        : ScrambleText(pass, PasswordKey(config, f.service),
+                                                                       ScrambleAlphabet::CurrentAlphabet));
         return;
     }
     case FieldCoding::Base64:
@@ -188,6 +181,7 @@ const KeyList kDialogKeys = {{"About", "Version"},
                              {"Status", "Pass"},
                              {"Status", "NoScript"},
                              {"Status", "Engine"},
+                             {"Config", "Keyring"},
                              {"GlobalIP", "Auto"},
                              {"GlobalIP", "Key"},
                              {"FTP", "Upload"},
@@ -242,7 +236,7 @@ const KeyList kDdnsKeys = {{"DDNS", "Use"},  {"DDNS", "Provider"}, {"DDNS", "Hos
                            {"DDNS", "TestURL"}};
 const KeyList kDdnsStateKeys = {{"DDNS", "SentA"},      {"DDNS", "SentAAAA"}, {"DDNS", "Updated"},
                                 {"DDNS", "Stopped"},    {"DDNS", "StopReason"}, {"DDNS", "StateOf"},
-                                {"DDNS", "RetryAt"},    {"DDNS", "Failures"}};
+                                {"DDNS", "RetryAt"},    {"DDNS", "Failures"},   {"DDNS", "HostState"}};
 
 // The main window's place: saved with the Shutdown keys (the closing run) and by the dialog's OK
 // alike, from the one settings object the window keeps up to date.
@@ -252,7 +246,8 @@ bool IsDdnsState(TextMember member)
 {
     return member == &TConfig::DdnsSentA || member == &TConfig::DdnsSentAAAA ||
            member == &TConfig::DdnsUpdated || member == &TConfig::DdnsStopReason ||
-           member == &TConfig::DdnsStateOf || member == &TConfig::DdnsRetryAt;
+           member == &TConfig::DdnsStateOf || member == &TConfig::DdnsRetryAt ||
+           member == &TConfig::DdnsHostState;
 }
 
 bool IsDdnsState(IntegerMember member)
@@ -310,6 +305,16 @@ KeyList ScopeKeys(SaveScope scope)
 
 } // namespace
 
+std::string FieldDefaultText(const ConfigField& field, const TConfig& config)
+{
+    if (!field.defaultText)
+        return config.MailAddress; // MailAddressFrom: the address just read
+    const std::string_view def = field.defaultText;
+    if (def.starts_with("~/"))
+        return platform::PathToCp932(QDir::homePath()) + std::string(def.substr(1));
+    return std::string(def);
+}
+
 std::string SettingsFilePath()
 {
     return SettingsPath().toStdString();
@@ -324,16 +329,28 @@ void LoadSettings(TConfig& config, platform::UserInterface* ui)
         ReadField(file, config, field);
     UnscramblePasswords(config);
     ReadTrustedCertificates(file, config);
+    if (config.Keyring)
+        ReadKeyringPasswords(config);
 
     if (!QFileInfo::exists(path)) {
-        const QString installFolder = QCoreApplication::instance()
-                                          ? ReadmeSourceFolder(QCoreApplication::applicationDirPath())
-                                          : QString();
+        const QString programFileFolder = platform::ProgramFileFolder();
+        const QString installFolder =
+            programFileFolder.isEmpty() ? QString() : ReadmeSourceFolder(programFileFolder);
         ShowFirstRunHelp(ui, platform::ProgramFolder(), installFolder);
     }
 }
 
-void SaveSettings(const TConfig& config, SaveScope scope)
+bool SettingsChooseEngine()
+{
+    platform::ProfileFile file(SettingsPath());
+    file.Load();
+    const ConfigField& field = FindConfigField("Status", "Engine");
+    return file.ReadInteger(field.section, field.key, field.defaultInteger) != 0;
+}
+
+namespace {
+
+void Save(const TConfig& config, SaveScope scope, const std::function<void(platform::ProfileFile&)>& finish)
 {
     const QString path = SettingsPath();
     platform::ProfileFile file(path);
@@ -341,12 +358,33 @@ void SaveSettings(const TConfig& config, SaveScope scope)
     // lose every key this scope does not write.
     if (file.Load() == platform::ProfileFile::LoadResult::Unreadable)
         ThrowWriteError(path);
+    // Only scope All writes passwords; the keyring takes them before the file changes.
+    const bool keyringWasOn = file.ReadInteger("Config", "Keyring", 0) != 0;
+    if (scope == SaveScope::All && config.Keyring)
+        WriteKeyringPasswords(config);
     for (const auto& [section, key] : ScopeKeys(scope))
         WriteField(file, config, FindConfigField(section, key));
     if (scope == SaveScope::All || scope == SaveScope::Security)
         WriteTrustedCertificates(file, config);
+    if (finish)
+        finish(file);
     if (!file.Save())
         ThrowWriteError(path);
+    // Entries that could not be read are kept: the file holds nothing of them either.
+    if (scope == SaveScope::All && keyringWasOn && !config.Keyring && config.KeyringUnread == 0)
+        ForgetKeyringPasswords();
+}
+
+} // namespace
+
+void SaveSettings(const TConfig& config, SaveScope scope)
+{
+    Save(config, scope, {});
+}
+
+void SaveSettingsWithout(const TConfig& config, std::string_view section, std::string_view key)
+{
+    Save(config, SaveScope::All, [section, key](platform::ProfileFile& file) { file.DeleteKey(section, key); });
 }
 
 std::string CertificateKey(std::string_view host, int port)

@@ -46,6 +46,9 @@ public:
     std::string FtpDir;
     Flag FtpPasv = 0;
     std::int32_t FtpPort = 0;
+    // How many connections an upload run uses at once (1 to 8; 1, one file after the other, when
+    // the key is missing).
+    std::int32_t FtpParallel = 1;
     Flag MailNotice = 0;
     std::string MailAddress;
     std::string MailAddressFrom;
@@ -131,6 +134,15 @@ public:
     std::string DdnsStateOf;
     std::string DdnsRetryAt;
     std::int32_t DdnsFailures = 0;
+    // Per host and record: the address the provider confirmed, when, and when it was last asked
+    // (ddns::HostStates reads and writes it).
+    std::string DdnsHostState;
+    // [Config] Keyring: the passwords live in the desktop's keyring, and the file holds them empty.
+    Flag Keyring = 0;
+    // Not stored: which passwords (bits 1 << PasswordService) the keyring could not give at loading,
+    // and its reason (code page 932). Nothing copies them: they describe what this object read.
+    unsigned KeyringUnread = 0;
+    std::string KeyringProblem;
     // Where the main window stood and how large it was when last shown ([Window]; logical pixels,
     // the frame's top-left and the client size). Width 0: never placed, the window's own size.
     std::int32_t WindowLeft = 0;
@@ -173,17 +185,39 @@ public:
     explicit SettingsWriteError(const std::string& cp932Message) : std::runtime_error(cp932Message) {}
 };
 
+// A save that could not put the passwords into the desktop's keyring; nothing was written. what() is
+// the code page 932 text that says so, with the keyring's reason.
+class KeyringWriteError : public SettingsWriteError
+{
+public:
+    using SettingsWriteError::SettingsWriteError;
+};
+
 // The settings file's path (code page 932 text is not involved: this is a native path).
 std::string SettingsFilePath();
 
 // Fills config from the settings file; on the first run (no file) shows the first-run help through ui
-// (which may be null: then nothing is shown).
+// (which may be null: then nothing is shown). With [Config] Keyring on, the passwords come from the
+// desktop's keyring; what it could not give is marked in config (see ReadKeyringPasswords), and
+// monitoring refuses to start without the passwords it needs.
 void LoadSettings(TConfig& config, platform::UserInterface* ui);
+
+// Whether the settings file chooses the browser engine for the status page ([Status] Engine non-zero),
+// read on its own before the program decides how it starts; nothing else is read and nothing shown.
+bool SettingsChooseEngine();
 
 // Writes one share of config. Throws SettingsWriteError ("<path> に書き込めません", code page 932)
 // when the file cannot be written, or when it exists but cannot be read (saving would otherwise drop
-// every key this scope does not write); the file on disk is then untouched.
+// every key this scope does not write); the file on disk is then untouched. Scope All with Keyring on
+// puts the passwords into the keyring first and writes them empty into the file; a keyring that
+// cannot take them throws KeyringWriteError before the file is touched. Turning Keyring off writes
+// the passwords into the file and removes them from the keyring.
 void SaveSettings(const TConfig& config, SaveScope scope);
+
+// SaveSettings with scope All, except that the key section/key is taken out of the file, so that it
+// reads as its default again (`quillmap settings unset`). One write: the file is either the old one or
+// the new one.
+void SaveSettingsWithout(const TConfig& config, std::string_view section, std::string_view key);
 
 // Copies every field but Version, PrevIP, PrevIPv6 and the learned dynamic DNS state; the keyword
 // lists become new copies of src's.

@@ -14,8 +14,10 @@
 #include "upload/UploadPaths.h"
 #include "upload/UploadRun.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <exception>
+#include <optional>
 
 namespace upload {
 
@@ -23,42 +25,19 @@ namespace {
 
 using text::Sjis;
 
-// The time-stamped copy of a prepared page, in the program's one upload copy file; the prepared
-// file keeps its markers for the next closing run. The copy goes when the file has been dealt with.
-class StampedCopy
-{
-public:
-    StampedCopy() = default;
-    StampedCopy(const StampedCopy&) = delete;
-    StampedCopy& operator=(const StampedCopy&) = delete;
-    ~StampedCopy()
-    {
-        if (!m_path.empty())
-            rewrite::RemoveFileIfExists(m_path);
-    }
-
-    // Throws RewriteError when the page cannot be read or the copy cannot be written.
-    const std::string& Make(const std::string& page)
-    {
-        const std::string bytes = rewrite::ReadWholeFile(page);
-        m_path = rewrite::UploadCopyPath();
-        rewrite::WriteWholeFile(m_path, bytes);
-        rewrite::StampPage(m_path);
-        return m_path;
-    }
-
-private:
-    std::string m_path;
-};
-
 // One file of the prepared folder; false when the run must end (going back to FtpDir failed).
 bool SendPreparedFile(UploadContext& context, const std::string& path, std::string& current)
 {
     const settings::TConfig& config = *context.State.Settings;
     const ListedFile file = SplitListedPath(config.ClosedFile, path);
     const bool page = IsPageFile(file.Name, config.ReplaceExt);
-    StampedCopy copy;
-    const std::string toSend = page ? copy.Make(path) : path;
+    // A prepared page is stamped in memory: the prepared file keeps its markers for the next
+    // closing run.
+    std::optional<std::string> copy;
+    if (page)
+        copy = rewrite::StampPageText(rewrite::ReadWholeFile(path),
+                                      rewrite::TimeStampText(QDateTime::currentDateTime()),
+                                      rewrite::VersionNumberText());
     const std::string remote = RemotePath(file.RemoteFolder, file.Name);
 
     if (file.RemoteFolder != current) {
@@ -77,12 +56,19 @@ bool SendPreparedFile(UploadContext& context, const std::string& path, std::stri
     }
 
     net::TNMFTP& ftp = context.Ftp;
-    ftp.SetTransferType(page ? net::TNMFTP::ttAscii : net::TNMFTP::ttBinary);
+    ftp.UseTransferType(page ? net::TNMFTP::ttAscii : net::TNMFTP::ttBinary);
     core::MainState& state = context.State;
     state.UploadStatus = Sjis(u8"ｱｯﾌﾟﾛｰﾄﾞ中... ") + file.ShownPath;
     context.Ui.SetStatusText(state.UploadStatus);
     const bool stored = FtpStep(
-        context, [&] { ftp.StoreFile(toSend, file.Name); }, nullptr);
+        context,
+        [&] {
+            if (copy)
+                ftp.StoreBytes(*copy, file.Name);
+            else
+                ftp.StoreFile(path, file.Name);
+        },
+        nullptr);
     state.UploadStatus.clear();
     context.Ui.SetStatusText(Sjis(u8"ｱｯﾌﾟﾛｰﾄﾞ中..."));
     if (stored)

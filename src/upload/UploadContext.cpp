@@ -6,6 +6,7 @@
 #include "net/NetErrors.h"
 #include "text/Sjis.h"
 #include "text/VB.h"
+#include "upload/UploadPaths.h"
 #include "upload/UploadRun.h"
 
 #include <QObject>
@@ -74,18 +75,8 @@ bool ConnectFtp(UploadContext& context)
         context, [&ftp] { ftp.Connect(); }, nullptr);
 }
 
-namespace {
-
-// Makes the folder, relative to the current one. A server makes only the last level of a path, so
-// when "MKD a/b/c" is refused the levels are made from the top down: "MKD a", "MKD a/b", then
-// "MKD a/b/c". A refused upper level is no failure (it usually exists already); the last one decides.
-bool MakeFolder(UploadContext& context, const std::string& folder)
+bool MakeFolderLevels(const std::string& folder, const std::function<bool(const std::string&)>& make)
 {
-    net::TNMFTP& ftp = context.Ftp;
-    const auto make = [&](const std::string& path) {
-        return FtpStep(
-            context, [&] { ftp.MakeDirectory(path); }, nullptr);
-    };
     if (make(folder))
         return true;
     const text::StringList levels = text::SplitText(folder, "/", false);
@@ -99,6 +90,17 @@ bool MakeFolder(UploadContext& context, const std::string& folder)
     return make(folder);
 }
 
+namespace {
+
+// Makes the folder, relative to the current one.
+bool MakeFolder(UploadContext& context, const std::string& folder)
+{
+    return MakeFolderLevels(folder, [&context](const std::string& path) {
+        return FtpStep(
+            context, [&] { context.Ftp.MakeDirectory(path); }, nullptr);
+    });
+}
+
 } // namespace
 
 FolderStep EnterRemoteFolder(UploadContext& context, std::string& current, const std::string& wanted,
@@ -106,9 +108,7 @@ FolderStep EnterRemoteFolder(UploadContext& context, std::string& current, const
 {
     net::TNMFTP& ftp = context.Ftp;
     if (!current.empty()) {
-        std::string back;
-        for (long level = text::CountText(current, "/") + 1; level > 0; --level)
-            back += "../";
+        const std::string back = UpLevels(current);
         if (!FtpStep(
                 context, [&] { ftp.ChangeDirectory(back); }, &failure))
             return FolderStep::BackFailed;

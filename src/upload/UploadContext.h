@@ -104,6 +104,12 @@ enum class FolderStep {
 FolderStep EnterRemoteFolder(UploadContext& context, std::string& current, const std::string& wanted,
                              bool& failure);
 
+// Makes a remote folder with make (one "MKD" each, true when it succeeded). A server makes only the
+// last level of a path, so when the whole path is refused the levels are made from the top down: "a",
+// "a/b", then "a/b/c". A refused upper level is no failure (it usually exists already); the last one
+// decides.
+bool MakeFolderLevels(const std::string& folder, const std::function<bool(const std::string&)>& make);
+
 // One row (kind 1) for each listed file or folder whose name has no code page 932 form: it cannot
 // be read or named here, so it is not sent, and the user is told instead of finding it missing.
 void LogUnconvertibleNames(UploadContext& context, const std::vector<std::string>& paths);

@@ -91,6 +91,14 @@ std::string RemotePath(const std::string& remoteFolder, const std::string& name)
     return remoteFolder.empty() ? name : remoteFolder + "/" + name;
 }
 
+std::string UpLevels(const std::string& remoteFolder)
+{
+    std::string back;
+    for (long level = text::CountText(remoteFolder, "/") + 1; level > 0; --level)
+        back += "../";
+    return back;
+}
+
 std::string ExtensionOf(std::string_view name)
 {
     size_t dot = std::string_view::npos;

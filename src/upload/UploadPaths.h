@@ -26,6 +26,10 @@ ListedFile SplitListedPath(std::string_view folder, std::string_view listedPath)
 // "sub" + "/" + "a.htm", or the name alone for the top folder.
 std::string RemotePath(const std::string& remoteFolder, const std::string& name);
 
+// The way back from a remote subfolder to the top folder: "../" once per level ("../" for 'sub',
+// "../../" for 'sub/deeper').
+std::string UpLevels(const std::string& remoteFolder);
+
 // The extension of a file name, from its last "." on ("" when there is none).
 std::string ExtensionOf(std::string_view name);
 

@@ -4,15 +4,15 @@
 #include "core/OperationLog.h"
 #include "net/NMFtp.h"
 #include "platform/UserInterface.h"
-#include "rewrite/Annotations.h"
-#include "rewrite/ClosedPage.h"
-#include "rewrite/PageFile.h"
-#include "rewrite/RewritePage.h"
+#include "rewrite/UploadCopy.h"
 #include "text/Sjis.h"
 #include "text/VB.h"
+#include "upload/ParallelUpload.h"
 #include "upload/UploadPaths.h"
 
+#include <QDateTime>
 #include <algorithm>
+#include <optional>
 
 namespace upload {
 
@@ -55,19 +55,16 @@ private:
         const ListedFile file = SplitListedPath(m_config.ReplaceFolder, path);
         // Under the first full upload every file goes, the pages rewritten and the rest unchanged.
         const bool asIs = state.UploadAll && !IsPageFile(file.Name, m_config.ReplaceExt);
-        std::string toSend = path;
+        // A page goes as its copy made in memory; any other file streams from the disk as it is.
+        std::optional<std::string> copy;
         if (!asIs) {
-            toSend = rewrite::RewritePage(
+            copy = rewrite::MakeUploadCopy(
                 path, m_closing, m_config,
-                rewrite::RewriteState{state.NewGlobalIP, state.NewHostName, state.UploadAll});
+                rewrite::RewriteState{state.NewGlobalIP, state.NewHostName, state.UploadAll},
+                QDateTime::currentDateTime());
             // A page without a link to the home server needs no upload.
-            if (toSend.empty())
+            if (!copy)
                 return true;
-            if (m_config.RobotUse != 0)
-                rewrite::AddRobotsMeta(toSend, m_config);
-            rewrite::StampPage(toSend);
-            if (m_closing)
-                rewrite::InsertClosedNotice(toSend, m_config);
         }
 
         if (file.RemoteFolder != m_current) {
@@ -89,11 +86,18 @@ private:
 
         net::TNMFTP& ftp = m_context.Ftp;
         // A refused "TYPE" is no guarded step: it ends the run as an error.
-        ftp.SetTransferType(asIs ? net::TNMFTP::ttBinary : net::TNMFTP::ttAscii);
+        ftp.UseTransferType(asIs ? net::TNMFTP::ttBinary : net::TNMFTP::ttAscii);
         state.UploadStatus = Sjis(u8"ｱｯﾌﾟﾛｰﾄﾞ中... ") + file.ShownPath;
         m_context.Ui.SetStatusText(state.UploadStatus);
         const bool stored = FtpStep(
-            m_context, [&] { ftp.StoreFile(toSend, file.Name); }, &m_failed);
+            m_context,
+            [&] {
+                if (copy)
+                    ftp.StoreBytes(*copy, file.Name);
+                else
+                    ftp.StoreFile(path, file.Name);
+            },
+            &m_failed);
         state.UploadStatus.clear();
         m_context.Ui.SetStatusText(Sjis(u8"ｱｯﾌﾟﾛｰﾄﾞ中..."));
 
@@ -103,10 +107,9 @@ private:
             m_failed = true;
             return false;
         }
-        Log(remote + Sjis(u8" ｱｯﾌﾟﾛｰﾄﾞ"), core::lkEvent);
+        // Counted before the row: the row lets timers run, and a time-out then must count this file.
         ++state.UploadFilesSent;
-        if (!asIs)
-            rewrite::RemoveFileIfExists(toSend);
+        Log(remote + Sjis(u8" ｱｯﾌﾟﾛｰﾄﾞ"), core::lkEvent);
         return true;
     }
 
@@ -174,7 +177,11 @@ bool UploadPages(UploadContext& context, bool closing)
         const bool inFtpDir = config.FtpDir.empty() ||
                               FtpStep(
                                   context, [&] { context.Ftp.ChangeDirectory(config.FtpDir); }, nullptr);
-        if (inFtpDir) {
+        const int connections = ParallelConnections(config.FtpParallel);
+        if (inFtpDir && connections > 1 && files.size() > 1) {
+            if (!SendFilesInParallel(context, closing, files, connections))
+                run.SetFailed();
+        } else if (inFtpDir) {
             run.SendFiles(files);
         } else {
             context.Log.AddLog(Sjis(u8"ﾃﾞｨﾚｸﾄﾘにｱｸｾｽできませんでした。"), core::lkStepError);

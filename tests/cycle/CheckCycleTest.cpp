@@ -81,7 +81,7 @@ struct ScriptedSteps : core::CheckSteps
     }
     netinfo::Ipv6Choice ipv6; // what the IPv6 choice answers
     int ipv6Choices = 0;
-    netinfo::Ipv6Choice ChooseIpv6Address(const std::string&, const std::string&) override
+    netinfo::Ipv6Choice ChooseIpv6Address(const std::string&, const std::string&, const std::string&) override
     {
         ++ipv6Choices;
         return ipv6;

@@ -31,7 +31,7 @@ struct DdnsSteps : core::CheckSteps
     std::string FetchSecondAddress() override { return {}; }
     std::string FetchPublishedPage() override { return {}; }
     std::string LookupHostName(const std::string&) override { return {}; }
-    netinfo::Ipv6Choice ChooseIpv6Address(const std::string&, const std::string&) override
+    netinfo::Ipv6Choice ChooseIpv6Address(const std::string&, const std::string&, const std::string&) override
     {
         netinfo::Ipv6Choice choice;
         choice.address = ipv6;

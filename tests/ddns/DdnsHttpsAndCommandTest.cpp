@@ -120,7 +120,7 @@ TEST(DdnsCommand, UpdatesPrintsOneLinePerHostKeepsItsStateAndSaysWhetherAllIsUpT
     const testsupport::ProgramResult dry =
         run({QStringLiteral("--dry-run"), QStringLiteral("--address"), QStringLiteral("203.0.113.5")});
     EXPECT_EQ(dry.exitCode, 1) << dry.err;
-    EXPECT_EQ(dry.out, "a.example.test,b.example.test (A): 送信します 203.0.113.5\n");
+    EXPECT_EQ(dry.out, "a.example.test (A): 送信します 203.0.113.5\nb.example.test (A): 送信します 203.0.113.5\n");
     EXPECT_EQ(server.httpGet(QStringLiteral("/_control/requests")), QByteArray("0"));
 
     const testsupport::ProgramResult first =
@@ -134,13 +134,17 @@ TEST(DdnsCommand, UpdatesPrintsOneLinePerHostKeepsItsStateAndSaysWhetherAllIsUpT
     const testsupport::ProgramResult again =
         run({QStringLiteral("--address"), QStringLiteral("203.0.113.5")});
     EXPECT_EQ(again.exitCode, 0);
-    EXPECT_EQ(again.out, "a.example.test,b.example.test (A): 更新済み 203.0.113.5\n");
+    EXPECT_EQ(again.out, "a.example.test (A): 更新済み 203.0.113.5\nb.example.test (A): 更新済み 203.0.113.5\n");
     EXPECT_EQ(server.httpGet(QStringLiteral("/_control/requests")), QByteArray("2"));
 
+    // A forced send right after the last one: refused with its reason, nothing sent (the limit is
+    // kept in the settings file, across runs of the command).
     const testsupport::ProgramResult forced =
         run({QStringLiteral("--force"), QStringLiteral("--address"), QStringLiteral("203.0.113.5")});
-    EXPECT_EQ(forced.exitCode, 0);
-    EXPECT_EQ(forced.out, "a.example.test (A): nochg 203.0.113.5\nb.example.test (A): nochg 203.0.113.5\n");
+    EXPECT_EQ(forced.exitCode, 1);
+    EXPECT_NE(forced.out.find("a.example.test (A): 強制送信は同じホストに10分に1回までです。"), std::string::npos)
+        << forced.out;
+    EXPECT_EQ(server.httpGet(QStringLiteral("/_control/requests")), QByteArray("2"));
 
     ASSERT_EQ(server.httpGet(QStringLiteral("/_control/override?status=200&body=badauth")), QByteArray("ok"));
     const testsupport::ProgramResult refused =
@@ -151,10 +155,25 @@ TEST(DdnsCommand, UpdatesPrintsOneLinePerHostKeepsItsStateAndSaysWhetherAllIsUpT
         run({QStringLiteral("--address"), QStringLiteral("203.0.113.6")});
     EXPECT_EQ(stopped.exitCode, 1);
     EXPECT_NE(stopped.out.find("停止中"), std::string::npos) << stopped.out;
-    EXPECT_EQ(server.httpGet(QStringLiteral("/_control/requests")), QByteArray("5"));
+    EXPECT_EQ(server.httpGet(QStringLiteral("/_control/requests")), QByteArray("3"));
 
     EXPECT_EQ(run({QStringLiteral("--address"), QStringLiteral("nonsense")}).exitCode, 2);
     EXPECT_EQ(run({QStringLiteral("extra")}).exitCode, 2);
+    // The file holds the host, the user and the answers: its owner's alone.
+    EXPECT_EQ(QFile::permissions(home.file(QStringLiteral("Quillmap.ini"))),
+              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser | QFileDevice::WriteUser);
+
+    // A password in clear over the Internet: the settings are refused before anything is sent.
+    {
+        settings::TConfig c;
+        settings::LoadSettings(c, nullptr);
+        c.DdnsServer = "http://203.0.113.7";
+        settings::SaveSettings(c, settings::SaveScope::All);
+    }
+    const testsupport::ProgramResult clear = run({QStringLiteral("--address"), QStringLiteral("203.0.113.8")});
+    EXPECT_EQ(clear.exitCode, 1);
+    EXPECT_NE(clear.err.find("http://"), std::string::npos) << clear.err;
+    EXPECT_EQ(server.httpGet(QStringLiteral("/_control/requests")), QByteArray("3"));
 }
 
 TEST(DdnsCommand, AaaaRecordsPublishTheMachinesStableIpv6AddressWithTheSuffixOfTheSettings)

@@ -1,7 +1,8 @@
 // The IPv6 choice and the reaction to address changes on a live kernel: in a private user and network
 // namespace (`unshare -rn`, no privilege needed) whose loopback device gets the addresses of a real
 // IPv6 line: a managed address with its kernel-made temporary sibling (use_tempaddr=2), a deprecated
-// one (preferred_lft 0), one with a finite lifetime and a unique-local one. Nothing leaves the
+// one (preferred_lft 0), one with a finite lifetime and a unique-local one. The address published
+// stays while it is usable: a renumbering deprecates the old prefix. Nothing leaves the
 // namespace: it has no device but its own loopback.
 #include "TestPaths.h"
 #include "settings/ConfigUnit.h"
@@ -53,19 +54,45 @@ ip -6 -o addr show > "$out/table.txt"
 )";
 
 // The service publishes the managed address, then a renumbering brings a new address without expiry
-// (newer, so first in the kernel's list), then that one is deprecated again.
+// and deprecates the old one, then the new one is deprecated as well (the one with a finite lifetime
+// is left).
 constexpr const char* kRenumberScript = R"(
 "$bin" --home "$home" --headless > "$out/log.txt" 2> "$out/err.txt" &
 pid=$!
 wait_row "ｸﾞﾛｰﾊﾞﾙIPが変わりました。2001:db8:1::5" 1 || { kill $pid; exit 81; }
 start=$(now_ms)
 ip -6 addr add 2001:db8:9::5/64 dev lo
+ip -6 addr change 2001:db8:1::5/64 dev lo preferred_lft 0 valid_lft 600
 wait_row "ｸﾞﾛｰﾊﾞﾙIPが変わりました。2001:db8:9::5" 1 || { kill $pid; exit 82; }
 echo $(($(now_ms) - start)) > "$out/renumbered-ms"
 start=$(now_ms)
 ip -6 addr change 2001:db8:9::5/64 dev lo preferred_lft 0 valid_lft 600
-wait_row "ｸﾞﾛｰﾊﾞﾙIPが変わりました。2001:db8:1::5" 2 || { kill $pid; exit 83; }
+wait_row "ｸﾞﾛｰﾊﾞﾙIPが変わりました。2001:db8:3::9" 1 || { kill $pid; exit 83; }
 echo $(($(now_ms) - start)) > "$out/deprecated-ms"
+kill -TERM $pid
+wait $pid
+echo $? > "$out/rc"
+)";
+
+// Two addresses with finite lifetimes (two routers, or SLAAC beside DHCPv6) whose lifetimes are
+// refreshed in turn, each refresh giving the refreshed one the longest preferred lifetime. After each
+// refresh the script waits for two more checks (every check logs the router page it cannot reach),
+// so at least one whole check has read the refreshed table. Then the published one is deprecated.
+constexpr const char* kAlternateScript = R"(
+ip -6 addr del 2001:db8:1::5/64 dev lo
+ip -6 addr add 2001:db8:4::9/64 dev lo valid_lft 900 preferred_lft 500 || exit 73
+"$bin" --home "$home" --headless > "$out/log.txt" 2> "$out/err.txt" &
+pid=$!
+wait_row "ｸﾞﾛｰﾊﾞﾙIPが変わりました。2001:db8:3::9" 1 || { kill $pid; exit 81; }
+lifetime=700
+for address in 2001:db8:4::9 2001:db8:3::9 2001:db8:4::9 2001:db8:3::9; do
+    ip -6 addr change $address/64 dev lo valid_lft $((lifetime + 300)) preferred_lft $lifetime
+    lifetime=$((lifetime + 100))
+    checks=$(grep -cF "ﾙｰﾀのｽﾃｰﾀｽﾍﾟｰｼﾞにｱｸｾｽできませんでした" "$out/log.txt")
+    wait_row "ﾙｰﾀのｽﾃｰﾀｽﾍﾟｰｼﾞにｱｸｾｽできませんでした" $((checks + 2)) || { kill $pid; exit 82; }
+done
+ip -6 addr change 2001:db8:3::9/64 dev lo preferred_lft 0 valid_lft 600
+wait_row "ｸﾞﾛｰﾊﾞﾙIPが変わりました。2001:db8:4::9" 1 || { kill $pid; exit 83; }
 kill -TERM $pid
 wait $pid
 echo $? > "$out/rc"
@@ -180,11 +207,15 @@ TEST_F(Ipv6Namespace, ARenumberingOrADeprecationStartsACheckWithinSeconds)
     settings::TConfig c;
     settings::LoadSettings(c, nullptr);
     c.Ipv6Use = 1;
-    // No router in the namespace, no upload, no mail: the log rows tell what the check did.
+    // No router in the namespace, no upload, no mail: the log rows tell what the check did. Notices
+    // are on (the service's check at start wants uploads or notices) but for no event.
     c.GatewayAuto = 0;
     c.GatewayIP = "127.0.0.1:9";
     c.FtpUpload = 0;
-    c.MailNotice = 0;
+    c.MailNotice = 1;
+    c.SmtpServer = "127.0.0.1";
+    c.MailAddress = "owner@example.test";
+    c.NoticeItem = 0;
     c.Interval = 60; // an hour of real minutes: only the kernel's announcement can start the checks
     c.TimeOut = 1;
     settings::SaveSettings(c, settings::SaveScope::All);
@@ -205,5 +236,36 @@ TEST_F(Ipv6Namespace, ARenumberingOrADeprecationStartsACheckWithinSeconds)
               << " ms\n";
     settings::TConfig after;
     settings::LoadSettings(after, nullptr);
-    EXPECT_EQ(after.PrevIPv6, "2001:db8:1::5");
+    EXPECT_EQ(after.PrevIPv6, "2001:db8:3::9");
+}
+
+TEST_F(Ipv6Namespace, TwoGoodAddressesRefreshedInTurnDoNotTakeTurnsBeingPublished)
+{
+    settings::TConfig c;
+    settings::LoadSettings(c, nullptr);
+    c.Ipv6Use = 1;
+    c.GatewayAuto = 0;
+    c.GatewayIP = "127.0.0.1:9";
+    c.FtpUpload = 0;
+    c.MailNotice = 0;
+    c.Interval = 1;
+    c.TimeOut = 10;
+    settings::SaveSettings(c, settings::SaveScope::All);
+
+    const int status = run(kAlternateScript, {{QStringLiteral("QUILLMAP_MINUTE_MS"), QStringLiteral("400")}});
+    if (status == 72 || status == 73)
+        GTEST_SKIP() << "IPv6 is switched off in this kernel (" << m_stderr << ")";
+    ASSERT_EQ(status, 0) << m_stderr << "\n" << file("log.txt") << file("err.txt");
+    EXPECT_EQ(file("rc"), "0\n") << file("err.txt");
+    // Published once at the start and once when the published address was deprecated, never in between.
+    std::vector<std::string> changes;
+    for (const std::string& line : lines("log.txt"))
+        if (line.find("ｸﾞﾛｰﾊﾞﾙIPが変わりました。") != std::string::npos)
+            changes.push_back(line.substr(line.find("ｸﾞﾛｰﾊﾞﾙIP")));
+    EXPECT_EQ(changes, (std::vector<std::string>{"ｸﾞﾛｰﾊﾞﾙIPが変わりました。2001:db8:3::9",
+                                                 "ｸﾞﾛｰﾊﾞﾙIPが変わりました。2001:db8:4::9"}))
+        << file("log.txt");
+    settings::TConfig after;
+    settings::LoadSettings(after, nullptr);
+    EXPECT_EQ(after.PrevIPv6, "2001:db8:4::9");
 }

@@ -59,9 +59,10 @@ TEST(EngineFetch, FindsTheAddressThatScriptsWriteWhereTheHttpClientFindsNone)
     Router router;
     ASSERT_TRUE(router.ok());
     EngineFetch fetch;
-    // Written at once, fetched as JSON by a second request, and written 400 ms after the load (well
-    // within the settle time).
-    for (const char* path : {"/script-write.html", "/script-json.html", "/script-delay.html?ms=400"}) {
+    // Written at once, fetched as JSON by a second request, and written 400 ms and 1 s after the load:
+    // longer than the quiet time, which a timer still pending does not end.
+    for (const char* path : {"/script-write.html", "/script-json.html", "/script-delay.html?ms=400",
+                             "/script-delay.html?ms=1000"}) {
         SCOPED_TRACE(path);
         const settings::TConfig config = router.Settings(path);
         const std::string byHttp = HttpFetch(config);
@@ -126,7 +127,9 @@ TEST(EngineFetch, CredentialsAreGivenWhenAskedAndARefusalIsReadLikeAnyPage)
     ASSERT_TRUE(router.ok());
     EngineFetch fetch;
     EXPECT_EQ(SearchAddressAuto(fetch.Run(router.Settings("/script-json.html"))), routertest::kWan);
-    EXPECT_EQ(router.LastRequest()[QStringLiteral("headers")].toObject()[QStringLiteral("authorization")].toString(),
+    EXPECT_EQ(router.LastRequest()[QStringLiteral("headers")]
+                  .toObject()[QStringLiteral("authorization")]
+                  .toString(),
               QStringLiteral("Basic cm9vdDpraXdp"));
 
     settings::TConfig wrong = router.Settings();
@@ -140,7 +143,8 @@ TEST(EngineFetch, CredentialsAreGivenWhenAskedAndARefusalIsReadLikeAnyPage)
     settings::TConfig none = router.Settings();
     none.StatusLogon = 0;
     EXPECT_EQ(SearchAddressAuto(fetch.Run(none)), "");
-    EXPECT_FALSE(router.LastRequest()[QStringLiteral("headers")].toObject().contains(QStringLiteral("authorization")));
+    EXPECT_FALSE(
+        router.LastRequest()[QStringLiteral("headers")].toObject().contains(QStringLiteral("authorization")));
 }
 
 TEST(EngineFetch, PostDataIsSent)
@@ -274,16 +278,19 @@ TEST(EngineFetch, TheChildEndsWhenItsParentGoesAway)
     core::StatusRequest request = core::RequestFromUrl(
         QString::fromStdString("http://127.0.0.1:" + std::to_string(router.port()) + "/endless.html"), {});
     QProcess child;
-    child.start(QStringLiteral(QUILLMAP_BINARY),
-                {QStringLiteral("fetch-status"), QStringLiteral("--engine"), QStringLiteral("--request-stdin")});
+    child.start(QStringLiteral(QUILLMAP_BINARY), {QStringLiteral("fetch-status"), QStringLiteral("--engine"),
+                                                  QStringLiteral("--request-stdin")});
     ASSERT_TRUE(child.waitForStarted(5000));
     child.write(core::EncodeStatusRequest(request, -1));
     // The load has begun once the router saw it (asked every 100 ms).
     QTimer poll;
     poll.start(100);
-    ASSERT_EQ(platform::WaitUntil([&] { return router.LastRequest()[QStringLiteral("path")].toString() ==
-                                              QStringLiteral("/endless.html"); },
-                                  20000),
+    ASSERT_EQ(platform::WaitUntil(
+                  [&] {
+                      return router.LastRequest()[QStringLiteral("path")].toString() ==
+                             QStringLiteral("/endless.html");
+                  },
+                  20000),
               platform::WaitResult::Done);
     child.closeWriteChannel();
     ASSERT_TRUE(child.waitForFinished(15000));

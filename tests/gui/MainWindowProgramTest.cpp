@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <tuple>
 
 using gui::J;
 using platform::ScriptedUserInterface;
@@ -142,6 +143,43 @@ TEST(MainWindowStart, WithoutADisplayTheProgramNamesTheServiceAndEndsWith2)
                                 [&](QProcess& p) { p.setProcessEnvironment(BareEnvironment(home.path())); });
     EXPECT_EQ(version.exitCode, 0);
     EXPECT_EQ(version.out, "Quillmap 1.43\n");
+}
+
+TEST(MainWindowStart, ANamedDesktopThatDoesNotAnswerIsSaidInOneLineAndEndsWith2)
+{
+    // A stale DISPLAY (an ssh session's, a crashed desktop's) and a Wayland socket that is gone. The
+    // program runs in a network namespace of its own: X's abstract sockets stay behind, and the X
+    // library's fallback to TCP finds a loopback that is down.
+    testsupport::TempFolder home(false);
+    int display = 500; // above the numbers the virtual desktops take (they count up from 0)
+    while (QFileInfo::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(display)))
+        ++display;
+    const QString stale = QStringLiteral(":%1").arg(display);
+    // Qt's X platform chosen by name (a desktop's settings) in a session without any display.
+    const std::vector<std::tuple<QString, QString, std::string>> cases = {
+        {QStringLiteral("DISPLAY"), stale, "cannot be reached"},
+        {QStringLiteral("WAYLAND_DISPLAY"), QStringLiteral("wayland-gone"), "cannot be reached"},
+        {QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"), "no display"},
+    };
+    for (const auto& [name, value, says] : cases) {
+        SCOPED_TRACE(name.toStdString() + "=" + value.toStdString());
+        const testsupport::ProgramResult r = testsupport::RunProgram(
+            {QStringLiteral("-rn"), QStringLiteral(QUILLMAP_BINARY)}, 20000,
+            [&](QProcess& p) {
+                QProcessEnvironment env = BareEnvironment(home.path());
+                env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home.path());
+                env.insert(name, value);
+                p.setProcessEnvironment(env);
+            },
+            QStringLiteral("unshare"));
+        if (r.exitCode != 2 && r.err.find("unshare:") == 0)
+            GTEST_SKIP() << "no network namespaces here: " << r.err;
+        EXPECT_EQ(r.exitCode, 2) << r.err;
+        EXPECT_NE(r.err.find(says), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("quillmap --headless"), std::string::npos) << r.err;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    }
+    EXPECT_TRUE(QDir(home.path()).isEmpty());
 }
 
 TEST_F(MainWindowProgramTest, TrayProgramRunsUntilTerminatedAndEndsThroughTheClosingRun)

@@ -83,7 +83,9 @@ TEST_F(ConfigDialogDdns, FilledRuledRefusedWhereIncompleteAndSaved)
 TEST_F(ConfigDialogDdns, AStopIsShownAndTheTestSendsTheScreenValuesWithoutTouchingTheState)
 {
     testsupport::ServerProcess server;
-    ASSERT_TRUE(server.startPython(QStringLiteral("ddns_provider.py"), {})) << server.error().toStdString();
+    ASSERT_TRUE(server.startPython(QStringLiteral("ddns_provider.py"),
+                                   {QStringLiteral("--hosts"), QStringLiteral("home.example.test,www.example.test")}))
+        << server.error().toStdString();
     const std::string url = "http://127.0.0.1:" + std::to_string(server.port());
     openWith([&url](settings::TConfig& c) {
         c.DdnsProvider = "dyndns2";
@@ -104,9 +106,16 @@ TEST_F(ConfigDialogDdns, AStopIsShownAndTheTestSendsTheScreenValuesWithoutTouchi
               std::vector<std::string>{"DDNSを更新できませんでした。\r\nhome.example.test (A): badauth"});
     type("txtDdnsPass", QStringLiteral("secret"));
     ui.Clear();
+    // The same host again within ten minutes: refused, nothing sent.
+    click("cmdDdnsTest");
+    ASSERT_EQ(warnings().size(), 1u);
+    EXPECT_NE(warnings()[0].find("10分に1回まで"), std::string::npos) << warnings()[0];
+    EXPECT_EQ(server.httpGet(QStringLiteral("/_control/requests")), QByteArray("1"));
+    type("txtDdnsHosts", QStringLiteral("www.example.test"));
+    ui.Clear();
     click("cmdDdnsTest");
     EXPECT_EQ(informations(),
-              std::vector<std::string>{"DDNSを更新しました。\r\nhome.example.test (A): good 203.0.113.5"});
+              std::vector<std::string>{"DDNSを更新しました。\r\nwww.example.test (A): good 203.0.113.5"});
     EXPECT_EQ(server.httpGet(QStringLiteral("/_control/requests")), QByteArray("2"));
     // The live settings keep what the checks learned until OK.
     EXPECT_EQ(config->DdnsStopped, 1);

@@ -302,6 +302,47 @@ TEST_F(ConfigDialogTest, ASettingsFileThatCannotBeWrittenKeepsTheDialogOpen)
     EXPECT_EQ(reread.FtpServer, "ftp.example.test");
 }
 
+TEST_F(ConfigDialogTest, AKeyringThatCannotTakeThePasswordsPutsThemInTheFileOnlyWithConsent)
+{
+    // No session bus behind this address: the keyring is absent, whatever the machine running the
+    // test offers (its own keyring is never touched).
+    struct BusRestore
+    {
+        const bool had = qEnvironmentVariableIsSet("DBUS_SESSION_BUS_ADDRESS");
+        const QByteArray value = qgetenv("DBUS_SESSION_BUS_ADDRESS");
+        ~BusRestore()
+        {
+            had ? qputenv("DBUS_SESSION_BUS_ADDRESS", value) : qunsetenv("DBUS_SESSION_BUS_ADDRESS");
+        }
+    } const restore;
+    qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + folder.file(QStringLiteral("no-bus")).toLocal8Bit());
+    open();
+    type("txtFtpPass", QStringLiteral("ftp-secret"));
+    click("chkKeyring");
+    ui.QueueAnswer(false);
+    click("cmdOK");
+    const std::vector<std::string> questions = shown(ScriptedUserInterface::Kind::Question);
+    ASSERT_EQ(questions.size(), 1u);
+    EXPECT_NE(questions[0].find("ﾊﾟｽﾜｰﾄﾞをｷｰﾘﾝｸﾞに保存できません"), std::string::npos) << questions[0];
+    EXPECT_NE(questions[0].find("Quillmap.ini)に保存しますか"), std::string::npos) << questions[0];
+    // No: nothing saved, the dialog stays with the box as the user left it.
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_FALSE(gui::TfrmConfigTestAccess::Saved(*dialog));
+    EXPECT_EQ(testsupport::ReadBytes(settingsFile()), fileBefore);
+    EXPECT_TRUE(button("chkKeyring")->isChecked());
+
+    ui.QueueAnswer(true);
+    click("cmdOK");
+    EXPECT_TRUE(gui::TfrmConfigTestAccess::Saved(*dialog));
+    EXPECT_FALSE(button("chkKeyring")->isChecked());
+    settings::TConfig reread;
+    settings::LoadSettings(reread, nullptr);
+    EXPECT_EQ(reread.Keyring, 0);
+    EXPECT_EQ(reread.FtpPass, "ftp-secret");
+    // The option was never in use: the file stays in the form older releases wrote.
+    EXPECT_EQ(testsupport::ReadBytes(settingsFile()).find("Keyring"), std::string::npos);
+}
+
 // ---- enable rules
 
 TEST_F(ConfigDialogTest, UploadsAndNoticesCannotBothBeTurnedOff)

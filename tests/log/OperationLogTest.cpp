@@ -156,6 +156,11 @@ TEST(LogFile, LinesAreTimeTabTextCrLfInCodePage932)
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[0], log.Rows()[0].Time + "\t" + text);
     EXPECT_EQ(TextOf(lines[1]), "second");
+    // The rows name hosts, users and providers' answers: the new file is its owner's alone, whatever
+    // the umask.
+    EXPECT_EQ(QFile::permissions(folder.file(QStringLiteral("Log.txt"))),
+              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser |
+                  QFileDevice::WriteUser);
 }
 
 TEST(LogFile, TheOptionIsReadAtEveryLineAndTheFileIsAppendedTo)

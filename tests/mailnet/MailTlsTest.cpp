@@ -196,3 +196,64 @@ TEST(Pop3Tls, AServerThatRefusesStlsNeverSeesTheUserName)
     EXPECT_TRUE(server.Finish());
     EXPECT_FALSE(why.empty());
 }
+
+// Someone on the path adds replies to the go-ahead: read after the handshake they would make a whole
+// conversation that the server never had (and, for POP3, a log-on that never happened).
+TEST_F(MailTlsTest, RepliesInjectedWithTheGoAheadAreNeverTakenForTheServers)
+{
+    TlsSmtpServer server;
+    ASSERT_TRUE(server.Start(QStringLiteral("starttls"))) << server.Error().toStdString();
+    testsupport::ServerProcess proxy;
+    ASSERT_TRUE(testsupport::StartInjectingProxy(
+        proxy, server.Port(),
+        QStringLiteral("250-quillmap-test\\n250 AUTH LOGIN PLAIN\\n334 VXNlcm5hbWU6\\n334 UGFzc3dvcmQ6\\n"
+                       "235 ok\\n250 ok\\n250 ok\\n250 ok\\n354 go on\\n250 queued")))
+        << proxy.error().toStdString();
+    m_config.SmtpPort = proxy.port();
+    m_config.SmtpSecurity = net::tlsExplicit;
+    m_config.MailNotice = 1;
+    mail::TNoticeMailer mailer(m_config, &m_log);
+    const std::string injected = net::ClearTextBeforeTlsText("127.0.0.1", proxy.port());
+    const std::string failed = text::Sjis(u8"通知ﾒｰﾙの送信に失敗しました。");
+    for (const int logon : {0, 1}) {
+        m_config.SmtpLogon = logon;
+        mailer.SendNoticeMail(mail::nkAddressChanged, "changed");
+        EXPECT_EQ(mailer.LastTlsFailure(), injected) << "logon " << logon;
+    }
+    const std::string once = injected + "\n" + failed + "\n";
+    EXPECT_EQ(LogText(m_log), once + once);
+    EXPECT_EQ(server.MessageCount(), 0u);
+    EXPECT_EQ(server.Commands(), "EHLO\nSTARTTLS\nEHLO\nSTARTTLS\n");
+}
+
+TEST(Pop3Tls, RepliesInjectedWithTheStlsGoAheadEndTheLogOn)
+{
+    const testsupport::TestCertificates* certs = SharedCertificates();
+    ASSERT_NE(certs, nullptr);
+    QTemporaryDir dir;
+    testsupport::ServerProcess dovecot;
+    ASSERT_TRUE(dovecot.startPython(QStringLiteral("pop3server.py"),
+                                    {QStringLiteral("--folder"), dir.path(), QStringLiteral("--user"),
+                                     QString::fromLatin1(mailtest::kUser), QStringLiteral("--password"),
+                                     QString::fromLatin1(mailtest::kPassword), QStringLiteral("--tls-cert"),
+                                     certs->Good.Certificate, QStringLiteral("--tls-key"), certs->Good.Key},
+                                    30000))
+        << dovecot.error().toStdString();
+    testsupport::ServerProcess proxy;
+    ASSERT_TRUE(testsupport::StartInjectingProxy(proxy, dovecot.port(),
+                                                 QStringLiteral("+OK user\\n+OK logged in\\n+OK 0 0")))
+        << proxy.error().toStdString();
+    net::TNMPOP3 pop;
+    pop.Host = "127.0.0.1";
+    pop.Port = proxy.port();
+    pop.UserID = mailtest::kUser;
+    pop.Password = "not-the-password";
+    pop.TimeOut = 15000;
+    pop.Security = net::tlsExplicit;
+    std::vector<std::string> rows;
+    QObject::connect(&pop, &net::TNMPOP3::OnTlsFailure,
+                     [&rows](const std::string& text) { rows.push_back(text); });
+    EXPECT_THROW(pop.Connect(), net::ESockError);
+    EXPECT_FALSE(pop.Connected());
+    EXPECT_EQ(rows, std::vector<std::string>{net::ClearTextBeforeTlsText("127.0.0.1", proxy.port())});
+}

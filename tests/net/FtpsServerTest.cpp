@@ -135,6 +135,22 @@ TEST_F(FtpsTest, AServerWithoutTlsNeverSeesTheLogOn)
     EXPECT_EQ(log.find("PASS"), std::string::npos) << log;
 }
 
+TEST_F(FtpsTest, LinesInjectedWithTheGoAheadEndTheConnectionBeforeTheLogOn)
+{
+    // Read after the handshake, the injected 230 would pass for the answer to USER and skip PASS.
+    StartPyftpdlib(&m_certs->Good);
+    testsupport::ServerProcess proxy;
+    ASSERT_TRUE(testsupport::StartInjectingProxy(proxy, m_server.port(), QStringLiteral("230 Logged in.")))
+        << proxy.error().toStdString();
+    m_ftp.Port = proxy.port();
+    m_ftp.Security = net::tlsExplicit;
+    EXPECT_THROW(m_ftp.Connect(), net::ESockError);
+    EXPECT_FALSE(m_ftp.Connected());
+    EXPECT_EQ(m_tlsFailures,
+              std::vector<std::string>{net::ClearTextBeforeTlsText("127.0.0.1", proxy.port())});
+    EXPECT_EQ(Commands(), "AUTH TLS\n");
+}
+
 TEST_F(FtpsTest, CertificateTrustIsAskedOnceKeptAndBoundToTheCertificate)
 {
     // Issued by a trusted authority, but for another name.

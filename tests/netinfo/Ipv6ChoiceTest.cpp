@@ -124,6 +124,48 @@ TEST(Ipv6Choice, NoExpiryFirstThenLongestPreferredLifetimeAndTheInterfaceSetting
     EXPECT_TRUE(Mentions(missing.error, u8"ｲﾝﾀｰﾌｪｲｽ wlan9 にIPv6ｱﾄﾞﾚｽがありません"));
 }
 
+TEST(Ipv6Choice, ThePublishedAddressStaysWhileUsableAndOnlyThenTheRankingDecides)
+{
+    // Two routers' prefixes whose lifetimes are refreshed at different moments: the ranking would
+    // follow each refresh.
+    using platform::Ipv6AddressRecord;
+    const Ipv6AddressRecord a{"eth0", 2, "2001:db8:a::5", 64, 0, 1200, 3600};
+    const Ipv6AddressRecord b{"eth0", 2, "2001:db8:b::5", 64, 0, 1800, 3600};
+    const auto choose = [](std::vector<Ipv6AddressRecord> rows, const std::string& published,
+                           const std::string& suffix = {}) {
+        platform::Ipv6AddressTable table;
+        table.addresses = std::move(rows);
+        return ChooseIpv6Address(table, {}, suffix, published);
+    };
+    EXPECT_EQ(choose({a, b}, {}).address, "2001:db8:b::5") << "nothing published: the ranking";
+    const Ipv6Choice kept = choose({a, b}, "2001:db8:a::5");
+    EXPECT_EQ(kept.address, "2001:db8:a::5");
+    EXPECT_TRUE(Mentions(CandidateOf(kept, "2001:db8:b::5").reason, u8"公開中のｱﾄﾞﾚｽ(2001:db8:a::5)"));
+    EXPECT_EQ(choose({a, b}, "2001:db8:a:0::0005").address, "2001:db8:a::5") << "another spelling";
+    Ipv6AddressRecord forever = b;
+    forever.preferredLifetime = forever.validLifetime = platform::kIpv6Forever;
+    EXPECT_EQ(choose({forever, a}, "2001:db8:a::5").address, "2001:db8:a::5") << "even against no expiry";
+
+    // Unusable now: gone, deprecated, temporary, tentative, failed, or on another interface.
+    EXPECT_EQ(choose({b}, "2001:db8:a::5").address, "2001:db8:b::5");
+    for (const std::uint32_t flag : {platform::ipv6Deprecated, platform::ipv6Temporary,
+                                     platform::ipv6Tentative, platform::ipv6DadFailed}) {
+        Ipv6AddressRecord spoilt = a;
+        spoilt.flags = flag;
+        EXPECT_EQ(choose({spoilt, b}, "2001:db8:a::5").address, "2001:db8:b::5") << flag;
+    }
+    Ipv6AddressRecord expired = a;
+    expired.preferredLifetime = 0;
+    EXPECT_EQ(choose({expired, b}, "2001:db8:a::5").address, "2001:db8:b::5");
+    platform::Ipv6AddressTable table;
+    table.addresses = {a, {"wlan0", 3, "2001:db8:b::5", 64, 0, 1800, 3600}};
+    EXPECT_EQ(ChooseIpv6Address(table, "wlan0", {}, "2001:db8:a::5").address, "2001:db8:b::5");
+
+    // With a suffix the published address is the prefix's, not the machine's own.
+    EXPECT_EQ(choose({a, b}, "2001:db8:a::10", "::10").address, "2001:db8:a::10");
+    EXPECT_EQ(choose({a, b}, "2001:db8:a::5", "::10").address, "2001:db8:b::10");
+}
+
 TEST(Ipv6Choice, RenumberingPassesOverTheDeprecatedPrefix)
 {
     const Ipv6Choice c = Choose("renumbered.txt");

@@ -26,6 +26,8 @@ Pages (all behind HTTP basic authentication unless --no-auth; /_control/ never i
   /redirect?n=K                         K redirects, then the status page
 UPnP and address echo (no authentication, as on real devices):
   /igd.xml                              the description of an Internet Gateway Device
+  /igd-endless.xml?kib=N                a description that never ends: its start, then N KiB of
+                                        comment every 0.1 s (default 64) until the client hangs up
   /upnp/control/wanip                   its WANIPConnection control: GetExternalIPAddress answers with
                                         the UPnP address (the WAN address unless set apart)
   /echo                                 a plain-text page "Your address: ADDRESS" with the echo address
@@ -259,6 +261,8 @@ class Handler(BaseHTTPRequestHandler):
             return self.control(url.path, query)
         if url.path in ("/igd.xml", "/upnp/control/wanip", "/echo"):
             return self.device(url.path, body)
+        if url.path == "/igd-endless.xml":
+            return self.endless_description(int(query.get("kib", ["64"])[0]))
         with router.lock:
             router.requests += 1
             router.last = {
@@ -386,6 +390,21 @@ class Handler(BaseHTTPRequestHandler):
                 self.wfile.write(b"<p>waiting...</p>\n")
                 self.wfile.flush()
                 time.sleep(0.2)
+        except OSError:
+            pass
+
+    def endless_description(self, kib):
+        # A device that keeps talking: no length, no end, the description's root never closed.
+        self.send_response(200)
+        self.send_header("Content-Type", "text/xml")
+        self.end_headers()
+        filler = b"<!-- " + b"x" * (kib * 1024 - 9) + b" -->\n"
+        try:
+            self.wfile.write(IGD_DESCRIPTION.encode("ascii").split(b"<device>")[0])
+            while True:
+                self.wfile.write(filler)
+                self.wfile.flush()
+                time.sleep(0.1)
         except OSError:
             pass
 

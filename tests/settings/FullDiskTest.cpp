@@ -121,9 +121,11 @@ protected:
 // A complete file as an earlier save wrote it.
 std::string SavedSettings()
 {
+    // Settings that pass the service's check at start: notices by mail, which no check here reaches.
     return "[Config]\r\nShowWindow=1\r\nAutoRun=0\r\nRecLog=0\r\nPrevIP=203.0.113.5\r\nInterval=1\r\n"
-           "TimeOut=1\r\n\r\n[About]\r\nVersion=1.3\r\n\r\n[Gateway]\r\nAuto=0\r\nIP=127.0.0.1:1\r\n\r\n"
-           "[GlobalIP]\r\nAuto=1\r\n\r\n[FTP]\r\nUpload=0\r\nPass=\x95\x93\x53\x42\r\n";
+           "TimeOut=1\r\nMailNotice=1\r\nMailAddress=owner@example.test\r\n\r\n[About]\r\nVersion=1.3\r\n\r\n"
+           "[Gateway]\r\nAuto=0\r\nIP=127.0.0.1:1\r\n\r\n[GlobalIP]\r\nAuto=1\r\n\r\n[FTP]\r\nUpload=0\r\n"
+           "Pass=\x95\x93\x53\x42\r\n\r\n[SMTP]\r\nServer=127.0.0.1\r\n";
 }
 
 } // namespace

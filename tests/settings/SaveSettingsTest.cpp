@@ -162,6 +162,7 @@ void ExpectSameFields(const TConfig& a, const TConfig& b, bool withVersionAndPre
         same(a.DdnsStateOf, b.DdnsStateOf, "DdnsStateOf");
         same(a.DdnsRetryAt, b.DdnsRetryAt, "DdnsRetryAt");
         same(a.DdnsFailures, b.DdnsFailures, "DdnsFailures");
+        same(a.DdnsHostState, b.DdnsHostState, "DdnsHostState");
     }
 }
 
@@ -187,6 +188,8 @@ public:
             else
                 c.*std::get<TextMember>(f.member) = Bytes(Length(1533));
         }
+        // The passwords stay in the file here; the keyring is tested against a real one (tests/keyring).
+        c.Keyring = 0;
     }
 
 private:
@@ -361,7 +364,7 @@ TEST(SaveSettingsScopes, EachScopeWritesItsKeysInOrder)
         " DDNS/Use DDNS/Provider DDNS/Hosts DDNS/User DDNS/Pass DDNS/Token DDNS/Records DDNS/Server"
         " DDNS/TestURL"
         " DDNS/SentA DDNS/SentAAAA DDNS/Updated DDNS/Stopped DDNS/StopReason DDNS/StateOf DDNS/RetryAt"
-        " DDNS/Failures Window/Left Window/Top Window/Width Window/Height";
+        " DDNS/Failures DDNS/HostState Window/Left Window/Top Window/Width Window/Height";
     // Grouped by section, as the file holds them. The keys newer than the Windows releases hold their
     // defaults here, and a default that the file does not hold yet is not written (older releases
     // never wrote them).

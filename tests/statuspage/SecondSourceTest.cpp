@@ -1,15 +1,36 @@
-// The second sources of the address against the router simulator: its UPnP gateway through
-// libminiupnpc, given the description URL directly (no discovery leaves this machine), and its
-// address echo page; and the web page reader's bounds.
+// The second sources of the address against the router simulator: its UPnP gateway, given the
+// description URL directly (no discovery leaves this machine), and its address echo page; and the
+// bounds of the web page reader and of the gateway's answers.
 #include "core/SecondSource.h"
 #include "RouterFixture.h"
-#include "netinfo/Upnp.h"
+#include "core/UpnpGateway.h"
 #include "support/ClosedPort.h"
 
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QTimer>
 
 namespace {
+
+// The resident size in KiB of this process and its number of threads, as the kernel counts them.
+struct Footprint
+{
+    long residentKiB = 0;
+    qsizetype threads = 0;
+};
+
+Footprint FootprintNow()
+{
+    Footprint now;
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (status.open(QIODevice::ReadOnly))
+        for (const QByteArray& line : status.readAll().split('\n'))
+            if (line.startsWith("VmRSS:"))
+                now.residentKiB = line.mid(6).trimmed().split(' ').value(0).toLong();
+    now.threads = QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size();
+    return now;
+}
 
 class SecondSourceTest : public ::testing::Test
 {
@@ -31,7 +52,7 @@ protected:
 
 TEST_F(SecondSourceTest, TheGatewayReportsItsExternalAddress)
 {
-    netinfo::UpnpExternalAddress upnp;
+    core::UpnpExternalAddress upnp;
     EXPECT_EQ(upnp.Query(url("/igd.xml"), 10000), routertest::kWan);
     EXPECT_EQ(upnp.LastError(), "");
     set("upnp", "198.51.100.20");
@@ -78,4 +99,28 @@ TEST_F(SecondSourceTest, AnEndlessPageEndsAtTheLimitOrAtStop)
     clock.restart();
     EXPECT_EQ(source.Fetch(core::kSourceEcho, loggedOn("/endless.html"), 20000), "");
     EXPECT_LT(clock.elapsed(), 5000);
+}
+
+TEST_F(SecondSourceTest, AGatewayThatNeverStopsTalkingIsCutAndLeavesNothingBehind)
+{
+    core::UpnpExternalAddress upnp;
+    // Fast enough to reach the size cap long before the limit.
+    EXPECT_EQ(upnp.Query(url("/igd-endless.xml?kib=64"), 20000), "");
+    EXPECT_EQ(upnp.LastError(), "description longer than 256 KiB");
+
+    // Slow enough that the limit comes first, fifty checks in a row: each ends with its check.
+    const auto check = [&] {
+        EXPECT_EQ(upnp.Query(url("/igd-endless.xml?kib=16"), 200), "");
+        EXPECT_EQ(upnp.LastError(), "no answer in time");
+    };
+    for (int i = 0; i < 3; ++i)
+        check();
+    const Footprint before = FootprintNow();
+    for (int i = 0; i < 50; ++i)
+        check();
+    const Footprint after = FootprintNow();
+    RecordProperty("resident_kib_before", static_cast<int>(before.residentKiB));
+    RecordProperty("resident_kib_after", static_cast<int>(after.residentKiB));
+    EXPECT_EQ(after.threads, before.threads);
+    EXPECT_LT(after.residentKiB - before.residentKiB, 8 * 1024) << before.residentKiB << " KiB before";
 }

@@ -14,6 +14,13 @@ QString ServerScript(const QString& name)
     return QStringLiteral(QUILLMAP_TESTS_DIR "/servers/") + name;
 }
 
+bool StartInjectingProxy(ServerProcess& proxy, quint16 upstream, const QString& lines)
+{
+    return proxy.startPython(
+        QStringLiteral("inject_proxy.py"),
+        {QStringLiteral("--upstream"), QString::number(upstream), QStringLiteral("--inject"), lines});
+}
+
 ServerProcess::~ServerProcess()
 {
     stop();

@@ -50,4 +50,8 @@ private:
 // The absolute path of a file in tests/servers/.
 QString ServerScript(const QString& name);
 
+// Starts tests/servers/inject_proxy.py in front of the server on 127.0.0.1:upstream: it adds the lines
+// (separated by "\n") to the server's go-ahead for TLS. The client connects to proxy.port().
+bool StartInjectingProxy(ServerProcess& proxy, quint16 upstream, const QString& lines);
+
 } // namespace testsupport

@@ -100,10 +100,12 @@ UploadTest::UploadTest()
 void UploadTest::StartServer(const QStringList& extra)
 {
     const QStringList args =
-        QStringList{QStringLiteral("--root"),        m_root.path(),
-                    QStringLiteral("--user"),        QStringLiteral("quill"),
-                    QStringLiteral("--password"),    QStringLiteral("secret"),
-                    QStringLiteral("--command-log"), m_serverFiles.file(QStringLiteral("commands.log"))} +
+        QStringList{
+            QStringLiteral("--root"),           m_root.path(),
+            QStringLiteral("--user"),           QStringLiteral("quill"),
+            QStringLiteral("--password"),       QStringLiteral("secret"),
+            QStringLiteral("--command-log"),    m_serverFiles.file(QStringLiteral("commands.log")),
+            QStringLiteral("--connection-log"), m_serverFiles.file(QStringLiteral("connections.log"))} +
         extra;
     ASSERT_TRUE(m_server.startPython(QStringLiteral("ftpserver.py"), args)) << m_server.error().toStdString();
     Config().FtpPort = m_server.port();
@@ -147,6 +149,34 @@ QStringList UploadTest::Commands() const
     QStringList lines = log.split(u'\n', Qt::SkipEmptyParts);
     lines.removeIf([](const QString& line) { return line == u"PASV" || line.startsWith(u"PORT "); });
     return lines;
+}
+
+std::map<QString, QStringList> UploadTest::CommandsByConnection() const
+{
+    const QString log =
+        QString::fromUtf8(testsupport::ReadBytes(m_serverFiles.file(QStringLiteral("connections.log"))));
+    std::map<QString, QStringList> byConnection;
+    for (const QString& line : log.split(u'\n', Qt::SkipEmptyParts)) {
+        const QString command = line.section(u' ', 1);
+        if (command != u"PASV" && !command.startsWith(u"PORT "))
+            byConnection[line.section(u' ', 0, 0)].append(command);
+    }
+    return byConnection;
+}
+
+std::map<QString, QString> UploadTest::TypesAtStore(const QStringList& commands)
+{
+    std::map<QString, QString> types;
+    QString type;
+    for (const QString& line : commands) {
+        if (line.startsWith(u"USER "))
+            type.clear(); // a new connection starts without one
+        else if (line.startsWith(u"TYPE "))
+            type = line.mid(5);
+        else if (line.startsWith(u"STOR "))
+            types[line.mid(5)] = type;
+    }
+    return types;
 }
 
 std::vector<std::string> UploadTest::LogRows() const

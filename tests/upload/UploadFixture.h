@@ -15,6 +15,7 @@
 
 #include <QStringList>
 #include <gtest/gtest.h>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -68,6 +69,12 @@ protected:
     bool ExistsOnServer(const QString& path) const;
     // Every command line the server received, without PASV and PORT (their ports vary).
     QStringList Commands() const;
+    // The same lines by the connection that sent them (its port), each in its order.
+    std::map<QString, QStringList> CommandsByConnection() const;
+    // The transfer type in force at each "STOR" of one connection's commands ("A" or "I"), by the
+    // name stored; of the command log when no commands are given.
+    std::map<QString, QString> TypesAtStore() const { return TypesAtStore(Commands()); }
+    static std::map<QString, QString> TypesAtStore(const QStringList& commands);
     // The log rows as Row() gives them.
     std::vector<std::string> LogRows() const;
     // The texts the status bar was given, in order, as UTF-8.

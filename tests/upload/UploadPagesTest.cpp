@@ -4,13 +4,16 @@
 #include "UploadFixture.h"
 
 #include "platform/ProgramFolder.h"
+#include "rewrite/Annotations.h"
 #include "rewrite/PageFile.h"
 #include "support/FakeServer.h"
 #include "upload/UploadRun.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <algorithm>
+#include <map>
 #include <unistd.h>
 
 using namespace uploadtest;
@@ -43,14 +46,12 @@ TEST_P(UploadPagesModeTest, PagesGoToTheFoldersThatMirrorTheirLocalFolders)
 
     EXPECT_TRUE(UploadPages(m_context, false));
 
-    // FtpDir in one command; back up one "../" per level; "MKD" only where "CWD" failed.
-    EXPECT_EQ(Commands(), (QStringList{"USER quill",     "PASS secret",    "CWD public_html/home",
-                                       "TYPE A",         "STOR index.htm", "CWD sub",
-                                       "TYPE A",         "STOR a.htm",     "CWD ../",
-                                       "CWD sub/deeper", "MKD sub/deeper", "CWD sub/deeper",
-                                       "TYPE A",         "STOR b.html",    "CWD ../../",
-                                       "CWD sub2",       "MKD sub2",       "CWD sub2",
-                                       "TYPE A",         "STOR c.htm",     "QUIT"}));
+    // FtpDir in one command; back up one "../" per level; "MKD" only where "CWD" failed; the type
+    // once, since every file is a page.
+    EXPECT_EQ(Commands(), (QStringList{"USER quill", "PASS secret", "CWD public_html/home", "TYPE A",
+                                       "STOR index.htm", "CWD sub", "STOR a.htm", "CWD ../", "CWD sub/deeper",
+                                       "MKD sub/deeper", "CWD sub/deeper", "STOR b.html", "CWD ../../",
+                                       "CWD sub2", "MKD sub2", "CWD sub2", "STOR c.htm", "QUIT"}));
     EXPECT_EQ(OnServer(QStringLiteral("public_html/home/index.htm")), LinkedPageOnServer("top"));
     EXPECT_EQ(OnServer(QStringLiteral("public_html/home/sub/a.htm")), LinkedPageOnServer("a"));
     EXPECT_EQ(OnServer(QStringLiteral("public_html/home/sub/deeper/b.html")), LinkedPageOnServer("b"));
@@ -109,9 +110,20 @@ TEST_F(UploadPagesTest, TheFirstFullUploadSendsPagesAsTextAndEverythingElseUncha
 
     EXPECT_TRUE(UploadPages(m_context, false));
 
+    // The type only where it changes; the server still has pages in text and the rest in binary.
     EXPECT_EQ(Commands(), (QStringList{"USER quill", "PASS secret", "TYPE A", "STOR index.htm", "TYPE I",
-                                       "STOR LICENSE", "TYPE I", "STOR logo.gif", "TYPE A", "STOR plain.html",
+                                       "STOR LICENSE", "STOR logo.gif", "TYPE A", "STOR plain.html",
                                        "CWD img", "MKD img", "CWD img", "TYPE I", "STOR photo.JPG", "QUIT"}));
+    EXPECT_EQ(TypesAtStore(), (std::map<QString, QString>{{"index.htm", "A"},
+                                                          {"LICENSE", "I"},
+                                                          {"logo.gif", "I"},
+                                                          {"plain.html", "A"},
+                                                          {"photo.JPG", "I"}}));
+    // A new connection knows nothing of the last one's type: its first file tells it again.
+    const qsizetype before2 = Commands().size();
+    EXPECT_TRUE(UploadPages(m_context, false));
+    EXPECT_EQ(Commands().mid(before2, 4),
+              (QStringList{"USER quill", "PASS secret", "TYPE A", "STOR index.htm"}));
     EXPECT_EQ(OnServer(QStringLiteral("index.htm")), LinkedPageOnServer("top"));
     // Under the first full upload a page without links goes too, as its (unchanged) copy.
     EXPECT_EQ(
@@ -121,6 +133,39 @@ TEST_F(UploadPagesTest, TheFirstFullUploadSendsPagesAsTextAndEverythingElseUncha
     EXPECT_EQ(OnServer(QStringLiteral("LICENSE")), licence);
     EXPECT_EQ(OnServer(QStringLiteral("img/photo.JPG")), photo);
     EXPECT_EQ(Snapshot(m_site.path()), before);
+    EXPECT_FALSE(UploadCopyExists());
+}
+
+TEST_F(UploadPagesTest, CopiesAreMadeInMemoryWithNoFileWrittenOnTheWay)
+{
+    StartServer();
+    Config().RobotUse = 1;
+    Config().RobotNo = 1;
+    WriteSite(QStringLiteral("index.htm"), LinkedPage("top"));
+    WriteSite(QStringLiteral("sub/a.htm"), LinkedPage("a"));
+    const auto site = Snapshot(m_site.path());
+    const auto home = Snapshot(m_home.path());
+    // While each file is on its way, neither the program's folder nor the site holds anything new.
+    int checked = 0;
+    QObject::connect(&m_ftp, &net::TNMFTP::OnTransactionStart, [&] {
+        ++checked;
+        EXPECT_EQ(Snapshot(m_home.path()), home);
+        EXPECT_EQ(Snapshot(m_site.path()), site);
+    });
+
+    for (const bool closing : {false, true}) {
+        SCOPED_TRACE(closing);
+        EXPECT_TRUE(UploadPages(m_context, closing));
+        // Every step went into the bytes sent: links, robots tag, version, and the notice.
+        const std::string page = OnServer(QStringLiteral("sub/a.htm"));
+        EXPECT_NE(page.find("<meta name=\"robots\" content=\"noindex,nofollow\">\n</head>"),
+                  std::string::npos)
+            << page;
+        EXPECT_NE(page.find("<p>v" + rewrite::VersionNumberText() + "</p>"), std::string::npos) << page;
+        EXPECT_EQ(page.find("192.168.0.2"), std::string::npos) << page;
+        EXPECT_EQ(page.find(Sjis(u8"ただいま休止中です")) != std::string::npos, closing) << page;
+    }
+    EXPECT_EQ(checked, 4);
     EXPECT_FALSE(UploadCopyExists());
 }
 
@@ -254,10 +299,9 @@ TEST_F(UploadPagesTest, MissingFoldersAreMadeOneLevelAtATime)
     EXPECT_EQ(LogRows(),
               (std::vector<std::string>{Row(2, u8"x/y/z.htm ｱｯﾌﾟﾛｰﾄﾞ"), Row(2, u8"x/y/zz.htm ｱｯﾌﾟﾛｰﾄﾞ"),
                                         Row(2, u8"x/y2/w.htm ｱｯﾌﾟﾛｰﾄﾞ")}));
-    EXPECT_EQ(Commands(),
-              (QStringList{"USER quill", "PASS secret", "CWD x/y", "MKD x/y", "MKD x", "MKD x/y", "CWD x/y",
-                           "TYPE A", "STOR z.htm", "TYPE A", "STOR zz.htm", "CWD ../../", "CWD x/y2",
-                           "MKD x/y2", "CWD x/y2", "TYPE A", "STOR w.htm", "QUIT"}));
+    EXPECT_EQ(Commands(), (QStringList{"USER quill", "PASS secret", "CWD x/y", "MKD x/y", "MKD x", "MKD x/y",
+                                       "CWD x/y", "TYPE A", "STOR z.htm", "STOR zz.htm", "CWD ../../",
+                                       "CWD x/y2", "MKD x/y2", "CWD x/y2", "STOR w.htm", "QUIT"}));
     EXPECT_EQ(OnServer(QStringLiteral("x/y/z.htm")), LinkedPageOnServer("z"));
     EXPECT_EQ(OnServer(QStringLiteral("x/y2/w.htm")), LinkedPageOnServer("w"));
 }
@@ -321,22 +365,20 @@ TEST_F(UploadPagesTest, AnAbortDuringAnUploadFailsTheRunAndTheNextRunSucceeds)
     EXPECT_EQ(OnServer(QStringLiteral("big.bin")).size(), size_t(4) << 20);
 }
 
-TEST_F(UploadPagesTest, AnUnwritableUploadCopyEndsTheRunAsAnErrorAndStillLogsOff)
+TEST_F(UploadPagesTest, AnUnwritableUploadCopyPlaceNoLongerStopsTheRun)
 {
     StartServer();
-    // A folder where the copy should go: it can be neither deleted nor replaced by a file.
-    ASSERT_TRUE(QDir().mkpath(platform::PathFromCp932(rewrite::UploadCopyPath()) + QStringLiteral("/keep")));
+    // A folder where the copy on disk used to go: the copies no longer need the disk.
+    const QString place = platform::PathFromCp932(rewrite::UploadCopyPath());
+    ASSERT_TRUE(QDir().mkpath(place + QStringLiteral("/keep")));
     WriteSite(QStringLiteral("index.htm"), LinkedPage("top"));
 
-    EXPECT_FALSE(UploadPages(m_context, false));
+    EXPECT_TRUE(UploadPages(m_context, false));
 
-    // The rows say which file ended the run.
-    const std::string local = platform::PathToCp932(m_site.path()) + "/index.htm";
-    EXPECT_EQ(LogRows(), (std::vector<std::string>{Row(1, local + Sjis(u8" ｱｯﾌﾟﾛｰﾄﾞ失敗")),
-                                                   Row(1, u8"ｱｯﾌﾟﾛｰﾄﾞ中にｴﾗｰが発生しました。")}));
-    EXPECT_EQ(Commands(), (QStringList{"USER quill", "PASS secret", "QUIT"}));
+    EXPECT_EQ(LogRows(), (std::vector<std::string>{Row(2, u8"index.htm ｱｯﾌﾟﾛｰﾄﾞ")}));
+    EXPECT_EQ(OnServer(QStringLiteral("index.htm")), LinkedPageOnServer("top"));
+    EXPECT_TRUE(QFileInfo(place + QStringLiteral("/keep")).isDir());
     EXPECT_FALSE(m_ftp.Connected());
-    EXPECT_TRUE(m_state.UploadStatus.empty());
 }
 
 TEST_F(UploadPagesTest, ARefusedTransferTypeEndsTheRunAsAnErrorAndStillLogsOff)
@@ -366,7 +408,7 @@ TEST_F(UploadPagesTest, WithoutSettingsThereIsNoRun)
 TEST_F(UploadPagesTest, AnUnreadablePageIsNamedInTheRowsThatEndTheRun)
 {
     if (geteuid() == 0)
-        GTEST_SKIP() << "root reads every file; the unwritable upload copy covers the same rows";
+        GTEST_SKIP() << "root reads every file; the refused transfer type covers the same rows";
     StartServer();
     WriteSite(QStringLiteral("a.htm"), LinkedPage("a"));
     WriteSite(QStringLiteral("b.htm"), LinkedPage("b"));
