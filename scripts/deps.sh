@@ -5,7 +5,7 @@ set -euo pipefail
 
 QUILLMAP_PACKAGES=(
     g++ cmake ninja-build pkg-config
-    qt6-base-dev qt6-webengine-dev libgtest-dev libgmock-dev libbenchmark-dev libicu-dev
+    qt6-base-dev qt6-translations-l10n qt6-webengine-dev libgtest-dev libgmock-dev libbenchmark-dev libicu-dev
     libminiupnpc-dev qtkeychain-qt6-dev libsecret-1-0 gnome-keyring libxcb1-dev libldns-dev
     python3 python3-pyftpdlib python3-aiosmtpd dovecot-pop3d vsftpd python3-openssl openssl
     bind9 bind9-dnsutils

@@ -34,7 +34,7 @@ int Run(const QStringList& args)
     });
     const core::FtpTestResult result =
         core::RunFtpConnectionTest(client, core::FtpTestParametersFrom(config));
-    std::cout << platform::Cp932ToUtf8(result.Text) << std::endl;
+    std::cout << TerminalText(result.Text) << std::endl;
     return result.Success ? 0 : 1;
 }
 

@@ -24,7 +24,7 @@ int Run(const QStringList& args)
     platform::TerminalUserInterface ui;
     mail::TNoticeMailer mailer(config, nullptr, &ui);
     const mail::TestMailOutcome outcome = mail::RunTestMail(mailer, config, {});
-    std::cout << platform::Cp932ToUtf8(outcome.Text) << std::endl;
+    std::cout << TerminalText(outcome.Text) << std::endl;
     return outcome.Sent ? 0 : 1;
 }
 

@@ -1,5 +1,7 @@
 #include "app/Commands.h"
 
+#include "platform/Codepage.h"
+
 #include <algorithm>
 #include <cstring>
 #include <vector>
@@ -39,6 +41,14 @@ QStringList CommandSummaries()
     for (const Command& c : sorted)
         lines << QStringLiteral("  %1  %2").arg(QLatin1String(c.name), QString::fromUtf8(c.summary));
     return lines;
+}
+
+std::string TerminalText(const std::string& cp932)
+{
+    std::string text = platform::Cp932ToUtf8(cp932);
+    for (size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at))
+        text.erase(at, 1);
+    return text;
 }
 
 } // namespace app

@@ -4,6 +4,7 @@
 // Output to the terminal is UTF-8; the program's own texts are converted at this edge.
 
 #include <QStringList>
+#include <string>
 
 namespace app {
 
@@ -22,5 +23,8 @@ struct CommandRegistration
 const Command* FindCommand(const QString& name);
 // One line per command, sorted by name, for --help.
 QStringList CommandSummaries();
+
+// A program text (code page 932, CR LF between lines) as a terminal shows it: UTF-8, LF alone.
+std::string TerminalText(const std::string& cp932);
 
 } // namespace app

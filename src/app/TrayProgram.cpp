@@ -7,6 +7,7 @@
 #include "cycle/MainComponents.h"
 #include "engine/EngineProcess.h"
 #include "gui/GuiUserInterface.h"
+#include "gui/QtTranslations.h"
 #include "gui/OpenDialogs.h"
 #include "gui/TfrmConfig.h"
 #include "gui/TfrmMain.h"
@@ -57,6 +58,8 @@ int RunTrayProgram(int& argc, char** argv, const QString& homeFolder, const Tray
     QApplication::setApplicationVersion(QString::fromLatin1(core::kVersionText));
     // The window closes to the tray; only the closing run ends the program.
     QApplication::setQuitOnLastWindowClosed(false);
+    // Qt's own buttons and menus in the desktop's language, as the program's texts are Japanese.
+    gui::LoadQtTranslations(app);
     platform::InitProgramFolder(homeFolder);
 
     gui::GuiUserInterface ui;

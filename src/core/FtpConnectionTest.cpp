@@ -1,5 +1,6 @@
 #include "core/FtpConnectionTest.h"
 
+#include "core/TestFailureText.h"
 #include "net/NMFtp.h"
 #include "net/NetErrors.h"
 #include "settings/ConfigUnit.h"
@@ -34,6 +35,34 @@ std::optional<quint16> PortFromText(const std::string& text)
 FtpTestResult Result(bool success, bool warning, std::u8string_view text)
 {
     return {success, warning, text::Sjis(text)};
+}
+
+// What went wrong while connecting and logging on.
+struct LogOnFailure
+{
+    bool badPort = false;
+    std::string error; // the failure's message (a server's reply line for a refusal)
+    int replyCode = 0;
+    int socketError = 0;
+    std::string tlsFailure;
+};
+
+std::string WhyNotConnected(const LogOnFailure& f, int timeOutMs)
+{
+    using text::Sjis;
+    if (f.badPort)
+        return Sjis(u8"ﾎﾟｰﾄには1から65535までの整数を入力してください。");
+    const std::string reply = IsServerReply(f.error) ? ServerReplyText(f.error) : std::string();
+    if (!f.tlsFailure.empty())
+        return Sjis(u8"TLSで暗号化できませんでした。") + "\r\n" + f.tlsFailure + reply;
+    if (f.replyCode == 530 && !reply.empty())
+        return Sjis(u8"ﾕｰｻﾞｰ名かﾊﾟｽﾜｰﾄﾞが違います。") + reply;
+    const std::string network = NetworkFailureText(f.error, f.socketError, timeOutMs);
+    if (!network.empty())
+        return network;
+    if (!reply.empty())
+        return Sjis(u8"ｻｰﾊﾞｰに断られました。") + reply;
+    return Sjis(u8"詳細: ") + f.error;
 }
 
 } // namespace
@@ -74,8 +103,12 @@ FtpTestResult RunFtpConnectionTest(net::TNMFTP& client, const FtpTestParameters&
     client.Security = net::TlsModeOf(parameters.Security);
     const bool tlsAsked = client.Security != net::tlsNone;
 
-    client.TimeOut = kFtpTestTimeOutMs;
+    client.TimeOut = parameters.TimeOutMs;
+    LogOnFailure failure;
+    const QMetaObject::Connection onError = QObject::connect(
+        &client, &net::TNMFTP::OnError, [&failure](int number, const std::string&) { failure.socketError = number; });
     const std::optional<quint16> port = PortFromText(parameters.PortText);
+    failure.badPort = !port;
     if (port) {
         client.Port = *port;
         client.Host = parameters.Server;
@@ -84,15 +117,19 @@ FtpTestResult RunFtpConnectionTest(net::TNMFTP& client, const FtpTestParameters&
         client.Passive = parameters.Passive;
         try {
             client.Connect();
-        } catch (const net::NetError&) {
+        } catch (const net::NetError& e) {
             stepOk = false;
+            failure.error = e.what();
+            failure.replyCode = client.ReplyCode;
         }
     }
+    QObject::disconnect(onError);
     if (!port || !stepOk || !client.Connected()) {
         FtpTestResult failed =
             Result(false, true, u8"FTPｻｰﾊﾞｰに接続できませんでした、設定を確認してください。");
-        if (tlsAsked && !tlsFailure.empty())
-            failed.Text += "\r\n" + tlsFailure;
+        if (tlsAsked)
+            failure.tlsFailure = tlsFailure;
+        failed.Text += "\r\n\r\n" + WhyNotConnected(failure, parameters.TimeOutMs);
         return failed;
     }
     const bool encrypted = client.Encrypted();
@@ -100,14 +137,18 @@ FtpTestResult RunFtpConnectionTest(net::TNMFTP& client, const FtpTestParameters&
     FtpTestResult result = Result(true, false, u8"FTPｻｰﾊﾞｰへの接続に成功しました。");
     if (!parameters.Directory.empty()) {
         stepOk = false;
+        std::string refusal;
         try {
             client.ChangeDirectory(parameters.Directory);
-        } catch (const net::NetError&) {
+        } catch (const net::NetError& e) {
             stepOk = false;
+            refusal = e.what();
         }
         result = stepOk
                      ? Result(true, false, u8"FTPｻｰﾊﾞｰへの接続に成功しました、ﾃﾞｨﾚｸﾄﾘにもｱｸｾｽできました。")
                      : Result(false, true, u8"FTPｻｰﾊﾞｰには接続できましたが、ﾃﾞｨﾚｸﾄﾘにｱｸｾｽできませんでした。");
+        if (!stepOk && IsServerReply(refusal))
+            result.Text += ServerReplyText(refusal);
     }
     try {
         client.Disconnect();

@@ -14,6 +14,9 @@ class TConfig;
 
 namespace core {
 
+// The dialog's own FTP component waits at most this long for each step.
+inline constexpr int kFtpTestTimeOutMs = 20000;
+
 struct FtpTestParameters
 {
     std::string Server;
@@ -25,6 +28,8 @@ struct FtpTestParameters
     bool Passive = false;
     // [FTP] Security (net::TlsMode).
     int Security = 0;
+    // How long each step may wait for the server.
+    int TimeOutMs = kFtpTestTimeOutMs;
 };
 
 struct FtpTestResult
@@ -36,15 +41,15 @@ struct FtpTestResult
     std::string Text;
 };
 
-// The dialog's own FTP component waits at most this long for each step.
-inline constexpr int kFtpTestTimeOutMs = 20000;
-
 FtpTestParameters FtpTestParametersFrom(const settings::TConfig& config);
 
 // Runs the test on the given client (the dialog keeps it so that closing the dialog can abort it);
-// sets its TimeOut to kFtpTestTimeOutMs and its Security; its Trust and MayAskTrust are the caller's.
-// When TLS was asked for, the text says whether the connection was encrypted, or why not. Never
-// throws a network failure.
+// sets its TimeOut to the parameters' (kFtpTestTimeOutMs unless a caller chooses) and its Security;
+// its Trust and MayAskTrust are the caller's.
+// When TLS was asked for, the text says whether the connection was encrypted, or why not. A failed
+// log-on says why, each cause in a sentence of its own: a wrong user or password (the server's 530),
+// a refused connection, no answer within the time limit, TLS refused; with the server's reply where
+// there is one. Never throws a network failure.
 FtpTestResult RunFtpConnectionTest(net::TNMFTP& client, const FtpTestParameters& parameters);
 
 } // namespace core

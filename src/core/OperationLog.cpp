@@ -16,10 +16,13 @@ namespace core {
 
 namespace {
 
-// The long time of the system without the time zone that Qt's locale data adds to it: a log line
-// shows the local time, as the clock on the desktop does.
-QString LongTimeFormat(const QLocale& locale)
+// The time of a log line: the locale's long time without the time zone that Qt's locale data adds
+// to it (a log line shows the local time, as the clock on the desktop does). Japanese desktops write
+// times as 11:33:55 (Qt's long format there is 11時33分55秒), as Log.txt always had them.
+QString LogTimeFormat(const QLocale& locale)
 {
+    if (locale.language() == QLocale::Japanese)
+        return QStringLiteral("H:mm:ss");
     const QString format = locale.timeFormat(QLocale::LongFormat);
     QString result;
     bool quoted = false;
@@ -54,10 +57,13 @@ OperationLog::OperationLog(QObject* parent) : QObject(parent) {}
 
 std::string OperationLog::TimeText()
 {
-    const QLocale locale = QLocale::system();
-    const QDateTime now = QDateTime::currentDateTime();
-    const QString text = locale.toString(now.date(), QLocale::ShortFormat) + u' ' +
-                         locale.toString(now.time(), LongTimeFormat(locale));
+    return TimeText(QDateTime::currentDateTime(), QLocale::system());
+}
+
+std::string OperationLog::TimeText(const QDateTime& time, const QLocale& locale)
+{
+    const QString text = locale.toString(time.date(), QLocale::ShortFormat) + u' ' +
+                         locale.toString(time.time(), LogTimeFormat(locale));
     return platform::QStringToCp932(text);
 }
 
@@ -123,8 +129,10 @@ void ShowLogFile(platform::UserInterface& ui)
         ui.ShowInformation(text::Sjis(u8"ﾛｸﾞﾌｧｲﾙはありません。"), kProgramTitle);
         return;
     }
+    // The user may open the file by hand: the message names it.
     if (!ui.OpenDocument(platform::PathToCp932(path)))
-        ui.ShowWarning(text::Sjis(u8"ﾛｸﾞﾌｧｲﾙを開けませんでした。"), kProgramTitle);
+        ui.ShowWarning(text::Sjis(u8"ﾛｸﾞﾌｧｲﾙを開けませんでした。") + "\r\n" + platform::PathToCp932(path),
+                       kProgramTitle);
 }
 
 void ClearLogFile(platform::UserInterface& ui)

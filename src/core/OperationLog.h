@@ -7,6 +7,8 @@
 // Texts are code page 932. The file gets code page 932 lines "time TAB text CR LF"; it is opened,
 // appended to and closed for every line, and never trimmed.
 
+#include <QDateTime>
+#include <QLocale>
 #include <QObject>
 #include <deque>
 #include <string>
@@ -54,8 +56,11 @@ public:
 
     const std::deque<LogRow>& Rows() const { return m_rows; }
 
-    // The time text of a row: the system's short date, a blank, and its long time.
+    // The time text of a row, in the list, in Log.txt and on the service's output alike: the
+    // system's short date, a blank, and its long time without a time zone (H:mm:ss on Japanese
+    // desktops, "2026/12/08 11:33:55").
     static std::string TimeText();
+    static std::string TimeText(const QDateTime& time, const QLocale& locale);
 
 signals:
     // The oldest row has gone (it always goes before the row that replaces it arrives).

@@ -37,6 +37,10 @@ public:
     // What the source answered when it gave no usable address: its own text (an unusable address, the
     // device's refusal), empty when it gave nothing at all.
     std::string LastAnswer() const { return m_lastAnswer; }
+    // How the echo page's last read ended, and why the UPnP device gave nothing (the test button
+    // says so).
+    const WebPageReader& EchoReader() const { return m_reader; }
+    std::string LastUpnpError() const { return m_upnp.LastError(); }
 
 private:
     WebPageReader m_reader;

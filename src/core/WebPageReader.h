@@ -23,6 +23,10 @@ public:
     // Ends a Read that waits.
     void Stop();
     bool Busy() const { return m_page.Busy(); }
+    // How the last Read ended: the answer's HTTP status (0: none), the transfer's error; and whether
+    // the time limit ended it.
+    FetchOutcome LastOutcome() const { return m_page.LastOutcome(); }
+    bool TimedOut() const { return m_page.TimedOut; }
 
 private:
     HttpStatusFetcher m_fetcher;

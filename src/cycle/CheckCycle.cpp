@@ -911,4 +911,29 @@ void CheckCycle::RunClosing()
     emit closed(!m_state.SettingsSaveFailed);
 }
 
+std::optional<QRect> CheckCycle::WindowPlacement() const
+{
+    const settings::TConfig* s = m_state.Settings.get();
+    if (!s || s->WindowWidth <= 0 || s->WindowHeight <= 0)
+        return std::nullopt;
+    return QRect(s->WindowLeft, s->WindowTop, s->WindowWidth, s->WindowHeight);
+}
+
+void CheckCycle::SetWindowPlacement(const QRect& placement)
+{
+    // Once the closing run has begun the settings are on their way to the file (or gone).
+    if (!m_state.Settings || Closing() || m_closed || placement.width() <= 0 || placement.height() <= 0)
+        return;
+    m_state.Settings->WindowLeft = placement.x();
+    m_state.Settings->WindowTop = placement.y();
+    m_state.Settings->WindowWidth = placement.width();
+    m_state.Settings->WindowHeight = placement.height();
+}
+
+void CheckCycle::StopNavigation()
+{
+    if (m_steps && m_steps->Navigating())
+        m_steps->CancelNavigation();
+}
+
 } // namespace core

@@ -13,6 +13,7 @@
 #include "cycle/CheckSteps.h"
 
 #include <QObject>
+#include <QRect>
 #include <QTimer>
 #include <functional>
 #include <memory>
@@ -87,6 +88,13 @@ public:
     // check has unwound; closed() follows the closing run.
     void FormCloseQuery();
     void EndSession();
+
+    // The main window's place (frame top-left, client size), kept in the settings and saved with
+    // them by the closing run. Null until the settings are loaded or when none was ever saved.
+    std::optional<QRect> WindowPlacement() const;
+    void SetWindowPlacement(const QRect& placement);
+    // "バージョン情報(&A)": a page load in progress stops first, as the run button does.
+    void StopNavigation();
 
     // What the window shows; viewChanged carries every change of it.
     const CycleView& View() const { return m_view; }

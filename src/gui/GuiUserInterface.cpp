@@ -1,13 +1,31 @@
 #include "gui/GuiUserInterface.h"
 
+#include "core/Version.h"
 #include "gui/QtText.h"
 #include "platform/Shell.h"
+#include "text/Sjis.h"
 
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
 
 namespace gui {
+
+namespace {
+
+// A question of the program: its text is Japanese whatever the desktop's language, so its buttons
+// are too.
+bool AskJapanese(QWidget* parent, QMessageBox::Icon icon, const std::string& caption, const std::string& text,
+                 QMessageBox::StandardButton defaultButton)
+{
+    QMessageBox box(icon, Qs(caption), Qs(text), QMessageBox::Yes | QMessageBox::No, parent);
+    box.button(QMessageBox::Yes)->setText(J(u8"はい(&Y)"));
+    box.button(QMessageBox::No)->setText(J(u8"いいえ(&N)"));
+    box.setDefaultButton(defaultButton);
+    return box.exec() == QMessageBox::Yes;
+}
+
+} // namespace
 
 QWidget* GuiUserInterface::BoxParent() const
 {
@@ -47,15 +65,13 @@ void GuiUserInterface::ShowMessage(const std::string& text, const std::string& c
 bool GuiUserInterface::AskYesNo(const std::string& text, const std::string& caption)
 {
     // Yes is the default button, as the desktop's confirmation boxes have it.
-    return QMessageBox::question(BoxParent(), Qs(caption), Qs(text), QMessageBox::Yes | QMessageBox::No,
-                                 QMessageBox::Yes) == QMessageBox::Yes;
+    return AskJapanese(BoxParent(), QMessageBox::Question, caption, text, QMessageBox::Yes);
 }
 
 bool GuiUserInterface::AskTrustCertificate(const std::string& text, const std::string& caption)
 {
     // A warning, with No as the default: a hasty Enter must not trust a stranger's certificate.
-    return QMessageBox::warning(BoxParent(), Qs(caption), Qs(text), QMessageBox::Yes | QMessageBox::No,
-                                QMessageBox::No) == QMessageBox::Yes;
+    return AskJapanese(BoxParent(), QMessageBox::Warning, caption, text, QMessageBox::No);
 }
 
 void GuiUserInterface::SetStatusText(const std::string& text)
@@ -66,7 +82,15 @@ void GuiUserInterface::SetStatusText(const std::string& text)
 
 bool GuiUserInterface::OpenDocument(const std::string& path)
 {
-    return platform::OpenWithDefaultHandler(Qs(path));
+    // The handler may fail after it started (no application for the file): that is told here, with
+    // the file's name, since the caller has gone on by then.
+    return platform::OpenWithDefaultHandler(Qs(path), [this, path](int exitCode) {
+        if (exitCode == 0)
+            return;
+        ShowWarning(path + "\r\n" + text::Sjis(u8"を開けませんでした(xdg-open の終了ｺｰﾄﾞ ") +
+                        std::to_string(exitCode) + ")",
+                    core::kProgramTitle);
+    });
 }
 
 void GuiUserInterface::SetMonitoring(bool running)

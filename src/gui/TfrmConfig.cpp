@@ -6,6 +6,7 @@
 #include "gui/AuxDialogs.h"
 #include "gui/ConfigDialogHost.h"
 #include "gui/ConfigNumbers.h"
+#include "gui/DialogPages.h"
 #include "gui/FolderPicker.h"
 #include "gui/QtText.h"
 #include "gui/SecurityChoice.h"
@@ -57,6 +58,12 @@ TfrmConfig::TfrmConfig(ConfigDialogHost& host, platform::UserInterface& ui, QWid
     frmFileExt = new TfrmFileExt(m_ui, this);
     frmCfgClosed = new TfrmCfgClosed(m_ui, this);
     ConnectRules();
+    // Tab goes through each page as it reads, top to bottom, whatever order the controls were made in.
+    QList<QWidget*> chain{tabConfig};
+    for (QWidget* page : {tabBasic, tabUpload, tabMail, tabDdns})
+        chain += LayoutTabOrder(page);
+    chain += {chkKeyring, cmdOK, cmdCancel};
+    SetTabChain(chain);
     // Until the first filling the mail page follows its (unchecked) switch; no mark changes here.
     m_filling = true;
     chkMailNoticeClick();
@@ -64,6 +71,12 @@ TfrmConfig::TfrmConfig(ConfigDialogHost& host, platform::UserInterface& ui, QWid
 }
 
 TfrmConfig::~TfrmConfig() = default;
+
+QSize TfrmConfig::sizeHint() const
+{
+    // Never taller or wider than the screen: the pages scroll instead, and OK stays in reach.
+    return QDialog::sizeHint().boundedTo(ScreenRoom(*this));
+}
 
 std::string TfrmConfig::Caption() const
 {
@@ -112,6 +125,10 @@ void TfrmConfig::ConnectRules()
 
 bool TfrmConfig::Edit(settings::TConfig& config)
 {
+    // The first showing takes all the room the screen has (Qt would stop at two thirds of it, and
+    // a page would scroll on a screen where it fits); the user's own size stays after that.
+    if (!testAttribute(Qt::WA_Resized))
+        resize(sizeHint());
     BeginEditing(config);
     exec();
     EndEditing();

@@ -69,6 +69,9 @@ public:
     // the settings file.
     bool Edit(settings::TConfig& config);
 
+    // The whole pages where the screen has room; otherwise the room there is.
+    QSize sizeHint() const override;
+
 protected:
     // Every way of closing (OK, Cancel, Escape, the close box) passes here: a test that waits for
     // the network is stopped first.

@@ -1,6 +1,7 @@
 // The settings dialog's three pages: what stands where, in layouts, so that no Japanese caption is
 // cut at any font size.
 #include "engine/EngineSupport.h"
+#include "gui/DialogPages.h"
 #include "gui/QtText.h"
 #include "gui/SecurityChoice.h"
 #include "gui/TfrmConfig.h"
@@ -17,6 +18,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QVBoxLayout>
@@ -88,10 +90,12 @@ void TfrmConfig::BuildPages()
 
     tabConfig = new QTabWidget(this);
     tabConfig->setObjectName(QStringLiteral("tabConfig"));
-    tabBasic = BuildBasicPage();
-    tabUpload = BuildUploadPage();
-    tabMail = BuildMailPage();
-    tabDdns = BuildDdnsPage();
+    // Each page scrolls where the screen is too small for it (a laptop's, or at 200% scaling), so
+    // that OK stays on the screen.
+    tabBasic = ScrollablePage(BuildBasicPage());
+    tabUpload = ScrollablePage(BuildUploadPage());
+    tabMail = ScrollablePage(BuildMailPage());
+    tabDdns = ScrollablePage(BuildDdnsPage());
     tabConfig->addTab(tabBasic, J(u8"基本設定"));
     tabConfig->addTab(tabUpload, J(u8"ｱｯﾌﾟﾛｰﾄﾞ設定"));
     tabConfig->addTab(tabMail, J(u8"ﾒｰﾙ通知設定"));

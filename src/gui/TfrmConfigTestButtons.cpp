@@ -5,6 +5,7 @@
 #include "core/CertificateTrust.h"
 #include "core/FtpConnectionTest.h"
 #include "core/SecondSource.h"
+#include "core/TestFailureText.h"
 #include "core/Version.h"
 #include "core/WebPageReader.h"
 #include "gui/BusyCursor.h"
@@ -121,12 +122,22 @@ void TfrmConfig::cmdRouterIPClick()
 {
     netinfo::AdapterTree tree;
     const netinfo::TIpInfo info = netinfo::GetAdapterInfo(tree);
-    m_ui.ShowInformation(netinfo::RouterTestText(info), Caption());
+    // Nothing found is a warning, not a result to take in.
+    if (netinfo::RouterTestFound(info))
+        m_ui.ShowInformation(netinfo::RouterTestText(info), Caption());
+    else
+        m_ui.ShowWarning(netinfo::RouterTestText(info), Caption());
 }
 
 void TfrmConfig::cmdBrowseTestClick()
 {
-    StatusPageTest(false);
+    // The page lands on the main window, behind this dialog: the outcome is told here, in front.
+    if (StatusPageTest(false) != PageTest::Read)
+        return;
+    m_ui.ShowInformation(text::Sjis(u8"ﾙｰﾀのｽﾃｰﾀｽﾍﾟｰｼﾞを表示できました(") +
+                             std::to_string(m_host.StatusHtml().size()) +
+                             text::Sjis(u8"ﾊﾞｲﾄ)。\r\nﾒｲﾝ画面の「ｽﾃｰﾀｽ」ﾀﾌﾞでご覧ください。"),
+                         Caption());
 }
 
 TfrmConfig::PageTest TfrmConfig::StatusPageTest(bool quiet)
@@ -293,6 +304,8 @@ void TfrmConfig::cmdSource2TestClick()
     const int closings = m_closings;
     std::string address;
     std::string answer;
+    // Why nothing came: the time limit, an HTTP status other than 2xx, the device's error.
+    std::string why;
     {
         const ButtonHold hold(cmdSource2Test,
                               [this] { return cboSource2->currentIndex() != core::kSourceNone; });
@@ -302,12 +315,17 @@ void TfrmConfig::cmdSource2TestClick()
         const ScopeExit forget([this] { m_secondSource = nullptr; });
         address = source.Fetch(kind, TextOf(txtEchoURL), kPageLimitMs);
         answer = source.LastAnswer();
+        why = kind == core::kSourceEcho ? core::PageReadFailureText(source.EchoReader().LastOutcome(),
+                                                                    source.EchoReader().TimedOut(), kPageLimitMs)
+                                        : source.LastUpnpError();
     }
     if (m_closings != closings)
         return;
     const std::string name = core::SecondSourceName(kind);
     if (address.empty()) {
         std::string message = name + text::Sjis(u8"からｸﾞﾛｰﾊﾞﾙIPｱﾄﾞﾚｽを得られませんでした。");
+        if (!why.empty())
+            message += "\r\n" + why;
         if (!answer.empty())
             message += "\r\n\r\n" + text::Sjis(u8"答え: ") + answer;
         m_ui.ShowWarning(message, Caption());
@@ -324,6 +342,8 @@ void TfrmConfig::cmdCheckURLTestClick()
     }
     const int closings = m_closings;
     std::string page;
+    core::FetchOutcome outcome;
+    bool timedOut = false;
     {
         const ButtonHold hold(cmdCheckURLTest, [this] { return chkFtpUpload->isChecked(); });
         const BusyCursor busy;
@@ -331,11 +351,18 @@ void TfrmConfig::cmdCheckURLTestClick()
         m_pageReader = &reader;
         const ScopeExit forget([this] { m_pageReader = nullptr; });
         page = reader.Read(TextOf(txtCheckURL), kPageLimitMs);
+        outcome = reader.LastOutcome();
+        timedOut = reader.TimedOut();
     }
     if (m_closings != closings)
         return;
-    if (page.empty()) {
-        m_ui.ShowWarning(text::Sjis(u8"ﾍﾟｰｼﾞを読めませんでした。"), Caption());
+    // Only a 2xx answer is the page; a 404 page has a body too.
+    if (!core::PageWasRead(outcome, timedOut)) {
+        std::string message = text::Sjis(u8"ﾍﾟｰｼﾞを読めませんでした。");
+        const std::string why = core::PageReadFailureText(outcome, timedOut, kPageLimitMs);
+        if (!why.empty())
+            message += "\r\n" + why;
+        m_ui.ShowWarning(message, Caption());
         return;
     }
     std::string message = text::Sjis(u8"ﾍﾟｰｼﾞを読めました。");

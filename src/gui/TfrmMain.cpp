@@ -18,15 +18,19 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QStatusBar>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <optional>
 
 namespace gui {
 
@@ -50,6 +54,20 @@ template <typename Widget> Widget* Named(Widget* widget, const char* name)
 {
     widget->setObjectName(QString::fromLatin1(name));
     return widget;
+}
+
+// The run button's caption: blue to start, red to stop, in shades that read on the button's own
+// colour (a dark palette gets light ones). Only the active and inactive states get them: a disabled
+// button keeps the palette's disabled text, so it looks disabled.
+QPalette RunButtonPalette(const QPalette& base, bool monitoring)
+{
+    const bool dark = base.color(QPalette::Active, QPalette::Button).lightness() < 128;
+    const QColor caption = monitoring ? (dark ? QColor(0xff, 0x8c, 0x8c) : QColor(0xd0, 0x00, 0x00))
+                                      : (dark ? QColor(0x8c, 0xb4, 0xff) : QColor(0x00, 0x00, 0xe0));
+    QPalette palette = base;
+    palette.setColor(QPalette::Active, QPalette::ButtonText, caption);
+    palette.setColor(QPalette::Inactive, QPalette::ButtonText, caption);
+    return palette;
 }
 
 // A box ticked from the view shows the view; what the user ticks goes to the cycle, which answers
@@ -101,12 +119,19 @@ TfrmMain::TfrmMain(core::CheckCycle& cycle, const core::OperationLog& log, platf
     // Level with the tabs, placed by FormResize rather than by a layout.
     m_chkClosed = Named(new QCheckBox(J(u8"ﾘﾝｸ終了ｱｯﾌﾟﾛｰﾄﾞ"), central), "chkClosed");
     m_chkClosed->raise();
+    // Tab reaches it where it stands, at the top with the tabs, not after the buttons at the bottom.
+    QWidget::setTabOrder(m_tabs, m_chkClosed);
     connect(m_chkClosed, &QCheckBox::clicked, this, [this](bool ticked) {
         m_cycle.SetClosingUpload(ticked);
         ApplyCurrentView();
     });
 
+    // One line of text high even while empty, so the bar never shrinks to a strip.
     m_statusPanel = Named(new QLabel(this), "pnlStatus");
+    m_statusPanel->setMinimumHeight(m_statusPanel->fontMetrics().height() + 2);
+    m_statusPanel->setTextFormat(Qt::PlainText);
+    // A long file name is cut at the window's edge rather than widening the window.
+    m_statusPanel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     statusBar()->setObjectName(QStringLiteral("StatusBar1"));
     statusBar()->setSizeGripEnabled(false);
     statusBar()->addWidget(m_statusPanel, 1);
@@ -117,7 +142,8 @@ TfrmMain::TfrmMain(core::CheckCycle& cycle, const core::OperationLog& log, platf
     connect(&m_cycle, &core::CheckCycle::viewChanged, this, &TfrmMain::ApplyView);
     connect(&m_cycle, &core::CheckCycle::closed, this, &TfrmMain::OnClosed);
 
-    resize(kInitialWidth, kInitialHeight);
+    // The first size, or larger where the fonts need it: nothing is cut by the window's edge.
+    resize(QSize(kInitialWidth, kInitialHeight).expandedTo(minimumSizeHint()));
     ApplyCurrentView();
     FormResize();
 }
@@ -286,9 +312,7 @@ void TfrmMain::ApplyView(const core::CycleView& view)
 
     const QString runCaption = Qs(view.RunCaption);
     m_cmdStartChk->setText(runCaption);
-    QPalette palette = m_cmdStartChk->palette();
-    palette.setColor(QPalette::ButtonText, view.Monitoring ? Qt::red : Qt::blue);
-    m_cmdStartChk->setPalette(palette);
+    m_cmdStartChk->setPalette(RunButtonPalette(palette(), view.Monitoring));
     m_cmdStartChk->setEnabled(view.RunEnabled);
     m_cmdBrowse->setEnabled(view.BrowseEnabled);
     m_mnuConfig->setEnabled(view.SettingsEnabled && m_settingsEditor != nullptr);
@@ -334,6 +358,7 @@ bool TfrmMain::FormCreate()
         return true;
     m_tray->Add();
     ApplyCurrentView();
+    RestorePlacement();
     // Without a tray nothing could bring a hidden window back: it shows whatever the option says.
     if (!m_cycle.View().HideAtStart || !m_tray->Available())
         mnuShowClick();
@@ -361,8 +386,37 @@ void TfrmMain::ShowStatusText(const std::string& cp932)
     m_statusPanel->setText(Qs(cp932));
 }
 
+void TfrmMain::RestorePlacement()
+{
+    const std::optional<QRect> placement = m_cycle.WindowPlacement();
+    if (!placement)
+        return;
+    // A screen that has gone (a laptop away from its monitor) leaves the window where the desktop
+    // puts it; the size never exceeds the screen it lands on.
+    const QScreen* screen = QGuiApplication::screenAt(placement->topLeft() + QPoint(20, 20));
+    const QRect area = (screen ? screen : QGuiApplication::primaryScreen())->availableGeometry();
+    const QSize size = placement->size().expandedTo(minimumSizeHint()).boundedTo(area.size());
+    m_placing = true;
+    resize(size);
+    if (screen)
+        move(std::clamp(placement->x(), area.left(), std::max(area.left(), area.right() - size.width())),
+             std::clamp(placement->y(), area.top(), std::max(area.top(), area.bottom() - size.height())));
+    m_placing = false;
+}
+
+void TfrmMain::RecordPlacement()
+{
+    // Only a place the user sees is kept; a window never shown leaves the settings as they were.
+    if (m_placing || !isVisible() || isMinimized() || isMaximized() || isFullScreen())
+        return;
+    m_cycle.SetWindowPlacement(QRect(pos(), size()));
+}
+
 void TfrmMain::mnuShowClick()
 {
+    // Back where it was when it went to the tray, whatever the desktop would choose.
+    if (!isVisible())
+        RestorePlacement();
     if (isMinimized())
         setWindowState(windowState() & ~Qt::WindowMinimized);
     show();
@@ -373,6 +427,7 @@ void TfrmMain::mnuShowClick()
 
 void TfrmMain::cmdHideClick()
 {
+    RecordPlacement();
     // Without a tray a hidden window could not be brought back: it is minimised instead.
     if (m_tray->Available())
         hide();
@@ -400,6 +455,7 @@ void TfrmMain::mnuConfigClick()
 
 void TfrmMain::mnuAboutClick()
 {
+    m_cycle.StopNavigation();
     TfrmAbout about(this);
     about.exec();
 }
@@ -461,6 +517,21 @@ void TfrmMain::resizeEvent(QResizeEvent* event)
 {
     QMainWindow::resizeEvent(event);
     FormResize();
+    RecordPlacement();
+}
+
+void TfrmMain::moveEvent(QMoveEvent* event)
+{
+    QMainWindow::moveEvent(event);
+    RecordPlacement();
+}
+
+void TfrmMain::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    // A new desktop palette (a switch to a dark theme) gets run-button colours that read on it.
+    if (event->type() == QEvent::PaletteChange && m_cmdStartChk)
+        ApplyCurrentView();
 }
 
 void TfrmMain::showEvent(QShowEvent* event)

@@ -86,6 +86,8 @@ public:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
 private:
@@ -97,12 +99,17 @@ private:
     void ApplyCurrentView();
     void OnClosed();
     void StartAtLoginClick(bool ticked);
+    // The window's place and size: taken from the settings at start and when shown from the tray,
+    // given to the cycle (which saves them with the settings) whenever the user moves or resizes it.
+    void RestorePlacement();
+    void RecordPlacement();
 
     core::CheckCycle& m_cycle;
     platform::UserInterface& m_ui;
     std::function<bool(settings::TConfig&)> m_settingsEditor;
     QStringList m_helpFolders;
     bool m_closedDone = false;
+    bool m_placing = false;
     std::shared_ptr<const std::string> m_shownPage;
 
     QIcon m_idleIcon;

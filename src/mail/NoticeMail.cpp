@@ -73,8 +73,20 @@ void TNoticeMailer::OnTlsFailure(const std::string& text)
         m_log->AddLog(text, core::lkStepError);
 }
 
+void TNoticeMailer::NoteFailure(std::u8string_view step, const std::string& message, int socketError)
+{
+    if (!m_failedStep.empty())
+        return;
+    m_failedStep = text::Sjis(step);
+    m_failure = message;
+    m_socketError = socketError;
+}
+
 void TNoticeMailer::StartSend()
 {
+    m_failedStep.clear();
+    m_failure.clear();
+    m_socketError = 0;
     const int smtp = net::TlsModeOf(m_settings.SmtpSecurity);
     const int pop = m_settings.PopLogon ? net::TlsModeOf(m_settings.PopSecurity) : net::tlsNone;
     m_tlsAsked = smtp != net::tlsNone || pop != net::tlsNone;
@@ -116,10 +128,13 @@ bool TNoticeMailer::PopBeforeSmtp(bool& popError)
         m_pop3.Connect();
         NoteConnection(m_pop3.Encrypted());
         m_pop3.Disconnect();
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
         popError = true;
         m_netStepOk = false;
+        NoteFailure(u8"POPｻｰﾊﾞｰへのﾛｸﾞｵﾝ", e.what(), m_pop3.LastErrorNumber());
     }
+    if (!m_netStepOk)
+        NoteFailure(u8"POPｻｰﾊﾞｰへのﾛｸﾞｵﾝ", m_pop3.ReplyText, m_pop3.LastErrorNumber());
     return m_netStepOk;
 }
 
@@ -151,11 +166,14 @@ bool TNoticeMailer::SendMailPlain(const std::string& text)
         m_smtp.Port = static_cast<quint16>(m_settings.SmtpPort);
         m_smtp.Connect();
         NoteConnection(m_smtp.Encrypted());
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
         m_netStepOk = false;
+        NoteFailure(u8"SMTPｻｰﾊﾞｰへの接続", e.what(), m_smtp.LastErrorNumber());
     }
-    if (!m_netStepOk)
+    if (!m_netStepOk) {
+        NoteFailure(u8"SMTPｻｰﾊﾞｰへの接続", m_smtp.ReplyText, m_smtp.LastErrorNumber());
         return false;
+    }
 
     net::TPostMessage& message = m_smtp.PostMessage;
     message.ToAddress = {m_settings.MailAddress};
@@ -165,11 +183,19 @@ bool TNoticeMailer::SendMailPlain(const std::string& text)
     message.FromName = kFromName;
 
     m_netStepOk = false;
+    std::string refusedRecipient;
+    const QMetaObject::Connection onRecipient = QObject::connect(
+        &m_smtp, &net::TNMSMTP::OnRecipientNotFound,
+        [&refusedRecipient](const std::string& address) { refusedRecipient = address; });
     try {
         m_smtp.SendMail();
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
         m_netStepOk = false;
+        if (!refusedRecipient.empty())
+            NoteFailure(u8"通知先ｱﾄﾞﾚｽ(RCPT TO)", m_smtp.ReplyText);
+        NoteFailure(u8"送信(MAIL FROM・RCPT TO・DATA)", e.what());
     }
+    QObject::disconnect(onRecipient);
     try {
         m_smtp.Disconnect();
     } catch (const std::exception&) {
@@ -197,17 +223,20 @@ SendResult TNoticeMailer::SendMailAuth(const std::string& text)
         m_idSmtp.Port = m_settings.SmtpPort;
         m_idSmtp.Connect();
         NoteConnection(m_idSmtp.Encrypted());
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
         m_netStepOk = false;
         result = srSmtpConnectFailed;
+        NoteFailure(u8"SMTPｻｰﾊﾞｰへの接続", e.what());
     }
     if (m_netStepOk) {
         try {
             m_netStepOk = m_idSmtp.Authenticate();
-        } catch (const std::exception&) {
+        } catch (const std::exception& e) {
             m_netStepOk = false;
+            NoteFailure(u8"SMTP認証(AUTH)", e.what());
         }
         if (!m_netStepOk) {
+            NoteFailure(u8"SMTP認証(AUTH)", std::string());
             m_idSmtp.Disconnect();
             result = srSmtpAuthFailed;
         }
@@ -225,8 +254,9 @@ SendResult TNoticeMailer::SendMailAuth(const std::string& text)
     result = srSent;
     try {
         m_idSmtp.Send(message);
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
         result = srSendFailed;
+        NoteFailure(u8"送信(MAIL FROM・RCPT TO・DATA)", e.what());
     }
     m_idSmtp.Disconnect();
     return result;

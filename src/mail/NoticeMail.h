@@ -67,6 +67,13 @@ public:
     bool LastSendEncrypted() const { return m_encrypted; }
     const std::string& LastTlsFailure() const { return m_tlsFailure; }
 
+    // The step of the last send that failed, in words ("POPｻｰﾊﾞｰへのﾛｸﾞｵﾝ", ...), and the failure's
+    // message (the server's reply line where it answered); empty after a send that went through.
+    const std::string& LastFailedStep() const { return m_failedStep; }
+    const std::string& LastFailure() const { return m_failure; }
+    // The socket error number of the last failed connection (0: none).
+    int LastSocketError() const { return m_socketError; }
+
     // Ends a waiting SMTP (either path) or POP3 step (the abort timer, a stop); the step then fails.
     void Abort();
 
@@ -83,6 +90,8 @@ private:
     void OnTlsFailure(const std::string& text);
     // Takes note of whether a connection that has just been made is encrypted.
     void NoteConnection(bool encrypted) { m_encrypted = m_encrypted && encrypted; }
+    // Takes note of the step that failed and why (the first failure of a send counts).
+    void NoteFailure(std::u8string_view step, const std::string& message, int socketError = 0);
 
     settings::TConfig& m_settings;
     core::OperationLog* m_log;
@@ -91,6 +100,9 @@ private:
     bool m_tlsAsked = false;
     bool m_encrypted = false;
     std::string m_tlsFailure;
+    std::string m_failedStep;
+    std::string m_failure;
+    int m_socketError = 0;
     net::TNMSMTP m_smtp;
     net::TNMPOP3 m_pop3;
     net::TIdSMTP m_idSmtp;

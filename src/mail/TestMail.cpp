@@ -1,5 +1,6 @@
 #include "mail/TestMail.h"
 
+#include "core/TestFailureText.h"
 #include "core/Version.h"
 #include "platform/UserInterface.h"
 #include "text/Sjis.h"
@@ -47,6 +48,23 @@ TestMailOutcome AuthOutcome(SendResult result)
     return Outcome(false, u8"送信できませんでした。");
 }
 
+// Which step failed and why: the server's reply, a refused connection, a time-out.
+void AddFailureReason(TestMailOutcome& outcome, const TNoticeMailer& mailer, int timeOutMs)
+{
+    if (outcome.Sent || mailer.LastFailedStep().empty())
+        return;
+    const std::string& failure = mailer.LastFailure();
+    std::string reason = mailer.LastFailedStep() + text::Sjis(u8"で失敗しました。");
+    const std::string network = core::NetworkFailureText(failure, mailer.LastSocketError(), timeOutMs);
+    if (core::IsServerReply(failure))
+        reason += core::ServerReplyText(failure);
+    else if (!network.empty())
+        reason += "\r\n" + network;
+    else if (!failure.empty())
+        reason += "\r\n" + text::Sjis(u8"詳細: ") + failure;
+    outcome.Text += "\r\n\r\n" + reason;
+}
+
 // When TLS was asked for, the box says whether the mail went encrypted, or why not.
 void AddTlsNote(TestMailOutcome& outcome, const TNoticeMailer& mailer)
 {
@@ -70,6 +88,7 @@ TestMailOutcome RunTestMail(TNoticeMailer& mailer, settings::TConfig& live,
     TestMailOutcome outcome = live.SmtpLogon               ? AuthOutcome(mailer.SendMailAuth(text))
                               : mailer.SendMailPlain(text) ? Outcome(true, u8"送信しました。")
                                                            : Outcome(false, u8"送信できませんでした。");
+    AddFailureReason(outcome, mailer, live.SmtpLogon ? mailer.IdSMTP1().TimeOut : mailer.NMSMTP1().TimeOut);
     AddTlsNote(outcome, mailer);
     return outcome;
 }

@@ -159,6 +159,13 @@ std::vector<ConfigField> BuildFields()
         field.writtenWhenSet = true;
         f.push_back(field);
     }
+    // The main window's place, learned from the window like PrevIP from the router.
+    for (ConfigField field : {Integer("Window", "Left", &C::WindowLeft, 0), Integer("Window", "Top", &C::WindowTop, 0),
+                              Integer("Window", "Width", &C::WindowWidth, 0),
+                              Integer("Window", "Height", &C::WindowHeight, 0)}) {
+        field.writtenWhenSet = true;
+        f.push_back(field);
+    }
     return f;
 }
 

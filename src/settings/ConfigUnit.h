@@ -149,6 +149,12 @@ public:
     // and its reason (code page 932). Nothing copies them: they describe what this object read.
     unsigned KeyringUnread = 0;
     std::string KeyringProblem;
+    // Where the main window stood and how large it was when last shown ([Window]; logical pixels,
+    // the frame's top-left and the client size). Width 0: never placed, the window's own size.
+    std::int32_t WindowLeft = 0;
+    std::int32_t WindowTop = 0;
+    std::int32_t WindowWidth = 0;
+    std::int32_t WindowHeight = 0;
 };
 
 enum class SaveScope : int {

@@ -32,6 +32,8 @@ struct WindowSteps : core::CheckSteps
     int fetches = 0;
     int aborts = 0;
     int closingRuns = 0;
+    bool navigating = false; // a page load in progress, until CancelNavigation
+    int cancels = 0;
     std::unique_ptr<core::MainComponents> real;
 
     std::string FetchStatusPage() override
@@ -49,8 +51,12 @@ struct WindowSteps : core::CheckSteps
             pages.pop_front();
         return page;
     }
-    bool Navigating() const override { return false; }
-    void CancelNavigation() override {}
+    bool Navigating() const override { return navigating; }
+    void CancelNavigation() override
+    {
+        ++cancels;
+        navigating = false;
+    }
     std::string FetchSecondAddress() override { return {}; }
     std::string FetchPublishedPage() override { return {}; }
     std::string LookupHostName(const std::string&) override { return {}; }

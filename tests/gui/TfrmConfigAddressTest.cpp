@@ -2,6 +2,7 @@
 // of the address and the published page read back, against the router simulator on 127.0.0.1.
 #include "TfrmConfigFixture.h"
 #include "statuspage/RouterFixture.h"
+#include "support/ClosedPort.h"
 
 #include <QComboBox>
 
@@ -152,15 +153,20 @@ TEST_F(ConfigDialogAddress, TheReadBackTestSaysWhetherThePublishedPageHoldsTheLa
     click("cmdCheckURLTest");
     EXPECT_EQ(informations(), std::vector<std::string>{
                                   "ﾍﾟｰｼﾞを読めました。\r\n前回のｸﾞﾛｰﾊﾞﾙIPｱﾄﾞﾚｽ(203.0.113.45)があります。"});
+    // Only a 2xx answer is the page: an error page has a body too, and its code is told.
+    for (const char* path : {"/401.html", "/no-such-page.html"}) {
+        ui.Clear();
+        type("txtCheckURL", QString::fromStdString("http://" + router.host() + path));
+        click("cmdCheckURLTest");
+        ASSERT_EQ(warnings().size(), 1u) << path;
+        EXPECT_EQ(warnings()[0].rfind("ﾍﾟｰｼﾞを読めませんでした。\r\nｻｰﾊﾞｰの答えは HTTP 4", 0), 0u) << warnings()[0];
+        EXPECT_TRUE(informations().empty()) << path;
+    }
     ui.Clear();
-    type("txtCheckURL", QString::fromStdString("http://" + router.host() + "/401.html"));
+    type("txtCheckURL", QString::fromStdString("http://127.0.0.1:" + std::to_string(testsupport::ClosedPort()) + "/index.htm"));
     click("cmdCheckURLTest");
-    EXPECT_EQ(informations(), std::vector<std::string>{
-                                  "ﾍﾟｰｼﾞを読めました。\r\n前回のｸﾞﾛｰﾊﾞﾙIPｱﾄﾞﾚｽ(203.0.113.45)はありません。"});
-    ui.Clear();
-    type("txtCheckURL", QStringLiteral("http://127.0.0.1:9/index.htm"));
-    click("cmdCheckURLTest");
-    EXPECT_EQ(warnings(), std::vector<std::string>{"ﾍﾟｰｼﾞを読めませんでした。"});
+    EXPECT_EQ(warnings(), std::vector<std::string>{
+                              "ﾍﾟｰｼﾞを読めませんでした。\r\n接続を拒否されました(ｻｰﾊﾞｰ名とﾎﾟｰﾄ番号を確認してください)。"});
     EXPECT_TRUE(settingsUnchanged());
 }
 

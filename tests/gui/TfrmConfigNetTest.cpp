@@ -75,6 +75,9 @@ TEST_F(ConfigDialogRouter, TheStatusPageTestReadsWithTheScreenValuesAndRestoresE
     probe.stop();
 
     EXPECT_TRUE(warnings().empty());
+    // The page went to the main window behind the dialog: the outcome is told in front of it.
+    ASSERT_EQ(informations().size(), 1u);
+    EXPECT_EQ(informations()[0].rfind("ﾙｰﾀのｽﾃｰﾀｽﾍﾟｰｼﾞを表示できました(", 0), 0u) << informations()[0];
     EXPECT_EQ(host->fetches, 1);
     EXPECT_EQ(router.LastRequest().value(QStringLiteral("path")).toString(),
               QStringLiteral("/slow.html?delay=0.3"));
@@ -251,7 +254,9 @@ TEST_F(ConfigDialogFtp, TheConnectionTestSaysWhatWorked)
 {
     const std::string notConnected = "FTPｻｰﾊﾞｰに接続できませんでした、設定を確認してください。";
     click("cmdFtpTest");
-    EXPECT_EQ(warnings(), std::vector<std::string>{notConnected});
+    // The dialog the user looks at says why: pyftpdlib's 530 for the missing password.
+    EXPECT_EQ(warnings(), std::vector<std::string>{notConnected + "\r\n\r\nﾕｰｻﾞｰ名かﾊﾟｽﾜｰﾄﾞが違います。\r\n"
+                                                                  "ｻｰﾊﾞｰの応答: 530 Authentication failed."});
 
     ui.Clear();
     type("txtFtpPass", QStringLiteral("secret"));
@@ -376,11 +381,13 @@ TEST_F(ConfigDialogMail, ARefusedConnectionIsSaidByThePathInUse)
     const quint16 closed = testsupport::ClosedPort();
     screenPort(closed);
     click("cmdMailTest");
-    EXPECT_EQ(warnings(), std::vector<std::string>{"送信できませんでした。"});
+    const std::string refused = "\r\n\r\nSMTPｻｰﾊﾞｰへの接続で失敗しました。\r\n"
+                                "接続を拒否されました(ｻｰﾊﾞｰ名とﾎﾟｰﾄ番号を確認してください)。";
+    EXPECT_EQ(warnings(), std::vector<std::string>{"送信できませんでした。" + refused});
     ui.Clear();
     click("chkSmtpLogon");
     click("cmdMailTest");
-    EXPECT_EQ(warnings(), std::vector<std::string>{"SMTPサーバーに接続できませんでした。"});
+    EXPECT_EQ(warnings(), std::vector<std::string>{"SMTPサーバーに接続できませんでした。" + refused});
     EXPECT_EQ(mails(), 0);
     EXPECT_TRUE(settingsUnchanged());
 }

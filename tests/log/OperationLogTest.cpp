@@ -127,6 +127,23 @@ TEST(LogRows, TheTimeTextHasNoTimeZone)
     EXPECT_NE(time.find(separator), std::string::npos) << time << " in the format " << format.toStdString();
 }
 
+TEST(LogRows, JapaneseDesktopsGetTheShortDateAndA24HourTimeOthersKeepTheirOwn)
+{
+    const QDateTime time(QDate(2026, 12, 8), QTime(11, 33, 55), Qt::UTC);
+    const QDateTime evening(QDate(2026, 12, 8), QTime(21, 3, 5), Qt::UTC);
+    const QLocale japanese(QLocale::Japanese, QLocale::Japan);
+    EXPECT_EQ(OperationLog::TimeText(time, japanese), "2026/12/08 11:33:55");
+    EXPECT_EQ(OperationLog::TimeText(evening, japanese), "2026/12/08 21:03:05");
+    // Elsewhere the locale's own long time, still without its zone.
+    const std::string us = OperationLog::TimeText(evening, QLocale(QLocale::English, QLocale::UnitedStates));
+    EXPECT_NE(us.find("9:03:05"), std::string::npos) << us;
+    EXPECT_NE(us.find("PM"), std::string::npos) << us;
+    EXPECT_EQ(us.find("UTC"), std::string::npos) << us;
+    const std::string german = OperationLog::TimeText(evening, QLocale(QLocale::German, QLocale::Germany));
+    EXPECT_NE(german.find("21:03:05"), std::string::npos) << german;
+    EXPECT_EQ(german.find("UTC"), std::string::npos) << german;
+}
+
 TEST(LogFile, LinesAreTimeTabTextCrLfInCodePage932)
 {
     testsupport::TempFolder folder;

@@ -4,6 +4,7 @@
 
 #include "mail/NoticeMail.h"
 #include "mail/TestMail.h"
+#include "platform/Codepage.h"
 #include "platform/ScriptedUserInterface.h"
 #include "text/Sjis.h"
 
@@ -204,26 +205,33 @@ TEST_F(NoticeMailTest, TheTestMailShowsTheResultOfEachPath)
     ASSERT_EQ(mails.size(), 1u);
     EXPECT_EQ(BodyOf(mails[0].data), text::Sjis(u8"通知テストです") + "\r\n");
 
+    // Each failure names its step and says why: the server's reply, a refused connection.
+    const auto expectOutcome = [&](std::u8string_view headline, std::u8string_view why) {
+        const TestMailOutcome failed = RunTestMail(mailer, config, {});
+        EXPECT_FALSE(failed.Sent);
+        EXPECT_TRUE(failed.Warning);
+        EXPECT_EQ(failed.Text.rfind(text::Sjis(headline) + "\r\n\r\n", 0), 0u) << platform::Cp932ToUtf8(failed.Text);
+        EXPECT_NE(failed.Text.find(text::Sjis(why)), std::string::npos) << platform::Cp932ToUtf8(failed.Text);
+        return failed;
+    };
     config.SmtpPass = "wrong";
-    outcome = RunTestMail(mailer, config, {});
-    EXPECT_EQ(outcome.Text, text::Sjis(u8"SMTP認証に失敗しました。"));
+    outcome = expectOutcome(u8"SMTP認証に失敗しました。", u8"SMTP認証(AUTH)で失敗しました。\r\nｻｰﾊﾞｰの応答: 535");
     ShowTestMailOutcome(ui, outcome);
     EXPECT_EQ(ui.Calls().back().kind, platform::ScriptedUserInterface::Kind::Warning);
 
     config.SmtpPort = mailtest::ClosedPort();
-    EXPECT_EQ(RunTestMail(mailer, config, {}).Text, text::Sjis(u8"SMTPサーバーに接続できませんでした。"));
+    expectOutcome(u8"SMTPサーバーに接続できませんでした。", u8"SMTPｻｰﾊﾞｰへの接続で失敗しました。\r\n接続を拒否されました");
     config.PopLogon = 1;
     config.PopServer = "127.0.0.1";
     config.PopPort = mailtest::ClosedPort();
     config.PopUser = "u";
     config.PopPass = "p";
-    EXPECT_EQ(RunTestMail(mailer, config, {}).Text, text::Sjis(u8"POPサーバーに接続できませんでした。"));
-    // The plain path does not tell the steps apart.
+    expectOutcome(u8"POPサーバーに接続できませんでした。", u8"POPｻｰﾊﾞｰへのﾛｸﾞｵﾝで失敗しました。\r\n接続を拒否されました");
+    // The plain path names the step as well.
     config.SmtpLogon = 0;
-    outcome = RunTestMail(mailer, config, {});
-    EXPECT_FALSE(outcome.Sent);
-    EXPECT_TRUE(outcome.Warning);
-    EXPECT_EQ(outcome.Text, text::Sjis(u8"送信できませんでした。"));
+    expectOutcome(u8"送信できませんでした。", u8"POPｻｰﾊﾞｰへのﾛｸﾞｵﾝで失敗しました。");
+    config.PopLogon = 0;
+    expectOutcome(u8"送信できませんでした。", u8"SMTPｻｰﾊﾞｰへの接続で失敗しました。\r\n接続を拒否されました");
 }
 
 TEST_F(NoticeMailTest, TheTestMailUsesTheEntriesOnScreenAndRestoresTheSettings)

@@ -10,6 +10,7 @@
 #include "support/TempFolder.h"
 
 #include <QDir>
+#include <QTcpServer>
 #include <gtest/gtest.h>
 
 namespace {
@@ -72,23 +73,30 @@ TEST_F(FtpConnectionTestTest, AMissingFolderIsAWarningAfterALogOn)
     const core::FtpTestResult result = Run();
     EXPECT_FALSE(result.Success);
     EXPECT_TRUE(result.Warning);
-    EXPECT_EQ(Utf8(result.Text), "FTPｻｰﾊﾞｰには接続できましたが、ﾃﾞｨﾚｸﾄﾘにｱｸｾｽできませんでした。");
+    EXPECT_EQ(Utf8(result.Text).rfind("FTPｻｰﾊﾞｰには接続できましたが、ﾃﾞｨﾚｸﾄﾘにｱｸｾｽできませんでした。", 0), 0u);
     EXPECT_FALSE(m_client.Connected());
 }
 
-TEST_F(FtpConnectionTestTest, ARefusedLogOnABadPortTextOrNoServerIsNoConnection)
+TEST_F(FtpConnectionTestTest, AFailedLogOnSaysWhyInASentenceOfItsOwn)
 {
-    const std::string notConnected = "FTPｻｰﾊﾞｰに接続できませんでした、設定を確認してください。";
+    const std::string notConnected = "FTPｻｰﾊﾞｰに接続できませんでした、設定を確認してください。\r\n\r\n";
+    const auto expectWhy = [&](const std::string& why, const char* what) {
+        const core::FtpTestResult result = Run();
+        EXPECT_FALSE(result.Success) << what;
+        EXPECT_TRUE(result.Warning) << what;
+        EXPECT_EQ(Utf8(result.Text).substr(0, notConnected.size()), notConnected) << what;
+        EXPECT_NE(Utf8(result.Text).find(why), std::string::npos) << what << ": " << Utf8(result.Text);
+        return Utf8(result.Text);
+    };
+    // pyftpdlib's answer to a wrong password, with the server's own words.
     m_parameters.Password = "wrong";
-    core::FtpTestResult result = Run();
-    EXPECT_FALSE(result.Success);
-    EXPECT_TRUE(result.Warning);
-    EXPECT_EQ(Utf8(result.Text), notConnected);
+    const std::string wrong = expectWhy("ﾕｰｻﾞｰ名かﾊﾟｽﾜｰﾄﾞが違います。\r\nｻｰﾊﾞｰの応答: 530 ", "wrong password");
+    EXPECT_EQ(wrong.find("\r\n\r\n", notConnected.size()), std::string::npos) << wrong;
 
     m_parameters.Password = "secret";
     for (const char* port : {"abc", "", "-", "21x", "0", "70000"}) {
         m_parameters.PortText = port;
-        EXPECT_EQ(Utf8(Run().Text), notConnected) << port;
+        expectWhy("ﾎﾟｰﾄには1から65535までの整数を入力してください。", port);
     }
 
     m_parameters.PortText = std::to_string(testsupport::ClosedPort());
@@ -97,8 +105,40 @@ TEST_F(FtpConnectionTestTest, ARefusedLogOnABadPortTextOrNoServerIsNoConnection)
         EXPECT_EQ(number, 10061);
         ++errors;
     });
-    EXPECT_EQ(Utf8(Run().Text), notConnected);
+    expectWhy("接続を拒否されました", "closed port");
     EXPECT_EQ(errors, 1);
+}
+
+TEST_F(FtpConnectionTestTest, ASilentServerIsATimeOutAndAPlainServerRefusesTls)
+{
+    // Connected, but no greeting ever comes: nobody accepts the connection waiting in the backlog.
+    QTcpServer silent;
+    ASSERT_TRUE(silent.listen(QHostAddress::LocalHost));
+    silent.pauseAccepting();
+    m_parameters.PortText = std::to_string(silent.serverPort());
+    m_parameters.TimeOutMs = 300;
+    core::FtpTestResult result = Run();
+    EXPECT_FALSE(result.Success);
+    EXPECT_NE(Utf8(result.Text).find("制限時間(1秒)内にｻｰﾊﾞｰから応答がありませんでした(ﾀｲﾑｱｳﾄ)。"), std::string::npos)
+        << Utf8(result.Text);
+
+    // pyftpdlib without TLS answers AUTH TLS with a refusal.
+    m_parameters.PortText = std::to_string(m_server.port());
+    m_parameters.TimeOutMs = core::kFtpTestTimeOutMs;
+    m_parameters.Security = 1;
+    result = Run();
+    EXPECT_FALSE(result.Success);
+    const std::string text = Utf8(result.Text);
+    EXPECT_NE(text.find("TLSで暗号化できませんでした。"), std::string::npos) << text;
+    EXPECT_NE(text.find("ｻｰﾊﾞｰの応答: 5"), std::string::npos) << text;
+}
+
+TEST_F(FtpConnectionTestTest, ARefusedFolderShowsTheServersReply)
+{
+    m_parameters.Directory = "missing";
+    const std::string text = Utf8(Run().Text);
+    EXPECT_EQ(text.find("FTPｻｰﾊﾞｰには接続できましたが、ﾃﾞｨﾚｸﾄﾘにｱｸｾｽできませんでした。\r\nｻｰﾊﾞｰの応答: 550 "), 0u)
+        << text;
 }
 
 TEST_F(FtpConnectionTestTest, TheCommandLineRunsTheTestWithTheSettingsFile)
@@ -126,6 +166,8 @@ TEST_F(FtpConnectionTestTest, TheCommandLineRunsTheTestWithTheSettingsFile)
 
     config.FtpPass = "wrong";
     settings::SaveSettings(config, settings::SaveScope::All);
-    EXPECT_EQ(run(exitCode), "FTPｻｰﾊﾞｰに接続できませんでした、設定を確認してください。\n");
+    const std::string refused = run(exitCode);
+    EXPECT_EQ(refused.rfind("FTPｻｰﾊﾞｰに接続できませんでした、設定を確認してください。\n", 0), 0u) << refused;
+    EXPECT_NE(refused.find("ﾕｰｻﾞｰ名かﾊﾟｽﾜｰﾄﾞが違います。"), std::string::npos) << refused;
     EXPECT_EQ(exitCode, 1);
 }

@@ -210,6 +210,15 @@ TEST(RouterTestText, ShowsBothAddressesOrTheReason)
     EXPECT_EQ(RouterTestText(info),
               Sjis(u8"ｱﾀﾞﾌﾟﾀのIPｱﾄﾞﾚｽ: 192.168.10.5\r\nﾙｰﾀのIPｱﾄﾞﾚｽ: 192.168.10.1\r\n\r\n"
                    u8"この結果が正しくない場合はIPｱﾄﾞﾚｽを指定してください。"));
+    EXPECT_TRUE(RouterTestFound(info));
+    // An adapter without a router, or nothing at all: said so, never empty fields.
+    info.GatewayAddress.clear();
+    EXPECT_FALSE(RouterTestFound(info));
+    EXPECT_EQ(RouterTestText(info), Sjis(u8"取得できませんでした。\r\n\r\nｱﾀﾞﾌﾟﾀのIPｱﾄﾞﾚｽ: 192.168.10.5\r\n"
+                                         u8"ﾙｰﾀ(ﾃﾞﾌｫﾙﾄｹﾞｰﾄｳｪｲ)が見つかりませんでした。ﾙｰﾀのIPｱﾄﾞﾚｽを指定してください。"));
+    info.AdapterAddress.clear();
+    EXPECT_EQ(RouterTestText(info).rfind(Sjis(u8"取得できませんでした。\r\n\r\nIPｱﾄﾞﾚｽのあるﾈｯﾄﾜｰｸｱﾀﾞﾌﾟﾀが"), 0), 0u);
     info.ErrorMessage = Sjis(u8"アダプタ情報が存在しません。");
+    EXPECT_FALSE(RouterTestFound(info));
     EXPECT_EQ(RouterTestText(info), Sjis(u8"取得できませんでした。\r\n\r\nアダプタ情報が存在しません。"));
 }

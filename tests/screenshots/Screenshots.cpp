@@ -3,11 +3,12 @@
 // found, and the about box. Run it on a desktop with the Japanese font (scripts/screenshots does,
 // on a virtual X server). Nothing here touches the network: the settings name servers that are
 // never contacted.
-//   quillmap_screenshots OUTPUT-FOLDER
+//   quillmap_screenshots [--dark] OUTPUT-FOLDER      (--dark: a dark palette, as a dark desktop theme gives)
 #include "core/OperationLog.h"
 #include "cycle/CheckCycle.h"
 #include "cycle/CheckSteps.h"
 #include "gui/AuxDialogs.h"
+#include "gui/QtTranslations.h"
 #include "gui/ConfigDialogHost.h"
 #include "gui/TfrmAbout.h"
 #include "gui/TfrmConfig.h"
@@ -25,7 +26,10 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QPalette>
+#include <QStyle>
 #include <cstdio>
+#include <string_view>
 #include <functional>
 
 using text::Sjis;
@@ -174,10 +178,36 @@ void ShootMainWindow(platform::UserInterface& ui, const QString& lockFolder)
         return;
     }
     tabs->setCurrentIndex(0);
+    // The status bar as an upload shows it.
+    window.ShowStatusText(Sjis(u8"ｱｯﾌﾟﾛｰﾄﾞ中... diary/today.htm"));
     Save(window, QStringLiteral("main-status"));
+    window.ShowStatusText(std::string());
     tabs->setCurrentIndex(1);
     Save(window, QStringLiteral("main-log"));
     window.hide();
+}
+
+// A dark theme's palette, as Breeze Dark or Adwaita-dark give it, on the Fusion style (which draws
+// with the palette; the default style of a bare X server would not show it).
+void UseDarkPalette()
+{
+    QApplication::setStyle(QStringLiteral("Fusion"));
+    QPalette dark;
+    dark.setColor(QPalette::Window, QColor(0x31, 0x36, 0x3b));
+    dark.setColor(QPalette::WindowText, QColor(0xef, 0xf0, 0xf1));
+    dark.setColor(QPalette::Base, QColor(0x23, 0x26, 0x29));
+    dark.setColor(QPalette::AlternateBase, QColor(0x31, 0x36, 0x3b));
+    dark.setColor(QPalette::Text, QColor(0xef, 0xf0, 0xf1));
+    dark.setColor(QPalette::Button, QColor(0x31, 0x36, 0x3b));
+    dark.setColor(QPalette::ButtonText, QColor(0xef, 0xf0, 0xf1));
+    dark.setColor(QPalette::Highlight, QColor(0x3d, 0xae, 0xe9));
+    dark.setColor(QPalette::HighlightedText, QColor(0xef, 0xf0, 0xf1));
+    dark.setColor(QPalette::ToolTipBase, QColor(0x31, 0x36, 0x3b));
+    dark.setColor(QPalette::ToolTipText, QColor(0xef, 0xf0, 0xf1));
+    dark.setColor(QPalette::Link, QColor(0x29, 0x80, 0xb9));
+    for (const QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        dark.setColor(QPalette::Disabled, role, QColor(0x6e, 0x71, 0x75));
+    QApplication::setPalette(dark);
 }
 
 } // namespace
@@ -185,11 +215,15 @@ void ShootMainWindow(platform::UserInterface& ui, const QString& lockFolder)
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: quillmap_screenshots OUTPUT-FOLDER\n");
+    gui::LoadQtTranslations(app);
+    const bool dark = argc == 3 && std::string_view(argv[1]) == "--dark";
+    if (argc != 2 && !dark) {
+        std::fprintf(stderr, "usage: quillmap_screenshots [--dark] OUTPUT-FOLDER\n");
         return 2;
     }
-    g_output = QString::fromLocal8Bit(argv[1]);
+    if (dark)
+        UseDarkPalette();
+    g_output = QString::fromLocal8Bit(argv[argc - 1]);
     QDir().mkpath(g_output);
     QTemporaryDir home;
     platform::InitProgramFolder(home.path());

@@ -367,7 +367,7 @@ TEST(SaveSettingsScopes, EachScopeWritesItsKeysInOrder)
         " DDNS/Use DDNS/Provider DDNS/Hosts DDNS/User DDNS/Pass DDNS/Token DDNS/Records DDNS/Server"
         " DDNS/Zone DDNS/KeyName DDNS/KeyAlgorithm DDNS/TestURL"
         " DDNS/SentA DDNS/SentAAAA DDNS/Updated DDNS/Stopped DDNS/StopReason DDNS/StateOf DDNS/RetryAt"
-        " DDNS/Failures";
+        " DDNS/Failures DDNS/HostState Window/Left Window/Top Window/Width Window/Height";
     // Grouped by section, as the file holds them. The keys newer than the Windows releases hold their
     // defaults here, and a default that the file does not hold yet is not written (older releases
     // never wrote them).
