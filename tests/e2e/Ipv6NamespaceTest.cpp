@@ -202,13 +202,13 @@ TEST_F(Ipv6Namespace, TheKernelsTableGivesTheStableAddressAndTheReasonsForTheRes
               "結果: 見つかりませんでした。ｲﾝﾀｰﾌｪｲｽ eth9 にIPv6ｱﾄﾞﾚｽがありません。");
 }
 
-TEST_F(Ipv6Namespace, ARenumberingOrADeprecationStartsACheckWithinSeconds)
+namespace {
+
+// IPv6 publishing with no router in the namespace, no upload and no mail: the log rows tell what the
+// check did. Notices are on (the service's check at start wants uploads or notices) but for no event.
+void WithoutRouterUploadOrMail(settings::TConfig& c)
 {
-    settings::TConfig c;
-    settings::LoadSettings(c, nullptr);
     c.Ipv6Use = 1;
-    // No router in the namespace, no upload, no mail: the log rows tell what the check did. Notices
-    // are on (the service's check at start wants uploads or notices) but for no event.
     c.GatewayAuto = 0;
     c.GatewayIP = "127.0.0.1:9";
     c.FtpUpload = 0;
@@ -216,6 +216,15 @@ TEST_F(Ipv6Namespace, ARenumberingOrADeprecationStartsACheckWithinSeconds)
     c.SmtpServer = "127.0.0.1";
     c.MailAddress = "owner@example.test";
     c.NoticeItem = 0;
+}
+
+} // namespace
+
+TEST_F(Ipv6Namespace, ARenumberingOrADeprecationStartsACheckWithinSeconds)
+{
+    settings::TConfig c;
+    settings::LoadSettings(c, nullptr);
+    WithoutRouterUploadOrMail(c);
     c.Interval = 60; // an hour of real minutes: only the kernel's announcement can start the checks
     c.TimeOut = 1;
     settings::SaveSettings(c, settings::SaveScope::All);
@@ -243,11 +252,7 @@ TEST_F(Ipv6Namespace, TwoGoodAddressesRefreshedInTurnDoNotTakeTurnsBeingPublishe
 {
     settings::TConfig c;
     settings::LoadSettings(c, nullptr);
-    c.Ipv6Use = 1;
-    c.GatewayAuto = 0;
-    c.GatewayIP = "127.0.0.1:9";
-    c.FtpUpload = 0;
-    c.MailNotice = 0;
+    WithoutRouterUploadOrMail(c);
     c.Interval = 1;
     c.TimeOut = 10;
     settings::SaveSettings(c, settings::SaveScope::All);
