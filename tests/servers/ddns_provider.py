@@ -267,7 +267,7 @@ class Handler(BaseHTTPRequestHandler):
         self.send(200, page.encode('euc_jp'), 'text/html; charset=EUC-JP')
 
     def duckdns(self, domains, token, address, six):
-        # DuckDNS, www.duckdns.org/spec.jsp: "KO" for a bad token or domain; with verbose=true,
+        # DuckDNS, www.duckdns.org, its page on the update request: "KO" for a bad token or domain; with verbose=true,
         # "OK", the IPv4 address, the IPv6 address and UPDATED or NOCHANGE on four lines (ddclient's
         # nic_duckdns_update and linuxserver/docker-duckdns duck.sh read these lines).
         names = [d + '.duckdns.org' for d in domains.split(',') if d]
