@@ -355,14 +355,14 @@ TEST(SaveSettingsScopes, EachScopeWritesItsKeysInOrder)
         std::string(kShutdown) +
         " About/Version Config/LeavePlural Config/Interval Config/TimeOut Gateway/Auto "
         "Gateway/IP Status/URL Status/POST Status/Logon Status/User Status/Pass "
-        "Status/NoScript Status/Engine GlobalIP/Auto GlobalIP/Key FTP/Upload FTP/Server FTP/User FTP/Pass "
+        "Status/NoScript Status/Engine Config/Keyring GlobalIP/Auto GlobalIP/Key FTP/Upload FTP/Server FTP/User FTP/Pass "
         "FTP/Dir FTP/PASV FTP/Port Config/MailNotice Config/MailAddress "
         "Config/MailAddressFrom Config/MailHanKana SMTP/Server SMTP/User SMTP/Logon "
         "SMTP/Pass SMTP/Port POP/Logon POP/Server POP/User POP/Pass POP/Port "
         "Config/NoticeItem Config/ReplaceFolder Config/ReplaceAllFolder Config/ReplaceLink "
         "Config/LogRowMax ForRobot/Use Config/IPtoURL " +
         kRobots + " " + kFileTypes + " " + kClosing +
-        " GlobalIP/Source2 GlobalIP/EchoURL FTP/CheckURL FTP/Security SMTP/Security POP/Security"
+        " GlobalIP/Source2 GlobalIP/EchoURL FTP/CheckURL FTP/Parallel FTP/Security SMTP/Security POP/Security"
         " IPv6/PrevIPv6 IPv6/Use IPv6/Interface IPv6/Suffix"
         " DDNS/Use DDNS/Provider DDNS/Hosts DDNS/User DDNS/Pass DDNS/Token DDNS/Records DDNS/Server"
         " DDNS/Zone DDNS/KeyName DDNS/KeyAlgorithm DDNS/TestURL"
@@ -413,13 +413,14 @@ TEST(SaveSettingsScopes, AScopeChangesOnlyItsOwnLines)
     RandomSettings random(9);
     TConfig first;
     random.Fill(first);
-    WriteBytes(IniPath(folder), "; kept\r\n[Window]\r\nLeft=10\r\n");
+    WriteBytes(IniPath(folder), "; kept\r\n[Memo]\r\nLeft=10\r\n");
     SaveSettings(first, SaveScope::All);
     const std::string before = ReadBytes(IniPath(folder));
-    ASSERT_TRUE(before.starts_with("; kept\r\n[Window]\r\nLeft=10\r\n\r\n[Config]\r\n"));
+    ASSERT_TRUE(before.starts_with("; kept\r\n[Memo]\r\nLeft=10\r\n\r\n[Config]\r\n"));
 
-    // The published IPv6 address is kept at shutdown too (written once it is known).
-    const std::string shutdown = std::string(kShutdown) + " IPv6/PrevIPv6";
+    // The published IPv6 address and the window's place are kept at shutdown too (written once known).
+    const std::string shutdown =
+        std::string(kShutdown) + " IPv6/PrevIPv6 Window/Left Window/Top Window/Width Window/Height";
     const std::pair<SaveScope, std::string> scopes[] = {{SaveScope::Shutdown, shutdown},
                                                         {SaveScope::Robots, kRobots},
                                                         {SaveScope::FileTypes, kFileTypes},
@@ -458,7 +459,7 @@ TEST(SaveSettingsScopes, AScopeChangesOnlyItsOwnLines)
             EXPECT_EQ(loaded.Interval, first.Interval);
         }
     }
-    EXPECT_NE(ReadBytes(IniPath(folder)).find("[Window]\r\nLeft=10\r\n"), std::string::npos);
+    EXPECT_NE(ReadBytes(IniPath(folder)).find("[Memo]\r\nLeft=10\r\n"), std::string::npos);
 }
 
 TEST(SaveSettingsScopes, OnlyScopeAllWritesTheVersion)
