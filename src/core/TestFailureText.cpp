@@ -71,8 +71,12 @@ std::string ServerReplyText(const std::string& reply)
 
 bool IsServerReply(const std::string& text)
 {
-    return text.size() >= 3 && std::all_of(text.begin(), text.begin() + 3,
-                                           [](unsigned char c) { return c >= '0' && c <= '9'; });
+    // A reply is three digits and then a blank, a hyphen or nothing; "10061:Connection refused" is a
+    // socket error, not a reply.
+    const bool digits = text.size() >= 3 && std::all_of(text.begin(), text.begin() + 3, [](unsigned char c) {
+                            return c >= '0' && c <= '9';
+                        });
+    return digits && (text.size() == 3 || text[3] == ' ' || text[3] == '-');
 }
 
 } // namespace core

@@ -273,8 +273,8 @@ TEST_F(ConfigDialogFtp, TheConnectionTestSaysWhatWorked)
     ui.Clear();
     type("txtFtpDir", QStringLiteral("missing"));
     click("cmdFtpTest");
-    EXPECT_EQ(warnings(),
-              std::vector<std::string>{"FTPｻｰﾊﾞｰには接続できましたが、ﾃﾞｨﾚｸﾄﾘにｱｸｾｽできませんでした。"});
+    EXPECT_EQ(warnings(), std::vector<std::string>{"FTPｻｰﾊﾞｰには接続できましたが、ﾃﾞｨﾚｸﾄﾘにｱｸｾｽできませんでした。"
+                                                   "\r\nｻｰﾊﾞｰの応答: 550 No such file or directory."});
     EXPECT_TRUE(informations().empty());
 
     // A port box that is no whole number connects nowhere.
@@ -282,7 +282,7 @@ TEST_F(ConfigDialogFtp, TheConnectionTestSaysWhatWorked)
     type("txtFtpDir", QString());
     type("txtFtpPort", QStringLiteral("2a"));
     click("cmdFtpTest");
-    EXPECT_EQ(warnings(), std::vector<std::string>{notConnected});
+    EXPECT_EQ(warnings(), std::vector<std::string>{notConnected + "\r\n\r\nﾎﾟｰﾄには1から65535までの整数を入力してください。"});
 
     EXPECT_TRUE(w("cmdFtpTest")->isEnabled());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);

@@ -361,7 +361,7 @@ TEST_F(FtpsTest, TheCommandLineSaysWhetherTlsWasUsedAndShowsTheTrust)
     };
     const testsupport::ProgramResult ftp = run(QStringLiteral("test-ftp"));
     EXPECT_EQ(ftp.exitCode, 0) << ftp.out << ftp.err;
-    EXPECT_EQ(ftp.out, "FTPｻｰﾊﾞｰへの接続に成功しました。\r\n(TLSで暗号化して接続しました)\n");
+    EXPECT_EQ(ftp.out, "FTPｻｰﾊﾞｰへの接続に成功しました。\n(TLSで暗号化して接続しました)\n");
     const testsupport::ProgramResult shown = run(QStringLiteral("settings"));
     EXPECT_NE(shown.out.find("\nFTP/Security=1\n"), std::string::npos) << shown.out;
     EXPECT_NE(shown.out.find("\nSecurity/" + key + "=" + config.TrustedCertificates[key] + "\n"),
