@@ -43,20 +43,12 @@ std::string Printable(const std::string& utf8)
 std::string FieldValue(const settings::TConfig& config, const settings::ConfigField& field,
                        bool showPasswords)
 {
-    using namespace settings;
-    if (const auto* number = std::get_if<IntegerMember>(&field.member))
-        return std::to_string(config.**number);
-    if (const auto* list = std::get_if<ListMember>(&field.member)) {
-        std::string joined;
-        if (config.**list)
-            for (const std::string& item : *(config.**list))
-                joined += (joined.empty() ? "" : ",") + item;
-        return Printable(platform::Cp932ToUtf8(joined));
-    }
-    const std::string& value = config.*std::get<TextMember>(field.member);
-    if (field.coding == FieldCoding::Password && !showPasswords && !value.empty())
+    // The list form keeps its own short mask; the value itself is the one the settings tools show.
+    if (field.coding == settings::FieldCoding::Password && !showPasswords &&
+        std::holds_alternative<settings::TextMember>(field.member) &&
+        !(config.*std::get<settings::TextMember>(field.member)).empty())
         return "****";
-    return Printable(platform::Cp932ToUtf8(value));
+    return Printable(FieldText(config, field, true));
 }
 
 int PrintNames(const QStringList& args)
