@@ -93,17 +93,20 @@ const QString kSettleWatch = QStringLiteral(R"JS((function () {
 })())JS");
 
 // What is pending in the document and its frames, and how long the least quiet of them has been
-// quiet: [pending, quietMs].
+// quiet: [pending, quietMs]; nothing when the watch is in none of them.
 const QString kSettleState = QStringLiteral(R"JS((function () {
-  var pending = 0, quiet = 1e9;
+  var pending = 0, quiet = 1e9, watched = false;
   function walk(w) {
     try {
-      if (w.__quillmapSettle) { var s = w.__quillmapSettle(); pending += s[0]; quiet = Math.min(quiet, s[1]); }
+      if (w.__quillmapSettle) {
+        var s = w.__quillmapSettle();
+        pending += s[0]; quiet = Math.min(quiet, s[1]); watched = true;
+      }
     } catch (e) { return; }
     for (var i = 0; i < w.frames.length; ++i) walk(w.frames[i]);
   }
   walk(window);
-  return [pending, quiet];
+  return watched ? [pending, quiet] : null;
 })())JS");
 
 bool SameServer(const QUrl& a, const QUrl& b)
@@ -230,6 +233,10 @@ void EngineStatusFetcher::Navigate(const core::StatusRequest& request)
     m_outcome = core::FetchOutcome{};
     m_frameChecks = 0;
     m_page->settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, !request.noScript);
+    // The engine holds back the timers of a page nobody sees (to a wake-up a second): a page filled
+    // by a timer would be filled a second late, or after the settle time. The status page is read as
+    // if shown, also when no view shows it or the view is hidden in the tray.
+    m_page->setVisible(true);
 
     QWebEngineHttpRequest http(request.url, request.postData.isEmpty() ? QWebEngineHttpRequest::Get
                                                                        : QWebEngineHttpRequest::Post);

@@ -31,10 +31,9 @@ class EngineStatusFetcher final : public QObject, public core::StatusPageFetcher
 public:
     // How long scripts may go on filling the page after it has loaded, at most.
     static constexpr int kSettleMs = 1500;
-    // How long the document must stay unchanged, with nothing pending, to count as settled. Held at
-    // the whole settle time until the watch of pending timers is proven: a page filled 1 s after its
-    // load was read empty with 200 ms.
-    static constexpr int kQuietMs = kSettleMs;
+    // How long the document must stay unchanged, with nothing pending, to count as settled: a page
+    // whose script fills it in steps (a request, then its answer written) changes within this.
+    static constexpr int kQuietMs = 200;
     // How often the page is asked whether it has settled.
     static constexpr int kSettlePollMs = 40;
 
