@@ -136,6 +136,8 @@ private:
     // OnFailure's say over a failure: true when its handler took care of it.
     bool FailureHandled(int kind);
     void Upload(QIODevice& source, const std::string& remoteName);
+    // Passive mode: connects the data connection with STOR on its way meanwhile, and reads STOR's reply.
+    void ConnectDataAndStore(const std::string& remoteName);
     // StoreFile's and StoreBytes' common part, from the data connection to OnSuccess.
     void StoreFrom(QIODevice& source, const std::string& remoteName);
     bool DataStopped() const;

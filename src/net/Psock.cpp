@@ -234,6 +234,11 @@ QHostAddress TPowersock::ResolveHost()
 
 void TPowersock::Connect()
 {
+    ConnectWhile({});
+}
+
+void TPowersock::ConnectWhile(const std::function<void()>& meanwhile)
+{
     Status("Connecting", 8);
     Canceled = false;
     m_stopRequested = false;
@@ -260,6 +265,8 @@ void TPowersock::Connect()
     // One attempt is one connection: the system's connect is made once, and its outcome taken as it
     // is (Qt's own connect would try again on a socket that the peer reset meanwhile).
     platform::TcpConnectAttempt attempt(address, Proxy.empty() ? Port : ProxyPort);
+    if (meanwhile && !(attempt.Finished() && attempt.Error() != 0))
+        meanwhile();
     const WaitResult result =
         attempt.Finished() ? WaitResult::Done : Wait([&attempt] { return attempt.Finished(); });
     if (result == WaitResult::Done && attempt.Error() == 0 &&
@@ -618,13 +625,18 @@ void TPowersock::SetFirstReplyLine(const std::string& line)
 
 int TPowersock::Transaction(std::string_view command)
 {
+    SendCommandLine(command);
+    SetFirstReplyLine(ReadLn());
+    return ReplyCode;
+}
+
+void TPowersock::SendCommandLine(std::string_view command)
+{
     Status("Transaction", 8);
     // Passwords are not worth a status line.
     Status(command.starts_with("PASS ") ? std::string_view("PASS ****") : command, 1);
     ReplyCode = 0;
     Writeln(command);
-    SetFirstReplyLine(ReadLn());
-    return ReplyCode;
 }
 
 void TPowersock::ReadReplyRest()

@@ -109,6 +109,10 @@ public:
     // "Host Lookup Canceled", "Null Remote Address", "Connection Timed out", "Connection Canceled",
     // "Connection Failed" (the socket error, such as "10061:Connection refused", goes to OnError).
     virtual void Connect();
+    // Connects as Connect does, calling meanwhile once the connection has been started and before it
+    // is waited for: a step whose own round trip may overlap the connect's. meanwhile is not called
+    // when the start already failed.
+    void ConnectWhile(const std::function<void()>& meanwhile);
     // Closes the connection (the clients send their log-off first).
     virtual void Disconnect();
     // Ends what the component is doing; the base cancels the current wait.
@@ -132,6 +136,9 @@ public:
     // Sets ReplyCode to 0, sends the command line, reads the first reply line into ReplyText,
     // ReplyLines and ReplyCode. Returns ReplyCode.
     int Transaction(std::string_view command);
+    // The first half of Transaction: sets ReplyCode to 0 and sends the command line; the reply is left
+    // for ReadReply.
+    void SendCommandLine(std::string_view command);
     // Reads the further lines of a reply whose first line Transaction or ReadReply has read
     // (net/Reply.h has the rule), appending them to ReplyLines.
     void ReadReplyRest();

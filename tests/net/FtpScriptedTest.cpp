@@ -3,6 +3,7 @@
 // replies that refuse the file, servers that close or stop answering, firewall log-on forms.
 #include "net/NMFtp.h"
 #include "net/NetErrors.h"
+#include "support/ClosedPort.h"
 #include "support/FakeServer.h"
 #include "support/MessageOf.h"
 #include "support/TempFolder.h"
@@ -483,6 +484,30 @@ TEST(FtpUpload, ThePassiveDataConnectionGoesToTheControlHostNotToTheReplysAddres
     ftp.Disconnect();
     server.Finish();
     EXPECT_EQ(server.dataReceived().size(), 1000);
+}
+
+TEST(FtpUpload, ARefusedDataConnectionAfterStorWentOutFailsAndClosesTheOutOfStepConnection)
+{
+    testsupport::TempFolder folder(false);
+    const std::string local = MakeFile(folder, QStringLiteral("a.bin"), 10);
+    const quint16 closed = testsupport::ClosedPort();
+    // STOR is on its way while the data connection is made; the server would answer it only when its
+    // own wait for the data connection ends, so the client does not stay to read that answer.
+    FakeServer server(kLogOn + QStringList{"C: PASV",
+                                           QStringLiteral("S: 227 Entering Passive Mode (127,0,0,1,%1,%2)")
+                                               .arg(closed >> 8)
+                                               .arg(closed & 0xFF),
+                                           "C: STOR a.bin", "AWAIT-CLOSE"});
+    TNMFTP ftp;
+    Events events(ftp);
+    Prepare(ftp, server.port());
+    ftp.Passive = true;
+    ftp.Connect();
+    EXPECT_THROW(ftp.StoreFile(local, "a.bin"), net::ESockError);
+    EXPECT_EQ(events.failures, (std::vector<int>{TNMFTP::cmdUpload}));
+    EXPECT_FALSE(ftp.Connected());
+    ftp.Disconnect();
+    server.Finish();
 }
 
 TEST(FtpUpload, APasvReplyWithoutAPortFailsTheUpload)
