@@ -40,7 +40,7 @@ struct Job
 class SharedList
 {
 public:
-    enum class Take { File, Wait, End };
+    enum class Take { File, Folder, Wait, End };
 
     explicit SharedList(std::vector<Job> jobs) : m_jobs(std::move(jobs)) {}
 
@@ -48,8 +48,10 @@ public:
     const Job& At(size_t index) const { return m_jobs[index]; }
 
     // The next file in list order. makeFolder: this connection is the first to need the file's
-    // remote folder and enters or makes it before the file goes. Wait: another connection is
-    // making that folder right now.
+    // remote folder and enters or makes it before the file goes. While another connection is making
+    // that folder, Folder: the folder of a later file, for this connection to make ahead (each folder
+    // takes a few round trips, which the idle connections spend on the next folders meanwhile);
+    // Wait: no folder is left to make.
     Take Next(size_t& index, bool& makeFolder)
     {
         const QMutexLocker lock(&m_mutex);
@@ -62,7 +64,7 @@ public:
             if (added)
                 makeFolder = true;
             else if (!it->second)
-                return Take::Wait;
+                return FolderAhead(index);
         }
         index = m_next++;
         return Take::File;
@@ -122,6 +124,20 @@ public:
     }
 
 private:
+    // Called with the mutex held. Every folder of the files before m_ahead has been taken by some
+    // connection; the index of the file whose folder is to be made goes to index.
+    Take FolderAhead(size_t& index)
+    {
+        for (m_ahead = std::max(m_ahead, m_next + 1); m_ahead < m_jobs.size(); ++m_ahead) {
+            const std::string& folder = m_jobs[m_ahead].file.RemoteFolder;
+            if (!folder.empty() && m_folders.try_emplace(folder, false).second) {
+                index = m_ahead++;
+                return Take::Folder;
+            }
+        }
+        return Take::Wait;
+    }
+
     // Called with the mutex held, so that no waker can go away meanwhile.
     void Changed()
     {
@@ -134,6 +150,7 @@ private:
     mutable QMutex m_mutex;
     const std::vector<Job> m_jobs;
     size_t m_next = 0;
+    size_t m_ahead = 0;
     std::map<std::string, bool> m_folders; // false while being made
     bool m_stopped = false;
     std::atomic<unsigned> m_generation{0};
@@ -270,6 +287,11 @@ public:
                 continue;
             }
             const Job& job = m_list.At(index);
+            if (take == SharedList::Take::Folder) {
+                if (!EnterOnce(job))
+                    return;
+                continue;
+            }
             try {
                 if (!Send(job, makeFolder))
                     return;
@@ -321,12 +343,15 @@ private:
     {
         const std::string& folder = job.file.RemoteFolder;
         const auto enter = [&] { return Succeeds([&] { m_ftp.ChangeDirectory(folder); }); };
-        const bool entered =
-            enter() || (MakeFolderLevels(folder,
-                                         [&](const std::string& path) {
-                                             return Succeeds([&] { m_ftp.MakeDirectory(path); });
-                                         }) &&
-                        enter());
+        bool entered = enter();
+        if (!entered) {
+            // Another connection may be making a level of it at the same moment, so a refused MKD
+            // is no failure yet: a folder that cannot be entered after it is.
+            MakeFolderLevels(folder, [&](const std::string& path) {
+                return Succeeds([&] { m_ftp.MakeDirectory(path); });
+            });
+            entered = enter();
+        }
         if (!entered) {
             m_list.Stop(false);
             m_post([remote = RemotePath(folder, job.file.Name), local = job.path](MainSide& side) {
