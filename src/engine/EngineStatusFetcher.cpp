@@ -186,6 +186,11 @@ void EngineStatusFetcher::MakePage()
     watch.setRunsOnSubFrames(true);
     m_page->scripts().insert(watch);
 
+    // A view that shows or hides the page meanwhile has the say over its visibility after the load.
+    connect(m_page.get(), &QWebEnginePage::visibleChanged, this, [this] {
+        if (!m_changingVisibility)
+            m_hideAfterLoad = false;
+    });
     connect(m_page.get(), &QWebEnginePage::loadingChanged, this,
             [this](const QWebEngineLoadingInfo& info) { LoadingChanged(info); });
     // A renderer that dies would leave the load (and the scripts that read it) without an answer.
@@ -194,7 +199,7 @@ void EngineStatusFetcher::MakePage()
             return;
         ++m_load;
         m_timer.stop();
-        m_phase = Phase::Idle;
+        EndLoad();
         m_body.clear();
         m_outcome.error = QStringLiteral("the browser engine's renderer ended");
     });
@@ -235,8 +240,8 @@ void EngineStatusFetcher::Navigate(const core::StatusRequest& request)
     m_page->settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, !request.noScript);
     // The engine holds back the timers of a page nobody sees (to a wake-up a second): a page filled
     // by a timer would be filled a second late, or after the settle time. The status page is read as
-    // if shown, also when no view shows it or the view is hidden in the tray.
-    m_page->setVisible(true);
+    // if shown, also when no view shows it or the view is hidden in the tray; hidden again after.
+    ShowPageForLoad();
 
     QWebEngineHttpRequest http(request.url, request.postData.isEmpty() ? QWebEngineHttpRequest::Get
                                                                        : QWebEngineHttpRequest::Post);
@@ -252,6 +257,27 @@ void EngineStatusFetcher::Navigate(const core::StatusRequest& request)
         return;
     }
     m_page->load(http);
+}
+
+void EngineStatusFetcher::ShowPageForLoad()
+{
+    if (m_page->isVisible())
+        return;
+    m_changingVisibility = true;
+    m_page->setVisible(true);
+    m_changingVisibility = false;
+    m_hideAfterLoad = true;
+}
+
+void EngineStatusFetcher::EndLoad()
+{
+    m_phase = Phase::Idle;
+    if (!m_hideAfterLoad)
+        return;
+    m_hideAfterLoad = false;
+    m_changingVisibility = true;
+    m_page->setVisible(false);
+    m_changingVisibility = false;
 }
 
 void EngineStatusFetcher::StartPendingLoad()
@@ -274,7 +300,7 @@ void EngineStatusFetcher::Stop()
     m_pendingLoad.reset();
     if (m_phase == Phase::Loading)
         m_stopping = true;
-    m_phase = Phase::Idle;
+    EndLoad();
     m_page->triggerAction(QWebEnginePage::Stop);
     m_body.clear();
     m_outcome.stopped = true;
@@ -299,7 +325,7 @@ void EngineStatusFetcher::LoadingChanged(const QWebEngineLoadingInfo& info)
         // An answer with an error status is a page all the same (a refusal page is read like any
         // page); a load that got no answer at all leaves nothing.
         m_outcome.error = info.errorString();
-        m_phase = Phase::Idle;
+        EndLoad();
         return;
     }
     m_phase = Phase::Frames;
@@ -370,7 +396,7 @@ void EngineStatusFetcher::Done(const QString& markup)
         m_body.resize(core::kMaxStatusPageBytes);
         m_outcome.truncated = true;
     }
-    m_phase = Phase::Idle;
+    EndLoad();
 }
 
 } // namespace engine

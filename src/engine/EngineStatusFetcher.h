@@ -74,6 +74,9 @@ private:
     void CheckSettled();
     void ReadBody();
     void Done(const QString& markup);
+    // Makes a hidden page visible for the load; EndLoad hides it again, unless a view took over.
+    void ShowPageForLoad();
+    void EndLoad();
 
     // The page goes before its profile.
     std::unique_ptr<QWebEngineProfile> m_profile;
@@ -91,6 +94,8 @@ private:
     QTimer m_stopWait;
     int m_frameChecks = 0;
     QElapsedTimer m_settling;
+    bool m_hideAfterLoad = false;
+    bool m_changingVisibility = false;
     bool m_pageUsed = false; // a load was made with the page (and its credentials)
     std::string m_body;
     core::FetchOutcome m_outcome;
