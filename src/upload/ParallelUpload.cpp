@@ -10,15 +10,13 @@
 #include "rewrite/UploadCopy.h"
 #include "settings/ConfigUnit.h"
 #include "text/Sjis.h"
+#include "upload/SharedList.h"
 #include "upload/UploadPaths.h"
 #include "upload/UploadRun.h"
 
 #include <QDateTime>
-#include <QMutex>
 #include <QThread>
 #include <algorithm>
-#include <atomic>
-#include <map>
 #include <memory>
 #include <optional>
 
@@ -27,136 +25,6 @@ namespace upload {
 namespace {
 
 using text::Sjis;
-
-struct Job
-{
-    std::string path;
-    ListedFile file;
-    bool asIs = false;
-};
-
-// The list of files and the state of the remote folders, shared by every connection of the run.
-// Each member may be called from any thread.
-class SharedList
-{
-public:
-    enum class Take { File, Folder, Wait, End };
-
-    explicit SharedList(std::vector<Job> jobs) : m_jobs(std::move(jobs)) {}
-
-    // The jobs never change once the run has started.
-    const Job& At(size_t index) const { return m_jobs[index]; }
-
-    // The next file in list order. makeFolder: this connection is the first to need the file's
-    // remote folder and enters or makes it before the file goes. While another connection is making
-    // that folder, Folder: the folder of a later file, for this connection to make ahead (each folder
-    // takes a few round trips, which the idle connections spend on the next folders meanwhile);
-    // Wait: no folder is left to make.
-    Take Next(size_t& index, bool& makeFolder)
-    {
-        const QMutexLocker lock(&m_mutex);
-        if (m_stopped || m_next >= m_jobs.size())
-            return Take::End;
-        const std::string& folder = m_jobs[m_next].file.RemoteFolder;
-        makeFolder = false;
-        if (!folder.empty()) {
-            const auto [it, added] = m_folders.try_emplace(folder, false);
-            if (added)
-                makeFolder = true;
-            else if (!it->second)
-                return FolderAhead(index);
-        }
-        index = m_next++;
-        return Take::File;
-    }
-
-    void FolderReady(const std::string& folder)
-    {
-        const QMutexLocker lock(&m_mutex);
-        m_folders[folder] = true;
-        Changed();
-    }
-
-    // No file is handed out any more. abort: the connections also stop what they are sending.
-    void Stop(bool abort)
-    {
-        const QMutexLocker lock(&m_mutex);
-        m_stopped = true;
-        if (abort) {
-            for (net::TNMFTP* ftp : m_connections)
-                QMetaObject::invokeMethod(
-                    ftp,
-                    [ftp] {
-                        ftp->Abort();
-                        ftp->Cancel();
-                    },
-                    Qt::QueuedConnection);
-        }
-        Changed();
-    }
-
-    bool Stopped() const
-    {
-        const QMutexLocker lock(&m_mutex);
-        return m_stopped;
-    }
-
-    // Counts every change a waiting connection may be waiting for.
-    unsigned Generation() const { return m_generation.load(); }
-
-    // Whom to wake when something changes, and (for the extra connections) whom to stop.
-    void AddWaker(QObject* waker)
-    {
-        const QMutexLocker lock(&m_mutex);
-        m_wakers.push_back(waker);
-    }
-    void AddConnection(net::TNMFTP* ftp)
-    {
-        const QMutexLocker lock(&m_mutex);
-        m_wakers.push_back(ftp);
-        m_connections.push_back(ftp);
-    }
-    void RemoveConnection(net::TNMFTP* ftp)
-    {
-        const QMutexLocker lock(&m_mutex);
-        std::erase(m_wakers, static_cast<QObject*>(ftp));
-        std::erase(m_connections, ftp);
-    }
-
-private:
-    // Called with the mutex held. Every folder of the files before m_ahead has been taken by some
-    // connection; the index of the file whose folder is to be made goes to index.
-    Take FolderAhead(size_t& index)
-    {
-        for (m_ahead = std::max(m_ahead, m_next + 1); m_ahead < m_jobs.size(); ++m_ahead) {
-            const std::string& folder = m_jobs[m_ahead].file.RemoteFolder;
-            if (!folder.empty() && m_folders.try_emplace(folder, false).second) {
-                index = m_ahead++;
-                return Take::Folder;
-            }
-        }
-        return Take::Wait;
-    }
-
-    // Called with the mutex held, so that no waker can go away meanwhile.
-    void Changed()
-    {
-        ++m_generation;
-        for (QObject* waker : m_wakers)
-            QMetaObject::invokeMethod(
-                waker, [] {}, Qt::QueuedConnection);
-    }
-
-    mutable QMutex m_mutex;
-    const std::vector<Job> m_jobs;
-    size_t m_next = 0;
-    size_t m_ahead = 0;
-    std::map<std::string, bool> m_folders; // false while being made
-    bool m_stopped = false;
-    std::atomic<unsigned> m_generation{0};
-    std::vector<QObject*> m_wakers;
-    std::vector<net::TNMFTP*> m_connections;
-};
 
 // The context's side of the run: rows, status texts and counts, on the context's thread only.
 struct MainSide
