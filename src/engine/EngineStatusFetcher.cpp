@@ -55,9 +55,9 @@ const QString kReadBodies = QStringLiteral(R"JS((function () {
 })())JS");
 
 // Put into every document before its own scripts run: keeps count of the page's requests
-// (XMLHttpRequest, fetch) and short timers that have not ended, and of the time of the last change of
-// the document or of those. Timers longer than the longest settle time cannot matter and are not
-// counted.
+// (XMLHttpRequest, fetch, script elements and frames added to the document) and short timers that
+// have not ended, and of the time of the last change of the document or of those. Timers longer than
+// the longest settle time cannot matter and are not counted.
 const QString kSettleWatch = QStringLiteral(R"JS((function () {
   if (window.__quillmapSettle) return;
   var pending = 0, last = performance.now();
@@ -86,7 +86,21 @@ const QString kSettleWatch = QStringLiteral(R"JS((function () {
       return f.apply(window, arguments).finally(end);
     };
   }
-  new MutationObserver(touch).observe(document, { childList: true, subtree: true, characterData: true, attributes: true });
+  // A script or a frame that a script adds loads its source after the document has loaded.
+  function watchLoad(node) {
+    var tag = node.tagName;
+    if (!((tag === 'SCRIPT' && node.src) || tag === 'IFRAME' || tag === 'FRAME')) return;
+    var done = false;
+    function finish() { if (!done) { done = true; end(); } }
+    begin();
+    node.addEventListener('load', finish);
+    node.addEventListener('error', finish);
+  }
+  new MutationObserver(function (records) {
+    touch();
+    for (var r = 0; r < records.length; ++r)
+      for (var i = 0; i < records[r].addedNodes.length; ++i) watchLoad(records[r].addedNodes[i]);
+  }).observe(document, { childList: true, subtree: true, characterData: true, attributes: true });
   Object.defineProperty(window, '__quillmapSettle', { value: function () {
     return [pending, performance.now() - last];
   } });

@@ -16,7 +16,10 @@ Pages (all behind HTTP basic authentication unless --no-auth; /_control/ never i
                                         (the address never stands in the markup as dotted text)
   /script-json.html                     the same cell filled from /wan.json, fetched by a script
   /script-delay.html?ms=N               the same cell filled N milliseconds after the page loaded
+  /script-insert.html?ms=N              the same cell filled by a script element that the page adds
+                                        after its load, whose source comes N milliseconds late
   /wan.json                             {"wan": ADDRESS}
+  /wan.js?ms=N                          fill("ADDRESS"), answered N milliseconds late
   /slow.html?delay=S                    the status page, its second half sent S seconds late
   /endless.html                         a page that never ends (a line every 0.2 s)
   /endless-header.html                  an answer whose header never ends (a header line every 0.2 s)
@@ -114,6 +117,11 @@ SCRIPT_STARTS = {
   request.send();
 });""",
     "delay": 'window.addEventListener("load", function () { setTimeout(function () { fill(wanParts.join(".")); }, %d); });',
+    "insert": """window.addEventListener("load", function () {
+  var script = document.createElement("script");
+  script.src = "/wan.js?ms=%d";
+  document.head.appendChild(script);
+});""",
 }
 
 POST_FORM_PAGE = """<html><body><form method="post" action="/post-status.cgi">
@@ -328,6 +336,9 @@ class Handler(BaseHTTPRequestHandler):
             return self.send_page(200, POST_FORM_PAGE.encode("ascii"), "text/html")
         if path.startswith("/script-") and path.endswith(".html"):
             return self.script_page(path[len("/script-"):-len(".html")], query)
+        if path == "/wan.js":
+            time.sleep(int(query.get("ms", ["500"])[0]) / 1000.0)
+            return self.send_page(200, ('fill("%s");' % router.wan()).encode("ascii"), "application/javascript")
         if path == "/wan.json":
             return self.send_page(200, json.dumps({"wan": router.wan()}).encode("ascii"), "application/json")
         if path == "/slow.html":
@@ -361,7 +372,7 @@ class Handler(BaseHTTPRequestHandler):
         if kind not in SCRIPT_STARTS:
             return self.send_page(404, b"<html><body>Not Found</body></html>", "text/html")
         start = SCRIPT_STARTS[kind]
-        if kind == "delay":
+        if "%d" in start:
             start = start % int(query.get("ms", ["500"])[0])
         router = self.server.router
         page = SCRIPT_PAGE.format(parts=",".join(router.wan().split(".")), start=start, lan=router.args.lan)
