@@ -1,5 +1,6 @@
 #include "ddns/SecretMask.h"
 
+#include "platform/HexDigit.h"
 #include "settings/ConfigUnit.h"
 
 #include <QByteArray>
@@ -9,18 +10,9 @@ namespace ddns {
 
 namespace {
 
-constexpr const char* kMask = "****";
+using platform::HexDigit;
 
-int HexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
+constexpr const char* kMask = "****";
 
 // The length of the secret's occurrence at text[at], each byte plain, as %hh or (a blank) as "+";
 // 0 when it does not occur there.
@@ -32,9 +24,9 @@ size_t MatchAt(const std::string& text, size_t at, const std::string& secret)
             return 0;
         if (text[k] == wanted) {
             ++k;
-        } else if (text[k] == '%' && k + 2 < text.size() && HexValue(text[k + 1]) >= 0 &&
-                   HexValue(text[k + 2]) >= 0 &&
-                   static_cast<char>(HexValue(text[k + 1]) * 16 + HexValue(text[k + 2])) == wanted) {
+        } else if (text[k] == '%' && k + 2 < text.size() && HexDigit(text[k + 1]) >= 0 &&
+                   HexDigit(text[k + 2]) >= 0 &&
+                   static_cast<char>(HexDigit(text[k + 1]) * 16 + HexDigit(text[k + 2])) == wanted) {
             k += 3;
         } else if (wanted == ' ' && text[k] == '+') {
             ++k;

@@ -277,20 +277,23 @@ void EngineStatusFetcher::ShowPageForLoad()
 {
     if (m_page->isVisible())
         return;
-    m_changingVisibility = true;
-    m_page->setVisible(true);
-    m_changingVisibility = false;
+    SetPageVisible(true);
     m_hideAfterLoad = true;
 }
 
 void EngineStatusFetcher::EndLoad()
 {
     m_phase = Phase::Idle;
-    if (!m_hideAfterLoad)
-        return;
+    if (m_hideAfterLoad)
+        SetPageVisible(false);
     m_hideAfterLoad = false;
+}
+
+void EngineStatusFetcher::SetPageVisible(bool visible)
+{
+    // The change is ours, not a view's.
     m_changingVisibility = true;
-    m_page->setVisible(false);
+    m_page->setVisible(visible);
     m_changingVisibility = false;
 }
 

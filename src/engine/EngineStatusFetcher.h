@@ -77,6 +77,7 @@ private:
     // Makes a hidden page visible for the load; EndLoad hides it again, unless a view took over.
     void ShowPageForLoad();
     void EndLoad();
+    void SetPageVisible(bool visible);
 
     // The page goes before its profile.
     std::unique_ptr<QWebEngineProfile> m_profile;

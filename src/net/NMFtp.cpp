@@ -143,8 +143,13 @@ std::string TNMFTP::WireName(const std::string& name)
 void TNMFTP::Exchange(const std::string& command)
 {
     RefuseLineBreaks({command});
-    Transaction(command);
-    ReadReplyRest();
+    SendCommandLine(command);
+    ReadWholeReply();
+}
+
+void TNMFTP::ReadWholeReply()
+{
+    ReadReply();
     if (ReplyMissing())
         throw FTPException(kClosedByServer);
 }
@@ -446,9 +451,7 @@ void TNMFTP::Upload(QIODevice& source, const std::string& remoteName)
     // Only the server knows whether the file arrived whole and was stored: a full disk (552, 452),
     // a local error (451) or a data connection that broke (426) all come after the last byte left
     // here. Anything but a positive completion is a failed upload.
-    ReadReply();
-    if (ReplyMissing())
-        throw FTPException(kClosedByServer);
+    ReadWholeReply();
     if (ReplyCode < 200 || ReplyCode > 299)
         throw FTPException(ReplyText);
 }
@@ -474,9 +477,7 @@ void TNMFTP::ConnectDataAndStore(const std::string& remoteName)
             CloseSocket(false);
         throw;
     }
-    ReadReply();
-    if (ReplyMissing())
-        throw FTPException(kClosedByServer);
+    ReadWholeReply();
 }
 
 void TNMFTP::StoreFile(const std::string& localFile, const std::string& remoteFile)

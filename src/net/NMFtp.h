@@ -128,6 +128,8 @@ private:
     // Transaction plus the rest of a multi-line reply; a reply the server never sent because it
     // closed the connection is a failure.
     void Exchange(const std::string& command);
+    // Reads the whole reply to a command already sent; a server that closed instead is a failure.
+    void ReadWholeReply();
     void NegotiateTls();
     void ProtectData();
     void StartDataTls();

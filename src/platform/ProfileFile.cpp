@@ -1,5 +1,6 @@
 #include "platform/ProfileFile.h"
 
+#include "platform/HexDigit.h"
 #include "platform/LeadByte.h"
 
 #include <QFile>
@@ -80,17 +81,6 @@ std::string_view CutAtCharacter(std::string_view s, size_t limit)
 bool IsQuote(char c)
 {
     return c == '"' || c == '\'';
-}
-
-int HexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 
 } // namespace
