@@ -48,6 +48,37 @@ int RunIpv6(const QCommandLineParser& parser, const QCommandLineOption& interfac
     return choice.address.empty() ? 1 : 0;
 }
 
+// Searches the page named on the command line, as the program's check does.
+int RunPageSearch(const QCommandLineParser& parser, const QCommandLineOption& keyOption,
+                  const QCommandLineOption& explainOption)
+{
+    QFile file(parser.positionalArguments().first());
+    if (!file.open(QIODevice::ReadOnly)) {
+        std::cerr << "quillmap find-address: cannot read " << file.fileName().toStdString() << ": "
+                  << file.errorString().toStdString() << std::endl;
+        return 2;
+    }
+    const QByteArray bytes = file.readAll();
+    const std::string_view page(bytes.constData(), static_cast<size_t>(bytes.size()));
+    // The key is typed in the terminal's UTF-8; the page is searched in code page 932.
+    core::AddressSearchLog log;
+    const std::string address =
+        parser.isSet(keyOption)
+            ? core::SearchAddressAfterKey(page, platform::Utf8ToCp932(parser.value(keyOption).toStdString()),
+                                          &log)
+            : core::SearchAddressAuto(page, &log);
+    if (parser.isSet(explainOption)) {
+        for (const std::string& line : core::ExplainAddressSearch(log))
+            std::cout << platform::Cp932ToUtf8(line) << '\n';
+        std::cout.flush();
+        return address.empty() ? 1 : 0;
+    }
+    if (address.empty())
+        return 1;
+    std::cout << address << std::endl;
+    return 0;
+}
+
 int Run(const QStringList& args)
 {
     QCommandLineParser parser;
@@ -103,31 +134,7 @@ int Run(const QStringList& args)
     }
     if (ipv6)
         return RunIpv6(parser, interfaceOption, suffixOption, tableOption);
-    QFile file(parser.positionalArguments().first());
-    if (!file.open(QIODevice::ReadOnly)) {
-        std::cerr << "quillmap find-address: cannot read " << file.fileName().toStdString() << ": "
-                  << file.errorString().toStdString() << std::endl;
-        return 2;
-    }
-    const QByteArray bytes = file.readAll();
-    const std::string_view page(bytes.constData(), static_cast<size_t>(bytes.size()));
-    // The key is typed in the terminal's UTF-8; the page is searched in code page 932.
-    core::AddressSearchLog log;
-    const std::string address =
-        parser.isSet(keyOption)
-            ? core::SearchAddressAfterKey(page, platform::Utf8ToCp932(parser.value(keyOption).toStdString()),
-                                          &log)
-            : core::SearchAddressAuto(page, &log);
-    if (parser.isSet(explainOption)) {
-        for (const std::string& line : core::ExplainAddressSearch(log))
-            std::cout << platform::Cp932ToUtf8(line) << '\n';
-        std::cout.flush();
-        return address.empty() ? 1 : 0;
-    }
-    if (address.empty())
-        return 1;
-    std::cout << address << std::endl;
-    return 0;
+    return RunPageSearch(parser, keyOption, explainOption);
 }
 
 const CommandRegistration registration({"find-address", "Find the global address in a saved status page.",
